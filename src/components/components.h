@@ -1,0 +1,90 @@
+#pragma once
+
+// The six outside services, seen from the program: exactly the members it calls,
+// with their arguments in order. Text arguments passed "by reference" are taken by
+// reference; callers never read them back.
+
+#include <QByteArray>
+#include <QString>
+
+namespace velmar::components {
+
+// Every component created by name derives from this.
+class Component {
+public:
+    virtual ~Component() = default;
+};
+
+// "Textgauge.Textgauge_class": character checks, packet numbers, reply marks, trimming.
+class Textgauge : public Component {
+public:
+    static constexpr QStringView ProgId = u"Textgauge.Textgauge_class";
+
+    // "error" when `text` is not an acceptable number, else the number as text.
+    virtual QString NumChk(QString& text, qint16 option) = 0;
+    // "error" when `text` is not a number, else a number text.
+    virtual QString numnum(QString& text) = 0;
+    // A fresh packet number per call: decimal digits that fit a signed 32-bit integer.
+    virtual QString PasGene(qint16 a, qint16 b, qint16 c, qint16 d, qint16 e, qint16 f,
+                            qint16 g) = 0;
+    // The current date and time as readable text.
+    virtual QString DayIs(qint16 mode) = 0;
+    // `text` with `mark` put before every line (lines separated by `separator`).
+    virtual QString ResAddText(QString& text, const QString& separator, const QString& mark) = 0;
+    // `text` with blanks removed at the start and end of every line.
+    virtual QString TRimText(QString& text, const QString& separator) = 0;
+};
+
+// "Chimer.Play": plays a sound file when a message arrives.
+class Chimer : public Component {
+public:
+    static constexpr QStringView ProgId = u"Chimer.Play";
+    virtual void Play(const QString& path) = 0;
+};
+
+// "CipherGate.Encrypt": PGP through the user's key ring.
+class CipherGate : public Component {
+public:
+    static constexpr QStringView ProgId = u"CipherGate.Encrypt";
+    virtual QString EncryptUI(QString& text, QString& signFlag) = 0;
+    virtual QString SignUI(QString& text) = 0;
+    virtual QString DecryptUI(QString& text) = 0;
+    virtual int IsError() = 0;
+    virtual int IsSign() = 0;
+    virtual QString GetVerifyResultString() = 0;
+};
+
+// "KanjiPipe.FilterAtl.1": Shift_JIS, JIS and ISO-2022-JP conversions.
+class KanjiPipe : public Component {
+public:
+    static constexpr QStringView ProgId = u"KanjiPipe.FilterAtl.1";
+    virtual QByteArray sjis2jis(QByteArray& bytes, QByteArray& kanjiIn, QByteArray& kanjiOut,
+                                const QString& mode) = 0;
+    virtual QByteArray FromSJIS(QString& text, const QString& option) = 0;
+    virtual QString toSJIS(QByteArray& bytes) = 0;
+};
+
+// "Radixer.Base64Func".
+class Radixer : public Component {
+public:
+    static constexpr QStringView ProgId = u"Radixer.Base64Func";
+    virtual QString enBase64Bin(QByteArray& bytes) = 0;
+    virtual QByteArray deBase64Bin(QString& text) = 0;
+    virtual int IsError() = 0;
+};
+
+// "Escaper.HexCoding": URL escapes and hexadecimal.
+class Escaper : public Component {
+public:
+    static constexpr QStringView ProgId = u"Escaper.HexCoding";
+    virtual void SetAddChar(const QString& ch) = 0;
+    virtual QString GetChar() = 0;
+    virtual void SetNonChangeChar(const QString& chars) = 0;
+    virtual void SetMode(const QString& mode) = 0;
+    virtual QString EncodeBin(QByteArray& bytes) = 0;
+    virtual QByteArray DecodeBin(QString& text) = 0;
+    virtual QString PlasticHexData(QString& hex, qint32* lineWidth = nullptr) = 0;
+    virtual int IsError() = 0;
+};
+
+} // namespace velmar::components

@@ -1,0 +1,84 @@
+#pragma once
+
+// Test doubles for the platform seams: no window blocks, no socket opens.
+
+#include "platform/clipboard.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace velmar::platform {
+
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    struct Box {
+        QString title;
+        QString text;
+    };
+    void show(const QString& title, const QString& text) override { boxes.append({title, text}); }
+    QStringList titles() const;
+    QList<Box> boxes;
+};
+
+class FakeClipboard final : public Clipboard {
+public:
+    bool hasText() const override { return m_hasText; }
+    QString text() const override { return m_hasText ? m_text : QString(); }
+    void clear() override
+    {
+        m_hasText = false;
+        m_text.clear();
+    }
+    void setText(const QString& crlfText) override
+    {
+        m_hasText = true;
+        m_text = crlfText;
+        ++writes;
+    }
+    // Simulates another program putting an image (no text) on the clipboard.
+    void setImage() { clear(); }
+    int writes = 0;
+
+private:
+    bool m_hasText = false;
+    QString m_text;
+};
+
+// A UDP endpoint that records what is sent and lets a test inject arrivals.
+class FakeUdpEndpoint final : public UdpEndpoint {
+    Q_OBJECT
+public:
+    struct Sent {
+        QString host;
+        quint16 port = 0;
+        QByteArray data;
+    };
+
+    explicit FakeUdpEndpoint(QString localIp = QStringLiteral("10.77.0.1"),
+                             QString hostName = QStringLiteral("PC01"), QObject* parent = nullptr);
+
+    bool bind(quint16 port) override;
+    quint16 localPort() const override { return m_port; }
+    QString localIp() const override { return m_localIp; }
+    QString hostName() const override { return m_hostName; }
+    SendResult send(const QString& host, quint16 port, const QByteArray& data) override;
+    void close() override { closed = true; }
+
+    // Delivers a datagram as if it had arrived from ip:port.
+    void inject(const QByteArray& data, const QString& senderIp, quint16 senderPort);
+
+    QList<Sent> sent;
+    bool closed = false;
+    // Hosts to which sending fails (with error 10065 "host unreachable").
+    QStringList failingHosts;
+    bool failBind = false;
+
+private:
+    QString m_localIp;
+    QString m_hostName;
+    quint16 m_port = 0;
+};
+
+} // namespace velmar::platform

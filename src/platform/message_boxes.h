@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace velmar::platform {
+
+// Modal message boxes with a single OK button. Production shows a QMessageBox;
+// tests record (title, text) instead of blocking.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Returns after the user has closed the box.
+    virtual void show(const QString& title, const QString& text) = 0;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void show(const QString& title, const QString& text) override;
+
+private:
+    QWidget* m_parent;
+};
+
+} // namespace velmar::platform

@@ -1,0 +1,127 @@
+#include "settings/settings_store.h"
+
+#include "settings/keys.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace velmar::settings {
+
+namespace {
+
+// Creates the file with mode 0600 before QSettings first writes it: QSaveFile keeps
+// the permissions of the file it replaces, so the password never becomes readable.
+void createPrivateFile(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    QDir().mkpath(info.absolutePath());
+    if (info.exists())
+        return;
+    const QByteArray native = QFile::encodeName(filePath);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// The QSettings key of (section, key). QSettings nests groups with "/" where the
+// store's section names use a backslash, and its INI format reads a section named
+// [General], in any case, as the top level: "general" keys therefore live there.
+QString settingsKey(const QString& section, const QString& key)
+{
+    if (section.compare(u"general", Qt::CaseInsensitive) == 0)
+        return key;
+    QString group = section;
+    group.replace(u'\\', u'/');
+    return group + u'/' + key;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(const QString& filePath)
+    : m_portSource([] { return keys::DefaultPort; })
+{
+    createPrivateFile(filePath);
+    // Always the (path, format) constructor: QSettings(org, app) ignores setPath in tests.
+    m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+}
+
+SettingsStore::~SettingsStore()
+{
+    m_settings->sync();
+}
+
+QString SettingsStore::defaultFilePath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base + QStringLiteral("/Velmar/Velmar5.ini");
+}
+
+QString SettingsStore::filePath() const
+{
+    return m_settings->fileName();
+}
+
+QString SettingsStore::read(const QString& section, const QString& key,
+                            const QString& fallback) const
+{
+    const QVariant value = m_settings->value(settingsKey(section, key));
+    if (!value.isValid())
+        return fallback;
+    // A hand-edited value with unquoted commas (ITI=1,2,3,4) comes back as a list.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(u',');
+    return value.toString();
+}
+
+void SettingsStore::write(const QString& section, const QString& key, const QString& value)
+{
+    m_settings->setValue(settingsKey(section, key), value);
+    m_settings->sync();
+}
+
+QString SettingsStore::read(const Setting& setting) const
+{
+    return read(setting, setting.fallback.toString());
+}
+
+QString SettingsStore::read(const Setting& setting, const QString& fallback) const
+{
+    return read(sectionName(setting.section), setting.key.toString(), fallback);
+}
+
+void SettingsStore::write(const Setting& setting, const QString& value)
+{
+    write(sectionName(setting.section), setting.key.toString(), value);
+}
+
+void SettingsStore::setPortSource(std::function<quint16()> portSource)
+{
+    m_portSource = std::move(portSource);
+}
+
+QString SettingsStore::sectionName(Section section) const
+{
+    switch (section) {
+    case Section::General:
+        return QStringLiteral("general");
+    case Section::Ipm:
+        return QStringLiteral("IPM");
+    case Section::IpmPort:
+        return QStringLiteral("IPM\\") + QString::number(m_portSource());
+    }
+    return {};
+}
+
+bool isUnset(const QString& value)
+{
+    return value.compare(u"NULL", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace velmar::settings
