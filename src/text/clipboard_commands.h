@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace velmar::text {
+
+class Host;
+
+// The clipboard commands of the main window. They act on the active text window
+// through its text operations and read or write the system clipboard at the moment
+// they run; the program keeps no copy of the clipboard.
+class ClipboardCommands final {
+public:
+    explicit ClipboardCommands(Host& host);
+
+    // Shows the clipboard in the active window (a new one when none is active).
+    void views();
+    // A new window holding the clipboard.
+    void new_clip();
+    void all_copy();
+    void sel_copy();
+    // Copies the whole text, then hides the program to the notification area.
+    void copy_and_task();
+    void pastes();
+    void emptys();
+    void space_cut();
+    void clip_copy(const QString& s);
+    void all_sets();
+    // Puts the reply mark before every line of the selection (or the whole text), makes
+    // that the window's text and colours it; mode 0 also copies it.
+    void resset(qint16 mode);
+
+private:
+    Host& m_host;
+};
+
+} // namespace velmar::text

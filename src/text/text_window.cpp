@@ -1,0 +1,390 @@
+#include "text/text_window.h"
+
+#include "settings/keys.h"
+#include "settings/settings_store.h"
+#include "text/host.h"
+#include "text/reply_colors.h"
+#include "text/text_area.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSysInfo>
+#include <QTextBlock>
+#include <QUrl>
+#include <QtEndian>
+
+namespace velmar::text {
+
+namespace {
+
+constexpr quint32 IPMSG_READMSG = 0x30;
+constexpr quint32 IPMSG_DELMSG = 0x31;
+
+const QString DropTip = QStringLiteral("テキストファイルの、ドラッグ&ドロップ対応しています。");
+
+// A file drop from the desktop is taken only when it offers copy, move and link.
+bool isFileDrop(const QDropEvent* e)
+{
+    return e->mimeData() && e->mimeData()->hasUrls() &&
+           e->possibleActions() == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+}
+
+// "True"/"False" of a font style setting; anything else leaves the style alone.
+std::optional<bool> settingBool(const QString& value)
+{
+    if (value.compare(u"True", Qt::CaseInsensitive) == 0)
+        return true;
+    if (value.compare(u"False", Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+Form1::Form1(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setAcceptDrops(true);
+
+    m_area = new TextArea(this);
+    m_area->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    m_area->setToolTip(QStringLiteral(
+        "テキストファイルは、このボックスの外へドラッグ&ドロップするといいよ。"));
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setToolTip(DropTip);
+    // A label, not showMessage(): temporary messages would erase the simple text.
+    m_statusLabel = new QLabel(StatusBar1);
+    StatusBar1->addWidget(m_statusLabel, 1);
+
+    Command1 = new QPushButton(QStringLiteral("封書"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setToolTip(DropTip);
+    Command1->hide();
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setEchoMode(QLineEdit::Password);
+    Text1->setToolTip(QStringLiteral("封書施錠のパスワード"));
+    Text1->hide();
+    // Enter in the password box does what the button does.
+    connect(Text1, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
+
+    const QString name = m_host.applicationName();
+    setCaption(name);
+    setStatusText(name);
+    resize(400, 300);
+    layoutControls();
+}
+
+Form1::~Form1() = default;
+
+QString Form1::caption() const
+{
+    return windowTitle();
+}
+
+void Form1::setCaption(const QString& caption)
+{
+    setWindowTitle(caption);
+}
+
+void Form1::SetTextData(const QString& iStr)
+{
+    m_rawText = iStr;
+    m_rawTail.clear();
+    m_area->setCrlfText(iStr);
+    // The round trip decides the mode: whatever the document changed (a lone CR or LF,
+    // U+2029, frame characters) cannot be edited there without losing the original.
+    m_area->setEnabled(m_area->crlfText() == iStr);
+}
+
+QString Form1::GetTextData() const
+{
+    return isRawMode() ? m_rawText : m_area->crlfText();
+}
+
+QString Form1::GetSelTextData() const
+{
+    return isRawMode() ? m_rawText : m_area->selectedCrlfText();
+}
+
+void Form1::SetSelTextData(const QString& iStr)
+{
+    m_area->replaceSelection(iStr);
+}
+
+void Form1::AddTextData(const QString& iStr)
+{
+    m_area->appendCrlfText(iStr);
+}
+
+void Form1::SetRawBytes(const QByteArray& bytes)
+{
+    const qsizetype even = bytes.size() & ~qsizetype(1);
+    m_rawText = QString(reinterpret_cast<const QChar*>(bytes.constData()), even / 2);
+    if (QSysInfo::ByteOrder == QSysInfo::BigEndian) {
+        for (QChar& c : m_rawText)
+            c = QChar(qFromLittleEndian(c.unicode()));
+    }
+    m_rawTail = bytes.mid(even);
+    m_area->setCrlfText(m_rawText);
+    m_area->setEnabled(false);
+}
+
+QByteArray Form1::RawBytes() const
+{
+    const QString text = GetTextData();
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    char* out = bytes.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        *out++ = char(u & 0xFF);
+        *out++ = char(u >> 8);
+    }
+    if (isRawMode())
+        bytes += m_rawTail;
+    return bytes;
+}
+
+bool Form1::isRawMode() const
+{
+    return !m_area->isEnabled();
+}
+
+void Form1::font_chg()
+{
+    settings::SettingsStore& store = m_host.settings();
+    QFont font = m_area->font();
+    const QString name = store.read(settings::keys::FontName);
+    if (!settings::isUnset(name))
+        font.setFamily(name);
+    if (const auto bold = settingBool(store.read(settings::keys::FontBold)))
+        font.setBold(*bold);
+    if (const auto italic = settingBool(store.read(settings::keys::FontItalic)))
+        font.setItalic(*italic);
+    const QString size = store.read(settings::keys::FontSize);
+    if (!settings::isUnset(size)) {
+        bool ok = false;
+        const double points = size.trimmed().toDouble(&ok);
+        if (ok && points > 0)
+            font.setPointSizeF(points);
+    }
+    if (const auto strike = settingBool(store.read(settings::keys::FontStrikethru)))
+        font.setStrikeOut(*strike);
+    if (const auto underline = settingBool(store.read(settings::keys::FontUnderline)))
+        font.setUnderline(*underline);
+    m_area->setFont(font);
+
+    // An ordinary window shows the application name in its status bar; any other text
+    // there is the sender line of a received message.
+    const bool ordinary = statusText() == m_host.applicationName();
+    const QString background =
+        store.read(ordinary ? settings::keys::BgColor : settings::keys::IpmBgColor);
+    if (settings::isUnset(background))
+        return;
+    if (const auto colour = colorFromSetting(background.trimmed(), m_area->palette()))
+        setTextBackground(*colour);
+}
+
+QStringList Form1::form2list3_format() const
+{
+    return buildColorTable(m_host.settings().read(settings::keys::ResColor));
+}
+
+void Form1::color_chg()
+{
+    if (m_host.activeWindow() == nullptr || m_area->document()->isEmpty())
+        return;
+    const QPalette palette = m_area->palette();
+    // A "FontColor" that is no number leaves the area's own text colour.
+    const std::optional<QColor> base =
+        colorFromSetting(m_host.settings().read(settings::keys::FontColor).trimmed(), palette);
+
+    const LineColorer colorer(form2list3_format());
+    QList<std::optional<QColor>> ruleColours;
+    for (const ColorRule& rule : colorer.rules()) {
+        const auto colour = colorFromValue(rule.colour, palette);
+        ruleColours.append(colour ? colour : base);
+    }
+
+    const QTextDocument* doc = m_area->document();
+    QList<std::optional<QColor>> colours;
+    colours.reserve(doc->blockCount());
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        const int entry =
+            colorer.isEmpty() ? -1 : colorer.decide(block.text(), !block.next().isValid());
+        colours.append(entry < 0 ? base : ruleColours[entry]);
+    }
+    // The caret and the selection stay where the user left them.
+    m_area->setBlockColours(colours);
+}
+
+QString Form1::statusText() const
+{
+    return m_statusLabel->text();
+}
+
+void Form1::setStatusText(const QString& text)
+{
+    m_statusLabel->setText(text);
+}
+
+void Form1::setTextBackground(const QColor& colour)
+{
+    QPalette palette = m_area->palette();
+    palette.setColor(QPalette::Base, colour);
+    m_area->setPalette(palette);
+}
+
+void Form1::showSeal(bool withPassword)
+{
+    m_sealed = true;
+    Command1->show();
+    Command1->raise();
+    Text1->clear();
+    Text1->setVisible(withPassword);
+    Text1->raise();
+    layoutControls();
+}
+
+void Form1::open_seal()
+{
+    m_sealed = false;
+    Command1->hide();
+    Text1->hide();
+    if (IPMSG_ReadCheckSend)
+        sendNotice(IPMSG_READMSG);
+}
+
+void Form1::Command1_Click()
+{
+    if (!m_sealed)
+        return;
+    if (Text1->isHidden() || Text1->text() == m_host.settings().read(settings::keys::Password)) {
+        open_seal();
+        return;
+    }
+    // A wrong password only clears the box; there is no retry limit and no message.
+    Text1->clear();
+}
+
+void Form1::sendNotice(quint32 command)
+{
+    IPMSG_ReadCheckSend = false;
+    m_host.ipm_entry(command, Tag, PortNo, pktNo);
+}
+
+void Form1::activate()
+{
+    m_host.IME_OnOff();
+    font_chg();
+    color_chg();
+}
+
+void Form1::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    // Too small in the normal state: both sides go back to the minimum, even when only
+    // one was too small. Inside the main window the sub-window frame is what resizes.
+    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (frame == nullptr && isWindow())
+        frame = this;
+    if (frame != nullptr &&
+        !(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+        (width() < MinimumWidth || height() < MinimumHeight)) {
+        frame->resize(frame->size() + QSize(MinimumWidth, MinimumHeight) - size());
+    }
+    layoutControls();
+}
+
+void Form1::layoutControls()
+{
+    const int statusHeight = StatusBar1->sizeHint().height();
+    const int statusTop = height() - statusHeight;
+    StatusBar1->setGeometry(0, statusTop, width(), statusHeight);
+
+    const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (frame == nullptr)
+        frame = this;
+    if (frame->windowState() & Qt::WindowMinimized)
+        return;
+    int areaWidth = width() - 2 * AreaInset;
+    if (areaWidth < 0)
+        areaWidth = width();
+    int areaHeight = statusTop - 2 * AreaInset;
+    if (areaHeight < 0)
+        areaHeight = 1;
+    m_area->setGeometry(AreaInset, AreaInset, areaWidth, areaHeight);
+
+    if (!Command1->isHidden())
+        Command1->setGeometry(m_area->geometry());
+    if (!Text1->isHidden()) {
+        const int boxWidth = qMin(areaWidth, 160);
+        Text1->setGeometry(AreaInset + (areaWidth - boxWidth) / 2, AreaInset,
+                           boxWidth, Text1->sizeHint().height());
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* e)
+{
+    // An unopened sealed message owes its sender a discard notice instead of a read one.
+    if (m_sealed && IPMSG_ReadCheckSend)
+        sendNotice(IPMSG_DELMSG);
+    e->accept();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (isFileDrop(e))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* e)
+{
+    if (isFileDrop(e))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void Form1::dropEvent(QDropEvent* e)
+{
+    if (!isFileDrop(e)) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    const QList<QUrl> urls = e->mimeData()->urls();
+    for (const QUrl& url : urls) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!path.isEmpty())
+            m_host.f_open(path);
+    }
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::RightButton && childAt(e->position().toPoint()) == nullptr) {
+        m_host.popupFileMenu(e->globalPosition().toPoint());
+        e->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(e);
+}
+
+} // namespace velmar::text

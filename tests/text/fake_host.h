@@ -1,0 +1,102 @@
+#pragma once
+
+// A main window stand-in for text window tests: Form1 windows in a plain list, the
+// active one tracked by hand, the platform fakes, and a record of every call.
+
+#include "components/textgauge.h"
+#include "platform/fakes.h"
+#include "support/temp_settings.h"
+#include "text/host.h"
+#include "text/text_window.h"
+
+#include <QList>
+#include <QPoint>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace velmar::testing {
+
+class FakeHost final : public text::Host {
+public:
+    struct Notice {
+        quint32 command = 0;
+        QString destination;
+        qint32 port = 0;
+        QString extra;
+    };
+
+    QString applicationName() const override { return QStringLiteral("Velmar7"); }
+    settings::SettingsStore& settings() override { return *temp.store; }
+    platform::Clipboard& clipboard() override { return clip; }
+    platform::MessageBoxes& messageBoxes() override { return boxes; }
+    components::Textgauge& textgauge() override { return gauge; }
+    QString resMoji() const override { return mark; }
+    text::Form1* activeWindow() const override { return active; }
+
+    // Creates a window; 1 makes it the active one (-1), 0 leaves the active one alone
+    // and answers the new window's index.
+    int new_win(qint16 inputData) override
+    {
+        m_windows.push_back(std::make_unique<text::Form1>(*this));
+        text::Form1* window = m_windows.back().get();
+        window->flag = 1;
+        if (inputData == 1) {
+            activate(window);
+            return -1;
+        }
+        return int(m_windows.size()) - 1;
+    }
+    QList<text::Form1*> windows() const override
+    {
+        QList<text::Form1*> list;
+        for (const auto& window : m_windows)
+            list.append(window.get());
+        return list;
+    }
+    void IME_OnOff() override { ++imeCalls; }
+    void ipm_entry(quint32 command, const QString& destination, qint32 port,
+                   const QString& extra) override
+    {
+        notices.append({command, destination, port, extra});
+    }
+    void f_open(const QString& path) override { opened.append(path); }
+    void popupFileMenu(const QPoint& globalPos) override { popups.append(globalPos); }
+    void f_to_tray(bool mode) override { trayCalls.append(mode); }
+
+    // Makes `window` the active one and runs its part of the activation.
+    void activate(text::Form1* window)
+    {
+        for (const auto& other : m_windows)
+            other->flag = 1;
+        window->flag = 2;
+        active = window;
+        window->activate();
+    }
+    // A window made active without running the activation step.
+    text::Form1* newActiveWindow()
+    {
+        new_win(0);
+        active = m_windows.back().get();
+        return active;
+    }
+    void write(const settings::Setting& key, const QString& value) { temp.store->write(key, value); }
+
+    TempSettings temp;
+    platform::FakeClipboard clip;
+    platform::RecordingMessageBoxes boxes;
+    components::TextgaugeImpl gauge;
+    QString mark = QStringLiteral(">");
+    text::Form1* active = nullptr;
+    int imeCalls = 0;
+    QList<Notice> notices;
+    QStringList opened;
+    QList<QPoint> popups;
+    QList<bool> trayCalls;
+
+private:
+    std::vector<std::unique_ptr<text::Form1>> m_windows;
+};
+
+} // namespace velmar::testing
