@@ -1,5 +1,6 @@
 #include "components/registry.h"
 
+#include "components/chimer.h"
 #include "components/textgauge.h"
 
 namespace velmar::components {
@@ -9,6 +10,11 @@ ComponentRegistry ComponentRegistry::withBuiltins()
     ComponentRegistry registry;
     registry.add(Textgauge::ProgId.toString(),
                  [] { return std::make_unique<TextgaugeImpl>(); });
+    registry.add(Chimer::ProgId.toString(), []() -> std::unique_ptr<Component> {
+        if (!ChimerImpl::backendAvailable())
+            return nullptr;
+        return std::make_unique<ChimerImpl>();
+    });
     return registry;
 }
 

@@ -1,0 +1,734 @@
+#include "app/main_window.h"
+
+#include "app/icons.h"
+#include "app/tray_icon.h"
+#include "app/window_arrangement.h"
+#include "components/registry.h"
+#include "ipmsg/colour.h"
+#include "ipmsg/messenger.h"
+#include "ipmsg/ui/user_list_dialog.h"
+#include "platform/clipboard.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+#include "settings/keys.h"
+#include "text/clipboard_commands.h"
+#include "text/file_commands.h"
+#include "text/text_window.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QWindow>
+
+#include <cmath>
+#include <optional>
+
+#ifndef VELMAR_VERSION_MAJOR
+#define VELMAR_VERSION_MAJOR 7
+#define VELMAR_VERSION_MINOR 3
+#define VELMAR_VERSION_PATCH 2
+#endif
+
+namespace velmar::app {
+
+namespace keys = settings::keys;
+using text::Form1;
+
+namespace {
+
+// Where the character-check component can be had when it is missing.
+constexpr auto kTextgaugeHelp = u"Textgauge.dll が必要\r\nhttps://velmar.example.org/components/";
+
+// Design size of the main window, used when no placement is stored.
+constexpr QSize kDesignSize(800, 600);
+
+// A form of the program: returning from one of them to the main window counts as
+// an activation of the main window; message boxes and other applications do not.
+constexpr char kFormProperty[] = "velmarForm";
+
+// Text read as a number the way the stored values are meant: trimmed, decimal.
+std::optional<double> numericValue(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// A digit character as its number (0 for anything else).
+int digitValue(QChar c)
+{
+    return c.isDigit() ? c.digitValue() : 0;
+}
+
+qreal twipsPerPixel(const QWidget* widget)
+{
+    const QScreen* screen = widget->screen();
+    const qreal dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+// Offered drop actions must be exactly copy, move and link together.
+bool isFileDrop(const QMimeData* data, Qt::DropActions actions)
+{
+    return data && data->hasUrls() &&
+           actions == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+}
+
+} // namespace
+
+MDIForm1::MDIForm1(Services services, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)), m_mdi(new QMdiArea(this))
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setProperty(kFormProperty, true);
+    setAcceptDrops(true);
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    setCentralWidget(m_mdi);
+    resize(kDesignSize);
+    setWindowIcon(icons::programIcon());
+
+    m_commands = std::make_unique<Commands>(*this, *this);
+    m_clipboardCommands = std::make_unique<text::ClipboardCommands>(*this);
+    m_fileCommands = std::make_unique<text::FileCommands>(*this, m_services.fileDialogs,
+                                                          m_services.printing);
+    m_tray = std::make_unique<TrayIcon>();
+    connect(m_tray.get(), &TrayIcon::clicked, this, &MDIForm1::trayClicked);
+
+    m_timer2.setInterval(500);
+    connect(&m_timer2, &QTimer::timeout, this, &MDIForm1::blinkTick);
+
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MDIForm1::textWindowActivated);
+    m_services.store.setPortSource([this] { return m_services.endpoint.localPort(); });
+}
+
+MDIForm1::~MDIForm1() = default;
+
+bool MDIForm1::load()
+{
+    // 1. The character-check component: without it nothing works.
+    if (!components::CreateComponent(m_services.registry, MojiObj,
+                                     components::Textgauge::ProgId)) {
+        m_services.boxes.show(QStringLiteral("起動失敗"), QString::fromUtf16(kTextgaugeHelp));
+        m_services.exitProgram(1);
+        return false;
+    }
+    // 2. The sound component is optional.
+    components::CreateComponent(m_services.registry, SoundObj, components::Chimer::ProgId);
+
+    m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store, *MojiObj,
+                                                     m_services.boxes, *this);
+
+    // 3. Names and caption.
+    ApplicationName = QStringLiteral("Velmar") + QString::number(VELMAR_VERSION_MAJOR);
+    setWindowTitle(ApplicationName + QStringLiteral(" MainWindow"));
+
+    // 4. Placement, 5. initial state.
+    restorePlacement();
+    IsEndmode = false;
+    IsMessage = false;
+
+    // 6. The endpoint's port; a port in use is reported by the first direct send.
+    m_messenger->bindEndpoint();
+    // 7. The user-list dialog, hidden; its load announces the user.
+    form2();
+
+    // 8. and 9. Conversion choices; 10. to 13. commands of missing components.
+    readConversionChoices();
+    disableMissingComponents();
+    return true;
+}
+
+void MDIForm1::start()
+{
+    watchActivation();
+    switch (m_startState) {
+    case StartState::Tray:
+        break;
+    case StartState::Minimised:
+        showMinimized();
+        break;
+    case StartState::Maximised:
+        showMaximized();
+        break;
+    case StartState::Normal:
+        show();
+        break;
+    }
+    activated();
+}
+
+void MDIForm1::restorePlacement()
+{
+    const QStringList parts = m_services.store.read(keys::Iti).split(u',');
+    if (parts.size() == 4) {
+        int values[4];
+        bool allNumbers = true;
+        for (int i = 0; i < 4 && allNumbers; ++i)
+            values[i] = parts[i].trimmed().toInt(&allNumbers);
+        if (allNumbers) {
+            const qreal scale = twipsPerPixel(this);
+            const QRect rect(qRound(values[0] / scale), qRound(values[1] / scale),
+                             qRound(values[2] / scale), qRound(values[3] / scale));
+            // A placement from another screen layout must not leave the window unreachable.
+            const QScreen* screen = QGuiApplication::screenAt(rect.center());
+            if (screen && rect.width() >= minimumSizeHint().width() / 2 && rect.height() > 0)
+                setGeometry(rect);
+        }
+    }
+
+    const QString mode = m_services.store.read(keys::ItiMode);
+    if (mode == u"3") {
+        m_startState = StartState::Tray;
+        f_to_tray(false);
+        return;
+    }
+    const std::optional<double> state = numericValue(mode);
+    if (!state)
+        return;
+    if (*state == 0)
+        m_startState = StartState::Normal;
+    else if (*state == 1)
+        m_startState = StartState::Minimised;
+    else if (*state == 2)
+        m_startState = StartState::Maximised;
+}
+
+void MDIForm1::readConversionChoices()
+{
+    const QString unicode = m_services.store.read(keys::TransModeUnicode).trimmed() + u'0';
+    m_commands->setUnicodeChecked(unicode.front() == u'0');
+    m_commands->setUnicodeTag(QStringLiteral("49"));
+    const QString count =
+        m_services.store.read(keys::TransModeUnicodeCount, m_commands->unicodeTag()).trimmed();
+    if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
+        m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
+
+    QString jis = m_services.store.read(keys::JisInOut).trimmed();
+    if (!numericValue(jis))
+        jis = QStringLiteral("1");
+    jis_in_mode = static_cast<qint16>(digitValue(jis.front()));
+    jis_out_mode = static_cast<qint16>(digitValue(jis.back()));
+    if (jis_in_mode < 1 || jis_in_mode > 5)
+        jis_in_mode = 2;
+    if (jis_out_mode < 1 || jis_out_mode > 3)
+        jis_out_mode = 1;
+    m_commands->setJisIn(jis_in_mode);
+    m_commands->setJisOut(jis_out_mode);
+}
+
+void MDIForm1::disableMissingComponents()
+{
+    const components::ComponentRegistry& registry = m_services.registry;
+    if (components::ComponentExists(registry, components::CipherGate::ProgId))
+        m_commands->restorePgpOptions(m_services.store);
+    else
+        m_commands->disablePgp();
+    if (!components::ComponentExists(registry, components::KanjiPipe::ProgId))
+        m_commands->disableKanjiFilter();
+    if (!components::ComponentExists(registry, components::Radixer::ProgId))
+        m_commands->disableBase64();
+    if (!components::ComponentExists(registry, components::Escaper::ProgId))
+        m_commands->disableUrlHex();
+    // The settings dialog is not part of this build yet.
+    m_commands->action(u"m_set")->setEnabled(false);
+}
+
+void MDIForm1::watchActivation()
+{
+    // Only a return from one of the program's own forms activates the main window:
+    // coming back from another application passes through "no focus window".
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
+        QWindow* previous = m_lastFocusWindow;
+        m_lastFocusWindow = now;
+        if (!now || now != windowHandle() || !previous || previous == now)
+            return;
+        const QWidget* previousWidget = QWidget::find(previous->winId());
+        if (previousWidget && previousWidget->property(kFormProperty).toBool())
+            activated();
+    });
+}
+
+void MDIForm1::activated()
+{
+    res_moji = m_services.store.read(keys::ResMoji);
+    if (m_chks == 3) {
+        m_chks = 0;
+    } else {
+        new_win(1);
+        m_clipboardCommands->views();
+    }
+    IME_OnOff();
+    // The command-line files open once. Opening them at every activation would stack
+    // a duplicate window for each file whenever a dialog of the program closes.
+    openCommandLineFiles();
+}
+
+void MDIForm1::openCommandLineFiles()
+{
+    if (m_commandLineOpened)
+        return;
+    m_commandLineOpened = true;
+    for (const QString& path : std::as_const(m_services.commandLine)) {
+        if (!path.isEmpty())
+            f_open(path);
+    }
+}
+
+Form1* MDIForm1::activeWindow() const
+{
+    const QMdiSubWindow* sub = m_mdi->currentSubWindow();
+    return sub ? qobject_cast<Form1*>(sub->widget()) : nullptr;
+}
+
+QList<Form1*> MDIForm1::windows() const
+{
+    QList<Form1*> forms;
+    const auto subs = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* sub : subs) {
+        if (auto* form = qobject_cast<Form1*>(sub->widget()))
+            forms.append(form);
+    }
+    return forms;
+}
+
+int MDIForm1::new_win(qint16 inputData)
+{
+    const bool background = inputData == 0;
+    auto* form = new Form1(*this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->setCaption(ApplicationName);
+    form->setStatusText(ApplicationName);
+
+    QMdiSubWindow* previous = m_mdi->currentSubWindow();
+    for (Form1* other : windows()) {
+        if (other->flag == 2) {
+            other->flag = background ? 3 : 1;
+            break;
+        }
+    }
+
+    QMdiSubWindow* sub = m_mdi->addSubWindow(form);
+    sub->setWindowIcon(windowIcon());
+    sub->show();
+    form->flag = 1;
+    int result = -1;
+    if (background) {
+        result = static_cast<int>(windows().indexOf(form));
+        if (previous)
+            m_mdi->setActiveSubWindow(previous);
+    } else {
+        m_mdi->setActiveSubWindow(sub);
+        textWindowActivated(sub);
+    }
+    // Whatever order the activations arrived in, the end state is one active window
+    // with flag 2 and every other window with flag 1.
+    const Form1* active = activeWindow();
+    for (Form1* other : windows())
+        other->flag = other == active ? 2 : 1;
+    return result;
+}
+
+void MDIForm1::textWindowActivated(QMdiSubWindow* subWindow)
+{
+    if (!subWindow || subWindow == m_lastActivated)
+        return;
+    auto* form = qobject_cast<Form1*>(subWindow->widget());
+    if (!form)
+        return;
+    m_lastActivated = subWindow;
+    form->activate();
+    for (Form1* other : windows()) {
+        if (other->flag != 3)
+            other->flag = 1;
+    }
+    form->flag = 2;
+}
+
+void MDIForm1::IME_OnOff()
+{
+    if (MDI_chk())
+        return;
+    const QString setting = m_services.store.read(keys::Ime).trimmed();
+    m_commands->setImeState(setting.startsWith(u'1'));
+}
+
+void MDIForm1::ipm_entry(quint32 command, const QString& destination, qint32 port,
+                         const QString& extra)
+{
+    m_messenger->ipm_entry(command, destination, port, extra);
+}
+
+ipmsg::Form2& MDIForm1::form2()
+{
+    if (!m_form2) {
+        m_form2 = new ipmsg::Form2(*m_messenger, [this] { return IsEndmode; }, this);
+        m_messenger->Load();
+    }
+    return *m_form2;
+}
+
+void MDIForm1::send_messege()
+{
+    Form1* active = activeWindow();
+    if (!active)
+        return;
+    const QString text = active->GetTextData();
+    if (text.isEmpty())
+        return;
+    m_chks = 3;
+    for (Form1* form : windows())
+        form->IPMs = 0;
+    form2();
+    active->IPMs = 1;
+    m_messenger->send_messege(text, active->Tag, active->PortNo);
+}
+
+void MDIForm1::openMessageWindow(const ipmsg::IncomingMessage& message)
+{
+    const int index = new_win(0);
+    const QList<Form1*> forms = windows();
+    if (index < 0 || index >= forms.size())
+        return;
+    Form1* form = forms[index];
+    form->SetTextData(message.text);
+    form->setCaption(message.caption);
+    form->Tag = message.Tag;
+    form->PortNo = message.PortNo;
+    form->setStatusText(message.statusText);
+    if (message.background)
+        form->setTextBackground(ipmsg::colourFromNumber(*message.background));
+    if (message.sealed) {
+        form->pktNo = message.pktNo;
+        form->IPMSG_ReadCheckSend = message.IPMSG_ReadCheckSend;
+        form->showSeal(message.passwordBox);
+    }
+}
+
+void MDIForm1::playArrivalSound()
+{
+    const QString path = m_services.store.read(keys::SoundFile);
+    if (SoundObj && !path.isEmpty())
+        SoundObj->Play(path);
+}
+
+void MDIForm1::markSent()
+{
+    for (Form1* form : windows()) {
+        if (form->IPMs == 1) {
+            form->setStatusText(QStringLiteral("IPM(送信済)"));
+            form->IPMs = 0;
+            return;
+        }
+    }
+}
+
+void MDIForm1::f_open(const QString& path)
+{
+    m_fileCommands->f_open(path);
+}
+
+void MDIForm1::popupFileMenu(const QPoint& globalPos)
+{
+    m_commands->fileMenu()->popup(globalPos);
+}
+
+void MDIForm1::f_to_tray(bool mode)
+{
+    In_Tray = true;
+    if (!TrayIcon::isAvailable()) {
+        // No notification area: minimise, so the user can always get back.
+        showMinimized();
+        return;
+    }
+    hide();
+    m_tray->add(mode ? icons::toolbarIcon(u"t_send") : windowIcon(), ApplicationName);
+}
+
+void MDIForm1::f_to_tray2(bool mode)
+{
+    In_Tray = false;
+    IsMessage = false;
+    m_timer2.stop();
+    m_blinkPhase = false;
+    if (mode)
+        hide();
+    else if (isMinimized())
+        showNormal();
+    else
+        show();
+    m_tray->remove();
+}
+
+void MDIForm1::trayClicked(bool rightButton)
+{
+    f_to_tray2(false);
+    activateWindow();
+    if (!m_services.clipboard.hasText())
+        return;
+    const Form1* active = activeWindow();
+    if (active && active->GetTextData() == m_services.clipboard.text())
+        return;
+    new_win(1);
+    m_clipboardCommands->views();
+    if (rightButton)
+        m_clipboardCommands->resset(0);
+}
+
+void MDIForm1::startBlinking()
+{
+    IsMessage = true;
+    m_blinkPhase = false;
+    m_timer2.start();
+}
+
+void MDIForm1::blinkTick()
+{
+    if (!IsMessage) {
+        m_timer2.stop();
+        m_blinkPhase = false;
+        return;
+    }
+    if (TrayIcon::isAvailable())
+        hide();
+    m_tray->modify(m_blinkPhase ? icons::toolbarIcon(u"t_send") : windowIcon());
+    m_blinkPhase = !m_blinkPhase;
+}
+
+void MDIForm1::fin()
+{
+    // Ends at once: no exit announcement, nothing more stored. What was written
+    // before is already on disk, since the store writes through.
+    m_unloaded = true;
+    m_services.exitProgram(0);
+}
+
+QString MDIForm1::versionString()
+{
+    return QStringLiteral("Velmar6 Ver%1.%2.0.%3")
+        .arg(QString::number(VELMAR_VERSION_MAJOR), QString::number(VELMAR_VERSION_MINOR),
+             QString::number(VELMAR_VERSION_PATCH));
+}
+
+void MDIForm1::ver_disp()
+{
+    new_win(1);
+    if (Form1* form = activeWindow())
+        form->SetTextData(versionString());
+}
+
+void MDIForm1::arrange(int how)
+{
+    const auto arrangement = static_cast<Arrangement>(how);
+    if (arrangement == Arrangement::Cascade) {
+        m_mdi->cascadeSubWindows();
+        return;
+    }
+    const QRect area = m_mdi->viewport()->rect();
+    QList<QMdiSubWindow*> normal;
+    QList<QMdiSubWindow*> minimised;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::StackingOrder)) {
+        if (sub->isMinimized())
+            minimised.append(sub);
+        else if (sub->isVisible())
+            normal.append(sub);
+    }
+    if (arrangement == Arrangement::ArrangeIcons) {
+        const QSize iconSize = minimised.isEmpty() ? QSize() : minimised.front()->size();
+        const QList<QRect> rects = iconRects(area, static_cast<int>(minimised.size()), iconSize);
+        for (qsizetype i = 0; i < minimised.size(); ++i)
+            minimised[i]->move(rects[i].topLeft());
+        return;
+    }
+    const QList<QRect> rects = tileRects(area, static_cast<int>(normal.size()), arrangement);
+    for (qsizetype i = 0; i < normal.size(); ++i) {
+        if (normal[i]->isMaximized())
+            normal[i]->showNormal();
+        normal[i]->setGeometry(rects[i]);
+    }
+}
+
+void MDIForm1::runCommand(Command command)
+{
+    text::ClipboardCommands& clip = *m_clipboardCommands;
+    text::FileCommands& files = *m_fileCommands;
+    switch (command) {
+    case Command::Send:
+        send_messege();
+        break;
+    case Command::New:
+        clip.new_clip();
+        break;
+    case Command::Open:
+        files.open();
+        break;
+    case Command::Update:
+        files.file_update();
+        break;
+    case Command::SaveAs:
+        files.save_as();
+        break;
+    case Command::Print:
+        files.main_prn();
+        break;
+    case Command::PrinterSetup:
+        files.printer_setup();
+        break;
+    case Command::End:
+        fin();
+        break;
+    case Command::View:
+        clip.views();
+        break;
+    case Command::AllCopy:
+        clip.all_copy();
+        break;
+    case Command::SelCopy:
+        clip.sel_copy();
+        break;
+    case Command::ResCopy:
+        clip.resset(0);
+        break;
+    case Command::Paste:
+        clip.pastes();
+        break;
+    case Command::SpaceCut:
+        clip.space_cut();
+        break;
+    case Command::CopyAndTask:
+        clip.copy_and_task();
+        break;
+    case Command::ToTray:
+        f_to_tray(false);
+        break;
+    case Command::Empty:
+        clip.emptys();
+        break;
+    case Command::JisIn:
+        jis_in_mode = static_cast<qint16>(m_commands->jisIn());
+        break;
+    case Command::JisOut:
+        jis_out_mode = static_cast<qint16>(m_commands->jisOut());
+        break;
+    case Command::ImeOn:
+        m_services.store.write(keys::Ime, QStringLiteral("1"));
+        IME_OnOff();
+        break;
+    case Command::ImeOff:
+        m_services.store.write(keys::Ime, QStringLiteral("0"));
+        IME_OnOff();
+        break;
+    case Command::ImeToggle: {
+        const std::optional<double> value = numericValue(m_services.store.read(keys::Ime));
+        m_services.store.write(keys::Ime, value && *value == 1 ? QStringLiteral("0")
+                                                                : QStringLiteral("1"));
+        IME_OnOff();
+        break;
+    }
+    case Command::Cascade:
+        arrange(static_cast<int>(Arrangement::Cascade));
+        break;
+    case Command::TileHorizontal:
+        arrange(static_cast<int>(Arrangement::TileHorizontal));
+        break;
+    case Command::TileVertical:
+        arrange(static_cast<int>(Arrangement::TileVertical));
+        break;
+    case Command::ArrangeIcons:
+        arrange(static_cast<int>(Arrangement::ArrangeIcons));
+        break;
+    case Command::Version:
+        ver_disp();
+        break;
+    default:
+        // The conversion, encoder, PGP and settings commands belong to components and
+        // dialogs this build does not have; their items are disabled at start-up.
+        break;
+    }
+}
+
+void MDIForm1::closeEvent(QCloseEvent* event)
+{
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    // The text windows close first, each with its own clean-up (discard notices).
+    m_mdi->closeAllSubWindows();
+    unload();
+    event->accept();
+    m_services.exitProgram(0);
+}
+
+void MDIForm1::unload()
+{
+    m_unloaded = true;
+    IsEndmode = true;
+    m_messenger->exitBroadcast();
+    savePlacement();
+    if (In_Tray)
+        f_to_tray2(false);
+    m_services.store.write(keys::JisInOut,
+                           QString::number(jis_in_mode) + QString::number(jis_out_mode));
+    m_services.store.write(keys::TransModeUnicode, m_commands->unicodeChecked()
+                                                       ? QStringLiteral("0")
+                                                       : QStringLiteral("1"));
+    if (numericValue(m_commands->unicodeTag()))
+        m_services.store.write(keys::TransModeUnicodeCount, m_commands->unicodeTag());
+    m_services.endpoint.close();
+}
+
+void MDIForm1::savePlacement()
+{
+    if (m_services.store.read(keys::ItiIsSave) != u"1")
+        return;
+    const bool normal = !isMinimized() && !isMaximized() && !In_Tray;
+    if (normal) {
+        const qreal scale = twipsPerPixel(this);
+        const QRect rect = geometry();
+        m_services.store.write(keys::Iti, QStringList{QString::number(qRound(rect.x() * scale)),
+                                                      QString::number(qRound(rect.y() * scale)),
+                                                      QString::number(qRound(rect.width() * scale)),
+                                                      QString::number(qRound(rect.height() * scale))}
+                                              .join(u','));
+    }
+    QString mode;
+    if (In_Tray)
+        mode = QStringLiteral("3");
+    else if (isMinimized())
+        mode = QStringLiteral("1");
+    else if (isMaximized())
+        mode = QStringLiteral("2");
+    else
+        mode = QStringLiteral("0");
+    m_services.store.write(keys::ItiMode, mode);
+}
+
+void MDIForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (isFileDrop(event->mimeData(), event->possibleActions()))
+        event->acceptProposedAction();
+}
+
+void MDIForm1::dropEvent(QDropEvent* event)
+{
+    if (!isFileDrop(event->mimeData(), event->possibleActions()))
+        return;
+    event->acceptProposedAction();
+    const auto urls = event->mimeData()->urls();
+    for (const QUrl& url : urls) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty())
+            f_open(path);
+    }
+}
+
+} // namespace velmar::app

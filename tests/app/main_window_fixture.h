@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/main_window.h"
+#include "components/registry.h"
+#include "platform/fakes.h"
+#include "platform/file_fakes.h"
+#include "support/temp_settings.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace velmar::testing {
+
+// A main window wired to fakes: no socket, no blocking box, no real clipboard.
+struct MainWindowFixture {
+    TempSettings settings;
+    components::ComponentRegistry registry = components::ComponentRegistry::withBuiltins();
+    platform::FakeUdpEndpoint endpoint;
+    platform::RecordingMessageBoxes boxes;
+    platform::FakeClipboard clipboard;
+    platform::ScriptedFileDialogs fileDialogs;
+    platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("print.pdf"))};
+    QStringList commandLine;
+    int exitCode = -1;
+    std::unique_ptr<app::MDIForm1> window;
+
+    settings::SettingsStore& store() { return *settings.store; }
+
+    app::MDIForm1& create()
+    {
+        window = std::make_unique<app::MDIForm1>(app::Services{
+            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
+            [this](int code) { exitCode = code; }});
+        return *window;
+    }
+
+    // Load and the first activation, as the program starts.
+    app::MDIForm1& start()
+    {
+        create();
+        if (window->load())
+            window->start();
+        return *window;
+    }
+
+    // Datagrams sent whose command field (the fifth) equals `command`.
+    int sentWithCommand(const QByteArray& command) const
+    {
+        int count = 0;
+        for (const auto& sent : endpoint.sent) {
+            if (sent.data.split(':').value(4) == command)
+                ++count;
+        }
+        return count;
+    }
+};
+
+} // namespace velmar::testing

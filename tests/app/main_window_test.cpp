@@ -1,0 +1,259 @@
+#include "main_window_fixture.h"
+
+#include "app/commands.h"
+#include "settings/keys.h"
+#include "text/text_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+
+#include <gtest/gtest.h>
+
+namespace keys = velmar::settings::keys;
+using velmar::testing::MainWindowFixture;
+
+namespace {
+
+TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
+{
+    MainWindowFixture f;
+    f.clipboard.setText(QStringLiteral("こんにちは\r\n世界"));
+    auto& w = f.start();
+
+    EXPECT_EQ(w.windowTitle(), u"Velmar7 MainWindow");
+    ASSERT_EQ(w.windows().size(), 1);
+    const auto* form = w.activeWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->GetTextData(), u"こんにちは\r\n世界");
+    EXPECT_FALSE(form->isRawMode());
+    EXPECT_EQ(form->caption(), u"Velmar7");
+    EXPECT_EQ(form->flag, 2);
+
+    EXPECT_EQ(f.endpoint.localPort(), 2425);
+    EXPECT_TRUE(w.commands().unicodeChecked());
+    EXPECT_EQ(w.commands().unicodeTag(), u"49");
+    EXPECT_EQ(w.commands().jisIn(), 1);
+    EXPECT_EQ(w.commands().jisOut(), 1);
+    EXPECT_FALSE(w.commands().action(u"m_pgpEncrypt")->isEnabled());
+    EXPECT_FALSE(w.commands().action(u"m_etc_base64Encode")->isEnabled());
+    // The user-list dialog's load announces the user Retry (6) times.
+    EXPECT_EQ(f.sentWithCommand("1"), 6);
+    EXPECT_EQ(f.exitCode, -1);
+}
+
+TEST(MainWindowStart, MissingCharacterCheckComponentStopsTheProgram)
+{
+    MainWindowFixture f;
+    f.registry.remove(velmar::components::Textgauge::ProgId.toString());
+    f.create();
+    EXPECT_FALSE(f.window->load());
+    ASSERT_EQ(f.boxes.boxes.size(), 1);
+    EXPECT_EQ(f.boxes.boxes[0].title, u"起動失敗");
+    EXPECT_TRUE(f.boxes.boxes[0].text.startsWith(u"Textgauge.dll が必要\r\n"));
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_TRUE(f.endpoint.sent.isEmpty());
+}
+
+struct ReadingCase {
+    const char16_t* key;
+    const char16_t* value;
+    int jisIn;
+    int jisOut;
+};
+
+TEST(MainWindowStart, BadStoredValuesFallBack)
+{
+    const ReadingCase jisCases[] = {
+        {u"JIS_INOUT", u"6", 2, 1},
+        {u"JIS_INOUT", u"53", 5, 3},
+        {u"JIS_INOUT", u"x", 1, 1},
+        {u"JIS_INOUT", u"", 1, 1},
+        {u"JIS_INOUT", u"24", 2, 1},
+    };
+    for (const ReadingCase& c : jisCases) {
+        MainWindowFixture f;
+        f.store().write(QStringLiteral("general"), QString::fromUtf16(c.key),
+                        QString::fromUtf16(c.value));
+        auto& w = f.start();
+        EXPECT_EQ(w.jis_in_mode, c.jisIn) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.jis_out_mode, c.jisOut) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.commands().jisIn(), c.jisIn);
+        EXPECT_EQ(w.commands().jisOut(), c.jisOut);
+    }
+
+    const struct {
+        const char16_t* count;
+        const char16_t* tag;
+    } countCases[] = {{u"0", u"49"}, {u"x", u"49"}, {u"16", u"16"}, {u" 32.7 ", u"32"},
+                      {u"-4", u"49"}};
+    for (const auto& c : countCases) {
+        MainWindowFixture f;
+        f.store().write(keys::TransModeUnicodeCount, QString::fromUtf16(c.count));
+        f.store().write(keys::TransModeUnicode, QStringLiteral("1"));
+        auto& w = f.start();
+        EXPECT_EQ(w.commands().unicodeTag(), QString::fromUtf16(c.tag));
+        EXPECT_FALSE(w.commands().unicodeChecked());
+    }
+}
+
+TEST(MainWindowStart, PlacementReadings)
+{
+    {
+        MainWindowFixture f;
+        f.store().write(keys::Iti, QStringLiteral("1500,1500,6000"));
+        auto& w = f.start();
+        EXPECT_EQ(w.size(), QSize(800, 600)) << "three parts are ignored";
+    }
+    {
+        MainWindowFixture f;
+        f.store().write(keys::Iti, QStringLiteral("1500,1500,9000,7500"));
+        auto& w = f.start();
+        EXPECT_EQ(w.geometry(), QRect(100, 100, 600, 500));
+    }
+    {
+        MainWindowFixture f;
+        f.store().write(keys::ItiMode, QStringLiteral("x"));
+        auto& w = f.start();
+        EXPECT_FALSE(w.isMinimized());
+        EXPECT_FALSE(w.isMaximized());
+        EXPECT_FALSE(w.In_Tray);
+    }
+    {
+        MainWindowFixture f;
+        f.store().write(keys::ItiMode, QStringLiteral("3"));
+        auto& w = f.start();
+        EXPECT_TRUE(w.In_Tray);
+        EXPECT_FALSE(w.isVisible() && !w.isMinimized());
+    }
+}
+
+TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
+{
+    MainWindowFixture f;
+    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    auto& w = f.start();
+    w.setGeometry(QRect(100, 100, 600, 500));
+    w.commands().action(u"m_jisin4")->trigger();
+    w.commands().action(u"m_jis_out3")->trigger();
+    w.commands().action(u"m_etc_unicode")->trigger();
+    f.endpoint.sent.clear();
+
+    w.close();
+    EXPECT_EQ(f.sentWithCommand("2"), 6);
+    EXPECT_EQ(f.store().read(keys::Iti), u"1500,1500,9000,7500");
+    EXPECT_EQ(f.store().read(keys::ItiMode), u"0");
+    EXPECT_EQ(f.store().read(keys::JisInOut), u"43");
+    EXPECT_EQ(f.store().read(keys::TransModeUnicode), u"1");
+    EXPECT_EQ(f.store().read(keys::TransModeUnicodeCount), u"49");
+    EXPECT_TRUE(f.endpoint.closed);
+    EXPECT_EQ(f.exitCode, 0);
+}
+
+TEST(MainWindowShutdown, PlacementIsStoredOnlyWhenAskedFor)
+{
+    MainWindowFixture f;
+    auto& w = f.start();
+    w.close();
+    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::ItiMode, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::JisInOut), u"11");
+}
+
+TEST(MainWindowShutdown, EndCommandStoresNothingAndAnnouncesNothing)
+{
+    MainWindowFixture f;
+    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    auto& w = f.start();
+    w.commands().action(u"m_jisin3")->trigger();
+    f.endpoint.sent.clear();
+
+    w.commands().action(u"m_end")->trigger();
+    EXPECT_EQ(f.exitCode, 0);
+    w.close(); // the process would be gone; a late close must not run the unload steps
+    EXPECT_TRUE(f.endpoint.sent.isEmpty());
+    EXPECT_EQ(f.store().read(keys::JisInOut, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
+}
+
+TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)
+{
+    MainWindowFixture f;
+    f.clipboard.setText(QStringLiteral("first"));
+    auto& w = f.start();
+    w.show();
+    auto* first = w.activeWindow();
+    ASSERT_NE(first, nullptr);
+
+    const int index = w.new_win(0);
+    ASSERT_EQ(w.windows().size(), 2);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(w.activeWindow(), first);
+    EXPECT_EQ(first->flag, 2);
+    EXPECT_EQ(w.windows()[1]->flag, 1);
+
+    w.new_win(1);
+    ASSERT_EQ(w.windows().size(), 3);
+    EXPECT_EQ(w.activeWindow(), w.windows()[2]);
+    int active = 0;
+    for (const auto* form : w.windows())
+        active += form->flag == 2 ? 1 : 0;
+    EXPECT_EQ(active, 1);
+}
+
+TEST(MainWindowWindows, CommandLineFilesOpenOnceAndActivationHonoursTheGuard)
+{
+    MainWindowFixture f;
+    const QString path = f.settings.dir.filePath(QStringLiteral("a b.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("line\n");
+    file.close();
+    f.commandLine = {path};
+    auto& w = f.start();
+    ASSERT_EQ(w.windows().size(), 2); // the clipboard window and the file
+    EXPECT_EQ(w.activeWindow()->f_name, path);
+
+    w.setChks(3);
+    w.activated();
+    EXPECT_EQ(w.windows().size(), 2);
+    EXPECT_EQ(w.chks(), 0);
+
+    w.activated();
+    EXPECT_EQ(w.windows().size(), 3) << "a new clipboard window, the file not again";
+}
+
+TEST(MainWindowCommands, VersionWindowAndReceivedMessageWindow)
+{
+    MainWindowFixture f;
+    auto& w = f.start();
+    w.commands().action(u"m_ver")->trigger();
+    EXPECT_EQ(w.activeWindow()->GetTextData(), u"Velmar6 Ver7.3.0.2");
+
+    velmar::ipmsg::IncomingMessage message;
+    message.text = QStringLiteral("封書の中身");
+    message.caption = QStringLiteral("From Network a/b(IP Messenger Protcol) now");
+    message.Tag = QStringLiteral("10.77.0.2");
+    message.PortNo = 2425;
+    message.statusText = QStringLiteral("IPM(未返信)2425:10.77.0.2");
+    message.sealed = true;
+    message.pktNo = QStringLiteral("42");
+    message.IPMSG_ReadCheckSend = true;
+    auto* before = w.activeWindow();
+    w.openMessageWindow(message);
+    EXPECT_EQ(w.activeWindow(), before);
+    auto* form = w.windows().back();
+    EXPECT_EQ(form->caption(), message.caption);
+    EXPECT_EQ(form->statusText(), message.statusText);
+    EXPECT_TRUE(form->isSealed());
+    EXPECT_EQ(form->GetTextData(), message.text);
+
+    f.endpoint.sent.clear();
+    form->open_seal();
+    ASSERT_EQ(f.endpoint.sent.size(), 1);
+    EXPECT_EQ(f.endpoint.sent[0].host, u"10.77.0.2");
+    EXPECT_EQ(f.endpoint.sent[0].data.split(':').value(4), "48");
+    EXPECT_EQ(f.endpoint.sent[0].data.split(':').value(5), "42");
+}
+
+} // namespace
