@@ -16,6 +16,10 @@ bool QtUdpEndpoint::bind(quint16 port)
 {
     close();
     m_port = port;
+    // Read the address now: interfaces are those of the network namespace the socket
+    // is made in, which need not be the one of a later caller.
+    m_localIpKnown = false;
+    localIp();
     m_socket = new QUdpSocket(this);
     // Broadcasting needs SO_BROADCAST, which QUdpSocket sets on bind for IPv4.
     if (!m_socket->bind(QHostAddress::AnyIPv4, port)) {
