@@ -1,0 +1,254 @@
+#include "text/file_commands.h"
+
+#include "platform/file_dialogs.h"
+#include "platform/message_boxes.h"
+#include "platform/printing.h"
+#include "text/file_codec.h"
+#include "text/host.h"
+#include "text/text_area.h"
+#include "text/text_printer.h"
+#include "text/text_window.h"
+
+#include <QFileInfo>
+#include <QPrinter>
+
+namespace velmar::text {
+
+namespace {
+
+// How much of an existing file decides the encoding and line end to append in.
+constexpr qint64 kSniffBytes = qint64(1) << 20;
+
+const QString kErrorTitle = QStringLiteral("エラー");
+
+QString reason(const QString& systemError)
+{
+    return QStringLiteral("\r\n（%1）").arg(systemError);
+}
+
+// A window in raw mode may hold a single odd byte and no text unit at all; it
+// still has something to save.
+bool hasNothingToSave(const Form1& window)
+{
+    return window.isRawMode() ? window.RawBytes().isEmpty() : window.GetTextData().isEmpty();
+}
+
+QString unfitMessage(const QString& path, TextEncoding encoding, const QStringList& unfit)
+{
+    constexpr qsizetype kListed = 10;
+    QStringList shown;
+    for (qsizetype i = 0; i < unfit.size() && i < kListed; ++i)
+        shown << describeCharacter(unfit.at(i));
+    QString list = shown.join(QStringLiteral("、"));
+    if (unfit.size() > kListed)
+        list += QStringLiteral(" ほか");
+    return path + QStringLiteral("\r\nこのファイルの文字コード（%1）で表せない文字があるため、"
+                                 "保存しませんでした。\r\n表せない文字: %2")
+                      .arg(encodingName(encoding), list);
+}
+
+// The window's font in points: a pixel size would shrink to nothing on a printer
+// with many dots per inch.
+QFont printFont(const Form1& window)
+{
+    QFont font = window.v_windows() ? window.v_windows()->font() : window.font();
+    if (font.pointSizeF() <= 0 && font.pixelSize() > 0)
+        font.setPointSizeF(font.pixelSize() * 72.0 / 96.0);
+    return font;
+}
+
+} // namespace
+
+QString FileCommands::textFileFilter()
+{
+    return QStringLiteral("ﾃｷｽﾄ(*.txt;*.log)|*.txt;*.log|全て(*.*)|*.*");
+}
+
+FileCommands::FileCommands(Host& host, platform::FileDialogs& dialogs, platform::Printing& printing)
+    : m_host(host), m_dialogs(dialogs), m_printing(printing)
+{
+}
+
+void FileCommands::showError(const QString& text)
+{
+    m_host.messageBoxes().show(kErrorTitle, text);
+}
+
+void FileCommands::open()
+{
+    const QString path = file_open(textFileFilter());
+    if (path.isEmpty())
+        return;
+    // The user chose this file a moment ago; if it is gone now, say so rather than
+    // doing nothing as for a dropped name.
+    if (!QFileInfo(path).isFile()) {
+        showError(path + QStringLiteral("\r\nファイルが見つかりません。"));
+        return;
+    }
+    openFile(path);
+}
+
+QString FileCommands::file_open(const QString& filter)
+{
+    return m_dialogs.openFileName(filter);
+}
+
+void FileCommands::f_open(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    openFile(path);
+}
+
+void FileCommands::openFile(const QString& path)
+{
+    // Read before creating the window, so a file that cannot be read leaves no
+    // empty window behind.
+    const ReadResult read = readWholeFile(path, MaxOpenBytes);
+    switch (read.status) {
+    case ReadResult::Status::Ok:
+        break;
+    case ReadResult::Status::Missing:
+        showError(path + QStringLiteral("\r\nファイルが見つかりません。"));
+        return;
+    case ReadResult::Status::TooLarge:
+        showError(path + QStringLiteral("\r\nファイルが大きすぎるため開けません（%1 MB まで）。")
+                             .arg(MaxOpenBytes / (1024 * 1024)));
+        return;
+    case ReadResult::Status::Failed:
+        showError(path + QStringLiteral("\r\nファイルを読み込めませんでした。") +
+                  reason(read.error));
+        return;
+    }
+
+    const DecodedFile decoded = decodeFileBytes(read.bytes);
+    m_host.new_win(1);
+    Form1* window = m_host.activeWindow();
+    if (!window)
+        return;
+    if (decoded.isText)
+        window->SetTextData(decoded.text);
+    else
+        window->SetRawBytes(read.bytes);
+    window->f_name = path;
+    window->setCaption(path);
+    // The window was coloured when it became active, before it had this text.
+    window->color_chg();
+}
+
+void FileCommands::f_name_is()
+{
+    Form1* window = m_host.activeWindow();
+    if (!window)
+        return;
+    window->f_name = m_dialogs.saveFileName(textFileFilter(), QStringLiteral("txt"));
+}
+
+void FileCommands::save_as()
+{
+    Form1* window = m_host.activeWindow();
+    if (!window)
+        return;
+    const QString old = window->f_name;
+    if (hasNothingToSave(*window))
+        return;
+    f_name_is();
+    // A cancelled dialog, or a name nothing could be written to, leaves the window
+    // with the file it had.
+    if (window->f_name.isEmpty() || !saveMain())
+        window->f_name = old;
+}
+
+void FileCommands::file_update()
+{
+    Form1* window = m_host.activeWindow();
+    if (!window || hasNothingToSave(*window))
+        return;
+    const QString old = window->f_name;
+    if (window->f_name.isEmpty()) {
+        f_name_is();
+        if (window->f_name.isEmpty())
+            return;
+    }
+    if (!saveMain())
+        window->f_name = old;
+}
+
+void FileCommands::f_save_main()
+{
+    saveMain();
+}
+
+bool FileCommands::saveMain()
+{
+    Form1* window = m_host.activeWindow();
+    if (!window || window->f_name.isEmpty())
+        return false;
+    const QString path = window->f_name;
+    const QFileInfo info(path);
+    const bool existed = info.exists();
+
+    QByteArray bytes;
+    if (window->isRawMode()) {
+        // Raw mode keeps the exact bytes, and they go out unchanged.
+        bytes = window->RawBytes();
+    } else {
+        FileFormat format;
+        // Only a regular file is read for its format: a device or a pipe would
+        // block or never end.
+        if (info.isFile()) {
+            const ReadResult head = readFileHead(path, kSniffBytes);
+            if (head.status == ReadResult::Status::Failed) {
+                showError(path +
+                          QStringLiteral("\r\nファイルを読み込めないため、保存しませんでした。") +
+                          reason(head.error));
+                return false;
+            }
+            format = sniffFileFormat(head.bytes, head.bytes.size() >= head.size);
+        }
+        AppendBytes plan = bytesToAppend(window->GetTextData(), format);
+        if (!plan.unfit.isEmpty()) {
+            showError(unfitMessage(path, plan.encoding, plan.unfit));
+            return false;
+        }
+        bytes = std::move(plan.bytes);
+    }
+
+    const WriteResult written = appendToFile(path, bytes);
+    if (!written.ok) {
+        showError(path + QStringLiteral("\r\nに保存できませんでした。") + reason(written.error));
+        return false;
+    }
+    window->f_name = path;
+    window->setCaption(path);
+    const QString note = existed ? QStringLiteral("追加") : QString();
+    m_host.messageBoxes().show(QStringLiteral("情報"), path + QStringLiteral("\r\nに") + note +
+                                                           QStringLiteral("保存しました"));
+    return true;
+}
+
+void FileCommands::main_prn()
+{
+    Form1* window = m_host.activeWindow();
+    if (!window)
+        return;
+    const QString text = window->GetTextData();
+    if (text.isEmpty()) {
+        m_host.messageBoxes().show(QStringLiteral("紙の無駄使い反対! ;-P"),
+                                   QStringLiteral("印刷するデータが空でしょ!"));
+        return;
+    }
+    const TextPrinter printer(printFont(*window));
+    if (!printer.print(text, m_printing.printer()).ok) {
+        showError(QStringLiteral("印刷できませんでした。\r\nプリンタの設定を確かめてください。"));
+        return;
+    }
+    m_host.messageBoxes().show(QStringLiteral("確認"), QStringLiteral("印刷完了"));
+}
+
+void FileCommands::printer_setup()
+{
+    m_printing.printerDialog();
+}
+
+} // namespace velmar::text
