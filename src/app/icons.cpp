@@ -1,0 +1,445 @@
+#include "app/icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPolygonF>
+#include <algorithm>
+#include <array>
+
+namespace velmar::app::icons {
+
+namespace {
+
+// Every pictogram is drawn on a 24 x 24 grid and scaled to the pixmap size.
+constexpr qreal grid = 24.0;
+
+// One palette for all pictures.
+namespace colour {
+const QColor ink(0x37, 0x47, 0x4f);
+const QColor paper(0xff, 0xff, 0xff);
+const QColor rule(0x90, 0xa4, 0xae);
+const QColor shade(0xcf, 0xd8, 0xdc);
+const QColor blue(0x1e, 0x88, 0xe5);
+const QColor green(0x43, 0xa0, 0x47);
+const QColor red(0xe5, 0x39, 0x35);
+const QColor amber(0xff, 0xb3, 0x00);
+const QColor brown(0xa1, 0x88, 0x7f);
+} // namespace colour
+
+QPen outline(const QColor& colour = colour::ink, qreal width = 1.2)
+{
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// A sheet of paper with a folded top-right corner.
+void sheet(QPainter& p, const QRectF& r, const QColor& fill = colour::paper)
+{
+    const qreal fold = std::min(r.width(), r.height()) * 0.3;
+    QPainterPath path;
+    path.moveTo(r.topLeft());
+    path.lineTo(r.right() - fold, r.top());
+    path.lineTo(r.right(), r.top() + fold);
+    path.lineTo(r.bottomRight());
+    path.lineTo(r.bottomLeft());
+    path.closeSubpath();
+    p.setPen(outline());
+    p.setBrush(fill);
+    p.drawPath(path);
+    p.drawPolyline(QPolygonF{{r.right() - fold, r.top()},
+                             {r.right() - fold, r.top() + fold},
+                             {r.right(), r.top() + fold}});
+}
+
+// Text lines inside `r`, `count` of them, evenly spaced.
+void textLines(QPainter& p, const QRectF& r, int count, const QColor& colour = colour::rule,
+               qreal width = 1.4)
+{
+    p.setPen(outline(colour, width));
+    const qreal step = r.height() / count;
+    for (int i = 0; i < count; ++i) {
+        const qreal y = r.top() + step * (i + 0.5);
+        p.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
+    }
+}
+
+// A clipboard: a brown board, a sheet on it and the metal clip on top.
+void clipboard(QPainter& p, const QRectF& r)
+{
+    p.setPen(outline());
+    p.setBrush(colour::brown);
+    p.drawRoundedRect(r, 1.5, 1.5);
+    p.setBrush(colour::paper);
+    p.drawRect(r.adjusted(2, 3, -2, -2));
+    p.setBrush(colour::rule);
+    p.drawRoundedRect(QRectF(r.center().x() - 3, r.top() - 1, 6, 3), 1, 1);
+}
+
+// A straight arrow from `from` to `to`, head at `to`.
+void arrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qreal width = 2.2)
+{
+    p.setPen(outline(colour, width));
+    p.drawLine(from, to);
+    const QLineF shaft(to, from);
+    QLineF wing1 = shaft;
+    wing1.setLength(4);
+    QLineF wing2 = wing1;
+    wing1.setAngle(shaft.angle() + 40);
+    wing2.setAngle(shaft.angle() - 40);
+    p.drawLine(wing1);
+    p.drawLine(wing2);
+}
+
+// The tray at the bottom of the screen the window hides into.
+void tray(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::shade);
+    p.drawPolygon(
+        QPolygonF{{2, 16}, {7, 16}, {9, 18.5}, {15, 18.5}, {17, 16}, {22, 16}, {22, 22}, {2, 22}});
+}
+
+void padlockBody(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::amber);
+    p.drawRoundedRect(QRectF(4, 11, 16, 11), 2, 2);
+    p.setBrush(colour::ink);
+    p.drawEllipse(QPointF(12, 15.5), 1.5, 1.5);
+    p.drawLine(QPointF(12, 16), QPointF(12, 19));
+}
+
+void twoSheets(QPainter& p)
+{
+    sheet(p, QRectF(8, 2, 13, 16), colour::shade);
+    sheet(p, QRectF(3, 6, 13, 16));
+}
+
+void drawSend(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::blue);
+    p.drawPolygon(QPolygonF{{2, 11}, {22, 3}, {16, 21}, {11, 14}});
+    p.drawLine(QPointF(22, 3), QPointF(11, 14));
+}
+
+void drawNew(QPainter& p)
+{
+    sheet(p, QRectF(3, 2, 14, 19));
+    textLines(p, QRectF(6, 8, 8, 6), 2);
+    p.setPen(outline());
+    p.setBrush(colour::green);
+    p.drawEllipse(QPointF(17, 17), 5, 5);
+    p.setPen(outline(colour::paper, 2));
+    p.drawLine(QPointF(17, 14), QPointF(17, 20));
+    p.drawLine(QPointF(14, 17), QPointF(20, 17));
+}
+
+void drawOpen(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::brown);
+    p.drawPolygon(QPolygonF{{2, 5}, {9, 5}, {11, 7}, {20, 7}, {20, 20}, {2, 20}});
+    p.setBrush(colour::amber);
+    p.drawPolygon(QPolygonF{{5, 11}, {23, 11}, {19, 20}, {2, 20}});
+}
+
+void drawSave(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::blue);
+    p.drawPolygon(QPolygonF{{3, 3}, {18, 3}, {21, 6}, {21, 21}, {3, 21}});
+    p.setBrush(colour::shade);
+    p.drawRect(QRectF(7, 3, 9, 6));
+    p.setBrush(colour::paper);
+    p.drawRect(QRectF(6, 13, 12, 8));
+    textLines(p, QRectF(8, 14, 8, 6), 2);
+}
+
+void drawPrint(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::paper);
+    p.drawRect(QRectF(7, 2, 10, 7));
+    p.setBrush(colour::rule);
+    p.drawRoundedRect(QRectF(2, 8, 20, 9), 2, 2);
+    p.setBrush(colour::green);
+    p.drawEllipse(QPointF(18.5, 11), 1, 1);
+    p.setBrush(colour::paper);
+    p.drawRect(QRectF(6, 14, 12, 8));
+    textLines(p, QRectF(8, 15, 8, 6), 2);
+}
+
+void drawView(QPainter& p)
+{
+    clipboard(p, QRectF(3, 3, 14, 19));
+    textLines(p, QRectF(7, 8, 6, 10), 3);
+    p.setPen(outline(colour::ink, 2));
+    p.setBrush(QColor(0xbb, 0xde, 0xfb));
+    p.drawEllipse(QPointF(16, 14), 4.5, 4.5);
+    p.setPen(outline(colour::ink, 3));
+    p.drawLine(QPointF(19.5, 17.5), QPointF(22.5, 20.5));
+}
+
+void drawAllCopy(QPainter& p)
+{
+    twoSheets(p);
+    textLines(p, QRectF(5, 10, 8, 10), 4, colour::blue, 2);
+}
+
+void drawSelCopy(QPainter& p)
+{
+    twoSheets(p);
+    textLines(p, QRectF(5, 10, 8, 10), 4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour::blue);
+    p.drawRect(QRectF(4.5, 13.5, 9, 3));
+}
+
+void drawResCopy(QPainter& p)
+{
+    sheet(p, QRectF(3, 2, 17, 20));
+    for (const qreal y : {8.0, 12.5, 17.0}) {
+        p.setPen(outline(colour::green, 1.8));
+        p.drawPolyline(QPolygonF{{6, y - 1.8}, {8.5, y}, {6, y + 1.8}});
+        p.setPen(outline(colour::rule, 1.4));
+        p.drawLine(QPointF(11, y), QPointF(17, y));
+    }
+}
+
+void drawPaste(QPainter& p)
+{
+    clipboard(p, QRectF(2, 3, 14, 19));
+    sheet(p, QRectF(10, 9, 12, 14));
+    textLines(p, QRectF(12, 13, 7, 8), 3);
+}
+
+void drawSpaceCut(QPainter& p)
+{
+    textLines(p, QRectF(8, 4, 8, 16), 4, colour::ink, 1.6);
+    arrow(p, QPointF(1.5, 12), QPointF(6.5, 12), colour::red, 1.8);
+    arrow(p, QPointF(22.5, 12), QPointF(17.5, 12), colour::red, 1.8);
+}
+
+void drawEmpty(QPainter& p)
+{
+    clipboard(p, QRectF(4, 3, 16, 19));
+    p.setPen(outline(colour::red, 2.6));
+    p.drawLine(QPointF(8, 9), QPointF(16, 18));
+    p.drawLine(QPointF(16, 9), QPointF(8, 18));
+}
+
+void drawCopyAndTask(QPainter& p)
+{
+    sheet(p, QRectF(2, 2, 9, 11));
+    arrow(p, QPointF(16, 2), QPointF(16, 13), colour::blue);
+    tray(p);
+}
+
+void drawTask(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::paper);
+    p.drawRect(QRectF(2, 2, 20, 11));
+    p.setBrush(colour::blue);
+    p.drawRect(QRectF(2, 2, 20, 3));
+    arrow(p, QPointF(12, 6.5), QPointF(12, 15.5), colour::green);
+    tray(p);
+}
+
+void drawEnd(QPainter& p)
+{
+    p.setPen(outline(colour::red, 2.6));
+    p.setBrush(Qt::NoBrush);
+    // Angles in sixteenths of a degree, counter-clockwise from three o'clock: leave
+    // a gap at twelve o'clock for the bar.
+    p.drawArc(QRectF(4, 4.5, 16, 16), 120 * 16, 300 * 16);
+    p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
+}
+
+// Shift_JIS is the amber sheet, JIS the blue one; the arrow gives the direction.
+void conversion(QPainter& p, bool toJis)
+{
+    sheet(p, QRectF(2, 3, 8, 11), colour::amber);
+    sheet(p, QRectF(14, 3, 8, 11), colour::blue);
+    if (toJis)
+        arrow(p, QPointF(4, 19), QPointF(20, 19), colour::green);
+    else
+        arrow(p, QPointF(20, 19), QPointF(4, 19), colour::green);
+}
+
+void drawToJis(QPainter& p)
+{
+    conversion(p, true);
+}
+
+void drawToSjis(QPainter& p)
+{
+    conversion(p, false);
+}
+
+void drawIme(QPainter& p)
+{
+    p.setPen(outline());
+    p.setBrush(colour::shade);
+    p.drawRoundedRect(QRectF(1.5, 6, 21, 13), 2, 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour::ink);
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 6; ++col)
+            p.drawRect(QRectF(3.5 + col * 3 + row * 1.2, 8 + row * 3.2, 2, 2));
+    }
+    p.drawRect(QRectF(7, 15, 10, 2));
+}
+
+void drawEncrypt(QPainter& p)
+{
+    p.setPen(outline(colour::ink, 2.4));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath shackle;
+    shackle.moveTo(7.5, 11);
+    shackle.lineTo(7.5, 7);
+    shackle.arcTo(QRectF(7.5, 2.5, 9, 9), 180, -180);
+    shackle.lineTo(16.5, 11);
+    p.drawPath(shackle);
+    padlockBody(p);
+}
+
+void drawDecrypt(QPainter& p)
+{
+    p.setPen(outline(colour::ink, 2.4));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath shackle;
+    shackle.moveTo(16.5, 11);
+    shackle.lineTo(16.5, 6);
+    shackle.arcTo(QRectF(16.5, 1.5, 6, 9), 180, -180);
+    shackle.lineTo(22.5, 8);
+    p.drawPath(shackle);
+    padlockBody(p);
+}
+
+void drawSign(QPainter& p)
+{
+    p.setPen(outline(colour::ink, 1.6));
+    QPainterPath squiggle;
+    squiggle.moveTo(2, 20);
+    squiggle.cubicTo(5, 14, 7, 24, 10, 19);
+    squiggle.cubicTo(12, 16, 13, 22, 16, 20);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(squiggle);
+    p.drawLine(QPointF(2, 22.5), QPointF(22, 22.5));
+    p.setPen(outline());
+    p.setBrush(colour::blue);
+    p.drawPolygon(QPolygonF{{19, 2}, {22, 5}, {11, 16}, {7, 17}, {8, 13}});
+    p.setBrush(colour::paper);
+    p.drawPolygon(QPolygonF{{11, 16}, {7, 17}, {8, 13}});
+}
+
+void drawProgram(QPainter& p)
+{
+    QPainterPath bubble;
+    bubble.addRoundedRect(QRectF(1.5, 2.5, 21, 15), 4, 4);
+    QPainterPath tail;
+    tail.addPolygon(QPolygonF{{6, 16}, {5, 22.5}, {12, 16}});
+    p.setPen(outline());
+    p.setBrush(colour::blue);
+    p.drawPath(bubble.united(tail));
+    p.setPen(outline(colour::paper, 2.6));
+    p.drawPolyline(QPolygonF{{7.5, 6.5}, {12.5, 10}, {7.5, 13.5}});
+    p.drawLine(QPointF(14, 13.5), QPointF(17.5, 13.5));
+}
+
+using PaintFunction = void (*)(QPainter&);
+
+struct IconEntry {
+    QStringView key;
+    QStringView themeName;
+    PaintFunction paint;
+};
+
+// Toolbar order; theme names from the freedesktop naming, the encryption ones from
+// the themes that carry them.
+constexpr std::array iconTable{
+    IconEntry{u"t_send", u"document-send", drawSend},
+    IconEntry{u"t_new", u"document-new", drawNew},
+    IconEntry{u"t_open", u"document-open", drawOpen},
+    IconEntry{u"t_save", u"document-save", drawSave},
+    IconEntry{u"t_prn", u"document-print", drawPrint},
+    IconEntry{u"t_view", u"edit-find", drawView},
+    IconEntry{u"t_all_copy", u"edit-select-all", drawAllCopy},
+    IconEntry{u"t_sel_copy", u"edit-copy", drawSelCopy},
+    IconEntry{u"t_res_copy", u"mail-reply-sender", drawResCopy},
+    IconEntry{u"t_paste", u"edit-paste", drawPaste},
+    IconEntry{u"t_spcut", u"format-justify-center", drawSpaceCut},
+    IconEntry{u"t_emp", u"edit-clear", drawEmpty},
+    IconEntry{u"t_copy_and_task", u"go-bottom", drawCopyAndTask},
+    IconEntry{u"t_task", u"go-down", drawTask},
+    IconEntry{u"t_end", u"application-exit", drawEnd},
+    IconEntry{u"t_2jis", u"go-next", drawToJis},
+    IconEntry{u"t_2sjis", u"go-previous", drawToSjis},
+    IconEntry{u"t_ime", u"input-keyboard", drawIme},
+    IconEntry{u"t_Encrypt", u"document-encrypt", drawEncrypt},
+    IconEntry{u"t_Decrypt", u"document-decrypt", drawDecrypt},
+    IconEntry{u"t_Sign", u"document-sign", drawSign},
+};
+
+const IconEntry* findEntry(QStringView key)
+{
+    for (const IconEntry& entry : iconTable) {
+        if (entry.key == key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+// Drawn at each common size rather than scaled from one, so thin lines stay sharp;
+// QIcon derives the disabled look from these.
+QIcon render(PaintFunction paint)
+{
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / grid, size / grid);
+        paint(painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
+
+QStringList toolbarKeys()
+{
+    QStringList keys;
+    for (const IconEntry& entry : iconTable)
+        keys.append(entry.key.toString());
+    return keys;
+}
+
+QIcon drawnIcon(QStringView key)
+{
+    const IconEntry* entry = findEntry(key);
+    return entry ? render(entry->paint) : QIcon();
+}
+
+QIcon toolbarIcon(QStringView key)
+{
+    const IconEntry* entry = findEntry(key);
+    if (!entry)
+        return {};
+    const QString themeName = entry->themeName.toString();
+    if (QIcon::hasThemeIcon(themeName))
+        return QIcon::fromTheme(themeName);
+    return render(entry->paint);
+}
+
+QIcon programIcon()
+{
+    return render(drawProgram);
+}
+
+} // namespace velmar::app::icons

@@ -1,0 +1,1 @@
+velmar_add_test(velmar_commands_tests commands_test.cpp LIBS velmar_commands)
