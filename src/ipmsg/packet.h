@@ -1,0 +1,119 @@
+#pragma once
+
+// The packet format of the messaging protocol: building, accepting and decoding
+// datagrams, the wire encoding and the address entries. Plain functions, no state.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace velmar::components {
+class Textgauge;
+}
+
+namespace velmar::ipmsg {
+
+// Command words the program sends (decimal on the wire).
+namespace cmd {
+inline constexpr quint32 BrEntry = 0x1;
+inline constexpr quint32 BrExit = 0x2;
+inline constexpr quint32 AnsEntry = 0x3;
+inline constexpr quint32 SendMsg = 0x120;       // message asking for a receipt
+inline constexpr quint32 SecretOpts = 0x100200; // sealed + read notice wanted
+inline constexpr quint32 PasswordOpt = 0x8000;  // locked (only with SecretOpts)
+inline constexpr quint32 AbsenceReply = 0x2020; // message + auto-answer flag
+inline constexpr quint32 RecvMsg = 0x21;        // receipt
+inline constexpr quint32 ReadMsg = 0x30;        // read notice
+inline constexpr quint32 DelMsg = 0x31;         // discard notice
+inline constexpr quint32 AnsReadMsg = 0x2032;   // answer to read/discard, auto-answer flag
+inline constexpr quint32 SendInfo = 0x41;       // version answer
+inline constexpr quint32 GetInfo = 0x240;       // version query
+} // namespace cmd
+
+// Option numbers (counted from 1) tested with HexBitIsSet on the option field.
+namespace opt {
+inline constexpr int Absence = 1;
+inline constexpr int Secret = 2;
+inline constexpr int Broadcast = 3;
+inline constexpr int Multicast = 4;
+inline constexpr int AutoRet = 6;
+inline constexpr int Password = 8;
+inline constexpr int NoAddList = 12;
+inline constexpr int ReadCheck = 13;
+} // namespace opt
+
+// The six fields of an accepted packet.
+struct Fields {
+    QString version;
+    QString packetNo;
+    QString user;
+    QString host;
+    QString command;
+    QString extra;
+};
+
+// The command field decoded: two upper-case hex digits of command and six of options.
+struct Command {
+    QString command; // "00".."FF"
+    QString options; // six hex digits, bits 8-31 of the word
+    bool has(int option) const;
+};
+
+// Header: version, packet number, "Wait", the local host name, each followed by ":".
+QString ipm_cre_head(int protcolVer, const QString& packetNo, const QString& hostName);
+// Before sending: every CR LF becomes LF.
+QString ret_chg1(const QString& text);
+// After receiving: every LF becomes CR LF (an existing CR LF becomes CR CR LF).
+QString ret_chg2(const QString& text);
+// Splits an address entry "port:address" (narrowed, trimmed): the port piece when
+// `portPart` is true, the address piece otherwise; the whole entry when it is not
+// made of exactly two pieces.
+QString GetIPandPort(const QString& entry, bool portPart);
+
+// An address entry cut into its port (checked with NumChk) and its address piece.
+struct AddressEntry {
+    quint16 port = 0;
+    QString address;
+};
+// Trimmed and cut at ":"; nullopt unless there are exactly two pieces and the
+// port piece passes NumChk(piece, 3).
+std::optional<AddressEntry> parseAddressEntry(const QString& entry,
+                                              components::Textgauge& textgauge);
+// "port:ip", the form of the destination list and of the status line.
+QString addressEntry(const QString& portText, const QString& ip);
+
+// A datagram's version field is accepted when it is "1", or "1_" followed by
+// anything (current clients announce their own version after the underscore).
+bool isAcceptedVersion(const QString& version);
+// Cuts the text at the first five ":" and accepts it when it gives exactly six
+// fields with an accepted version.
+std::optional<Fields> splitPacket(const QString& text);
+// numnum check, signed 32-bit conversion, hex with the "00000000" prefix. A
+// command field that fails the check or does not fit 32 bits gives nullopt.
+std::optional<Command> decodeCommand(const QString& commandField, components::Textgauge& textgauge);
+
+// The text a message's extra shows as: one trailing NUL removed, LF to CR LF,
+// any other NUL shown as ";".
+QString messageText(const QString& extra);
+// Nickname, NUL, group: the extra of entry, entry answer and exit packets.
+QString presenceExtra(const QString& nickname, const QString& group);
+// Every ":" becomes ";" and every TAB a blank (names shown in the peer list).
+QString cleanName(const QString& name);
+
+// Shift_JIS (code page 932) on the wire. Characters that the code page cannot
+// hold go out as "?"; undecodable bytes arrive as a replacement character.
+QByteArray toWire(const QString& text);
+QString fromWire(const QByteArray& bytes);
+
+// Longest piece a message carries; the text is cut into pieces of at most this
+// many code units, never between the two halves of a surrogate pair.
+inline constexpr qsizetype MaxPiece = 30000;
+QStringList splitPieces(const QString& text, qsizetype maxPiece = MaxPiece);
+
+// The whole-number part of a stored number ("6", " 6 ", "6.9" give 6); 0 when the
+// text does not start with a number.
+qint64 wholeNumber(const QString& text);
+
+} // namespace velmar::ipmsg

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace velmar::ipmsg {
+
+// One peer row: name, group, IP address and port, as shown.
+struct Peer {
+    QString name;
+    QString group;
+    QString ip;
+    QString port;
+    // Row background as a stored colour number; nullopt keeps the view's colour.
+    std::optional<quint32> colour;
+};
+
+// The peer list ("MSFlexGrid1"): four columns under the header
+// "名前|グループ|IP アドレス|ポート". Model row r is grid row r + 1 (the grid's row 0
+// is the header).
+//
+// A peer that announces itself again moves to the bottom, so every datagram can
+// delete a row from the middle and append one. Rows live in slots that are only
+// ever appended; a deleted slot becomes a hole, a Fenwick tree over the live slots
+// turns a row number into a slot and back in O(log n), and a hash from (IP, port)
+// finds a peer's slot without scanning. Holes are squeezed out when the slot array
+// is full and at least half of it is holes, so the work per datagram stays
+// O(log n) amortised while the order the user sees is exactly the arrival order.
+class PeerListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit PeerListModel(QObject* parent = nullptr);
+
+    static QString headerText();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    int count() const { return m_alive; }
+    // Model row of the peer (IP and port compared exactly), or -1.
+    int findRow(const QString& ip, const QString& port) const;
+    const Peer& peerAt(int row) const;
+    // The text of one cell (column 0..3), empty outside the list.
+    QString cell(int row, int column) const;
+
+    // Appends a peer at the bottom and returns its row. A peer with the same
+    // (IP, port) must have been removed first; if not, the old row goes.
+    int appendPeer(Peer peer);
+    void removePeerRow(int row);
+    void setRowColour(int row, std::optional<quint32> colour);
+    void clear();
+    // Stable sort by one column: a cell that reads as a number compares as a
+    // number and comes before text; text compares case-insensitively.
+    void sortByColumn(int column, bool ascending);
+
+private:
+    static QString key(const QString& ip, const QString& port);
+    int slotOfRow(int row) const;
+    int rowOfSlot(int slot) const;
+    void fenwickAdd(int slot, int delta);
+    void rebuild(std::vector<Peer> peers, std::size_t capacity);
+    void ensureCapacity();
+
+    std::vector<Peer> m_slots;
+    std::vector<char> m_live;
+    std::vector<int> m_tree; // Fenwick tree over m_live, 1-based, size capacity + 1
+    std::size_t m_capacity = 0;
+    int m_alive = 0;
+    QHash<QString, int> m_index; // key(ip, port) -> slot
+};
+
+} // namespace velmar::ipmsg
