@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages needed to build, test and run Velmar and to take
+# screenshots in the sandbox. Safe to run again: when everything is present it only
+# asks dpkg and returns.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+    libgpgmepp-dev
+    # tests, benchmarks, fuzzing
+    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    # running: Qt's platform plugins and Japanese fonts
+    qt6-qpa-plugins fonts-noto-cjk
+    # network-namespace sandbox and real-socket tests
+    iproute2 nftables
+    # virtual display, clipboard and screenshots
+    xvfb xauth xclip imagemagick poppler-utils
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+    if [[ "$status" != "install ok installed" ]]; then
+        missing+=("$pkg")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    echo "install-deps: all ${#packages[@]} packages are installed"
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+if ((EUID == 0)); then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    echo "install-deps: need root to install packages; run as root or install sudo" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
