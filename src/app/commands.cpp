@@ -423,16 +423,16 @@ bool Commands::eventFilter(QObject* watched, QEvent* event)
     const auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != &m_window)
         return false;
-    if (!m_shortcuts.contains(combinedKey(*static_cast<QKeyEvent*>(event))))
+    QAction* item = m_shortcuts.value(combinedKey(*static_cast<QKeyEvent*>(event)));
+    if (!item)
         return false;
-    if (type == QEvent::ShortcutOverride) {
-        // Unaccepted and kept from the widget: the shortcut map gets the key.
-        event->ignore();
-    } else {
-        // A key press only arrives when no shortcut took the key, that is when its menu
-        // item is disabled; the key still belongs to the menu, not to the editor.
-        event->accept();
-    }
+    // Claiming the key at the override stage keeps it from the shortcut map, where
+    // another shortcut of the window (a sub-window's Ctrl+W close) would make it
+    // ambiguous and neither would run. The key press that follows runs the item; a
+    // disabled item ignores the trigger and the key goes nowhere.
+    event->accept();
+    if (type == QEvent::KeyPress)
+        item->trigger();
     return true;
 }
 

@@ -89,7 +89,8 @@ public:
 // toolbar button to `target`. Menu items carry their control name ("m_resset") as
 // objectName, toolbar actions their key ("t_send"). The shortcut keys belong to the
 // window: they reach their commands whichever child widget has the focus, even keys a
-// text editor would otherwise take for itself (Ctrl+C, Ctrl+A, Ctrl+K).
+// text editor would otherwise take for itself (Ctrl+C, Ctrl+A, Ctrl+K) and
+// Ctrl+W, which a sub-window also binds to closing itself.
 //
 // The state of the check marks lives in the actions. Where a mark must also be stored,
 // the target does it when told: on PgpOptionSign/Send/Res/Jis it calls storePgpOption()
