@@ -79,7 +79,8 @@ void ClipboardCommands::pastes()
 void ClipboardCommands::emptys()
 {
     m_host.clipboard().clear();
-    m_host.messageBoxes().show(QStringLiteral("報告"), QStringLiteral("クリップボードを空にしました"));
+    m_host.messageBoxes().show(QStringLiteral("報告"),
+                               QStringLiteral("クリップボードを空にしました"));
 }
 
 void ClipboardCommands::space_cut()

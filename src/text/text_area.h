@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QList>
 #include <QPlainTextEdit>
-
 #include <optional>
 
 namespace velmar::text {

@@ -57,8 +57,8 @@ Form1::Form1(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
 
     m_area = new TextArea(this);
     m_area->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
-    m_area->setToolTip(QStringLiteral(
-        "テキストファイルは、このボックスの外へドラッグ&ドロップするといいよ。"));
+    m_area->setToolTip(
+        QStringLiteral("テキストファイルは、このボックスの外へドラッグ&ドロップするといいよ。"));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -302,8 +302,7 @@ void Form1::resizeEvent(QResizeEvent* e)
     QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     if (frame == nullptr && isWindow())
         frame = this;
-    if (frame != nullptr &&
-        !(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+    if (frame != nullptr && !(frame->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
         (width() < MinimumWidth || height() < MinimumHeight)) {
         frame->resize(frame->size() + QSize(MinimumWidth, MinimumHeight) - size());
     }
@@ -333,8 +332,8 @@ void Form1::layoutControls()
         Command1->setGeometry(m_area->geometry());
     if (!Text1->isHidden()) {
         const int boxWidth = qMin(areaWidth, 160);
-        Text1->setGeometry(AreaInset + (areaWidth - boxWidth) / 2, AreaInset,
-                           boxWidth, Text1->sizeHint().height());
+        Text1->setGeometry(AreaInset + (areaWidth - boxWidth) / 2, AreaInset, boxWidth,
+                           Text1->sizeHint().height());
     }
 }
 

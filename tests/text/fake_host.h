@@ -12,7 +12,6 @@
 #include <QList>
 #include <QPoint>
 #include <QStringList>
-
 #include <memory>
 #include <vector>
 
@@ -81,7 +80,10 @@ public:
         active = m_windows.back().get();
         return active;
     }
-    void write(const settings::Setting& key, const QString& value) { temp.store->write(key, value); }
+    void write(const settings::Setting& key, const QString& value)
+    {
+        temp.store->write(key, value);
+    }
 
     TempSettings temp;
     platform::FakeClipboard clip;

@@ -1,0 +1,322 @@
+#include "settings/keys.h"
+#include "text/fake_host.h"
+#include "text/text_area.h"
+#include "text/text_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace velmar;
+using namespace Qt::StringLiterals;
+using text::Form1;
+
+namespace {
+
+class TextWindowTest : public ::testing::Test {
+protected:
+    velmar::testing::FakeHost host;
+    Form1* window = host.newActiveWindow();
+
+    std::optional<QColor> lineColour(int line) const
+    {
+        return window->v_windows()->blockColour(line);
+    }
+};
+
+TEST_F(TextWindowTest, ModeIsDecidedByARoundTripThroughTheArea)
+{
+    struct Case {
+        QString text;
+        bool raw;
+    };
+    const Case cases[] = {
+        {u""_s, false},
+        {u"一行目\r\n二行目\r\n"_s, false},
+        {u"a\u00A0b\u3000c"_s, false},
+        {u"a\u2028b"_s, false},
+        {u"a\nb"_s, true},
+        {u"a\rb"_s, true},
+        {u"a\r\n\rb"_s, true},
+        {u"a\u2029b"_s, true},
+    };
+    for (const Case& c : cases) {
+        window->SetTextData(c.text);
+        EXPECT_EQ(window->isRawMode(), c.raw) << c.text.toStdString();
+        EXPECT_EQ(window->v_windows()->isEnabled(), !c.raw);
+        EXPECT_EQ(window->GetTextData(), c.text);
+    }
+}
+
+TEST_F(TextWindowTest, OddBytesAreKeptExactlyInRawMode)
+{
+    const QByteArray bytes("a\0b\0\xFF", 5);
+    window->SetRawBytes(bytes);
+    EXPECT_TRUE(window->isRawMode());
+    EXPECT_EQ(window->GetTextData(), u"ab"_s);
+    EXPECT_EQ(window->RawBytes(), bytes);
+
+    // New text drops the old odd byte and decides the mode again.
+    window->SetTextData(u"x"_s);
+    EXPECT_FALSE(window->isRawMode());
+    EXPECT_EQ(window->RawBytes(), QByteArray("x\0", 2));
+}
+
+TEST_F(TextWindowTest, RawModeSelectionIsTheWholeTextAndEditsOnlyChangeTheDisplay)
+{
+    window->SetTextData(u"a\nb"_s);
+    ASSERT_TRUE(window->isRawMode());
+    EXPECT_EQ(window->GetSelTextData(), u"a\nb"_s);
+    window->SetSelTextData(u"X"_s);
+    window->AddTextData(u"Y"_s);
+    EXPECT_EQ(window->GetTextData(), u"a\nb"_s);
+    EXPECT_TRUE(window->isRawMode());
+    EXPECT_EQ(window->v_windows()->crlfText(), u"Xa\r\nbY"_s);
+}
+
+TEST_F(TextWindowTest, SelectionOperationsInNormalMode)
+{
+    window->SetTextData(u"abc\r\ndef"_s);
+    EXPECT_EQ(window->GetSelTextData(), QString());
+    QTextCursor cursor = window->v_windows()->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    window->v_windows()->setTextCursor(cursor);
+    EXPECT_EQ(window->GetSelTextData(), u"bc\r\nde"_s);
+
+    window->SetSelTextData(u"1\r\n2"_s);
+    EXPECT_EQ(window->GetTextData(), u"a1\r\n2f"_s);
+    window->AddTextData(u"\r\nend"_s);
+    EXPECT_EQ(window->GetTextData(), u"a1\r\n2f\r\nend"_s);
+}
+
+TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
+{
+    host.write(settings::keys::ResColor, u">> 255 > 32768"_s);
+    host.write(settings::keys::FontColor, u"16711680"_s);
+    const QString text = u">>a\r\n>b\r\n  >b\r\nx\r\n\t>b\r\n>ab"_s;
+    window->SetTextData(text);
+    EXPECT_EQ(lineColour(0), std::nullopt) << "SetTextData does not colour";
+
+    window->color_chg();
+    const QColor red(255, 0, 0), green(0, 128, 0), blue(0, 0, 255);
+    EXPECT_EQ(lineColour(0), red);
+    EXPECT_EQ(lineColour(1), green);
+    EXPECT_EQ(lineColour(2), green);
+    EXPECT_EQ(lineColour(3), blue);
+    EXPECT_EQ(lineColour(4), blue);
+    EXPECT_EQ(lineColour(5), blue) << "a short last line keeps the base colour";
+    EXPECT_EQ(window->GetTextData(), text);
+
+    window->SetTextData(text);
+    EXPECT_EQ(lineColour(0), std::nullopt);
+}
+
+TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
+{
+    host.write(settings::keys::ResColor, u", 255"_s);
+    window->SetTextData(u"one\r\ntwo"_s);
+    QTextCursor cursor = window->v_windows()->textCursor();
+    cursor.setPosition(1);
+    cursor.setPosition(2, QTextCursor::KeepAnchor);
+    window->v_windows()->setTextCursor(cursor);
+    window->color_chg();
+    EXPECT_EQ(lineColour(0), QColor(255, 0, 0));
+    EXPECT_EQ(lineColour(1), QColor(0, 0, 0)) << "three characters on the last line";
+    EXPECT_EQ(window->GetSelTextData(), u"n"_s);
+
+    window->SetTextData(u"one\r\ntwo"_s);
+    host.active = nullptr;
+    window->color_chg();
+    EXPECT_EQ(lineColour(0), std::nullopt);
+}
+
+TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
+{
+    host.write(settings::keys::BgColor, u"255"_s);
+    host.write(settings::keys::IpmBgColor, u"65280"_s);
+    const auto background = [this] { return window->v_windows()->palette().color(QPalette::Base); };
+    window->font_chg();
+    EXPECT_EQ(background(), QColor(255, 0, 0));
+    window->setStatusText(u"From Network 山田"_s);
+    window->font_chg();
+    EXPECT_EQ(background(), QColor(0, 255, 0));
+
+    host.write(settings::keys::IpmBgColor, u"blue"_s);
+    window->font_chg();
+    EXPECT_EQ(background(), QColor(0, 255, 0)) << "a value that is no number is ignored";
+
+    const QColor systemBase = QPalette().color(QPalette::Active, QPalette::Base);
+    host.write(settings::keys::IpmBgColor, u"-2147483643"_s);
+    Form1 fresh(host);
+    fresh.setStatusText(u"From Network 山田"_s);
+    fresh.font_chg();
+    EXPECT_EQ(fresh.v_windows()->palette().color(QPalette::Base), systemBase);
+}
+
+TEST_F(TextWindowTest, FontFromTheSettings)
+{
+    host.write(settings::keys::FontBold, u"True"_s);
+    host.write(settings::keys::FontSize, u"14"_s);
+    host.write(settings::keys::FontUnderline, u"maybe"_s);
+    window->font_chg();
+    const QFont font = window->v_windows()->font();
+    EXPECT_TRUE(font.bold());
+    EXPECT_EQ(font.pointSizeF(), 14.0);
+    EXPECT_FALSE(font.underline());
+}
+
+TEST_F(TextWindowTest, ActivationAppliesImeFontAndColours)
+{
+    host.write(settings::keys::ResColor, u"> 255"_s);
+    window->SetTextData(u">quoted\r\n"_s);
+    window->activate();
+    EXPECT_EQ(host.imeCalls, 1);
+    EXPECT_EQ(lineColour(0), QColor(255, 0, 0));
+}
+
+struct SealCase {
+    const char* name;
+    bool locked;
+    QString typed;
+    bool opens;
+};
+
+class SealTest : public TextWindowTest, public ::testing::WithParamInterface<SealCase> {};
+
+TEST_P(SealTest, ButtonOpensTheSealAndTheNoticeGoesOnce)
+{
+    const SealCase& c = GetParam();
+    host.write(settings::keys::Password, u"secret"_s);
+    window->Tag = u"10.77.0.9"_s;
+    window->PortNo = 2425;
+    window->pktNo = u"1234"_s;
+    window->IPMSG_ReadCheckSend = true;
+    window->show();
+    window->showSeal(c.locked);
+    EXPECT_EQ(window->Command1->geometry(), window->v_windows()->geometry());
+    EXPECT_EQ(window->Text1->isVisible(), c.locked);
+
+    window->Text1->setText(c.typed);
+    window->Command1->click();
+    EXPECT_EQ(window->isSealed(), !c.opens);
+    window->Command1->click();
+    window->close();
+    window->close();
+
+    ASSERT_EQ(host.notices.size(), 1);
+    EXPECT_EQ(host.notices[0].command, c.opens ? 0x30u : 0x31u);
+    EXPECT_EQ(host.notices[0].destination, u"10.77.0.9"_s);
+    EXPECT_EQ(host.notices[0].port, 2425);
+    EXPECT_EQ(host.notices[0].extra, u"1234"_s);
+    if (!c.opens) {
+        EXPECT_TRUE(window->Text1->text().isEmpty()) << "a wrong password is cleared";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seals, SealTest,
+                         ::testing::Values(SealCase{"open", false, QString(), true},
+                                           SealCase{"rightPassword", true, u"secret"_s, true},
+                                           SealCase{"wrongPassword", true, u"guess"_s, false}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TextWindowTest, NoNoticeWhenNoneIsOwed)
+{
+    window->showSeal(false);
+    window->close();
+    window->open_seal();
+    EXPECT_TRUE(host.notices.isEmpty());
+}
+
+TEST_F(TextWindowTest, LayoutKeepsTheMinimumSizeAndTheInset)
+{
+    window->show();
+    window->resize(66, 133);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(Form1::MinimumWidth, Form1::MinimumHeight));
+
+    window->resize(300, 200);
+    QCoreApplication::processEvents();
+    const QRect area = window->v_windows()->geometry();
+    EXPECT_EQ(area.topLeft(), QPoint(Form1::AreaInset, Form1::AreaInset));
+    EXPECT_EQ(area.width(), 300 - 2 * Form1::AreaInset);
+    EXPECT_EQ(window->StatusBar1->geometry().bottom(), 199);
+    EXPECT_EQ(area.bottom(), window->StatusBar1->geometry().top() - Form1::AreaInset - 1);
+}
+
+TEST_F(TextWindowTest, MenuShortcutsWinOverTheAreaOtherKeysStayThere)
+{
+    const auto overrideAccepted = [this](int key) {
+        QKeyEvent e(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+        e.setAccepted(false);
+        QCoreApplication::sendEvent(window->v_windows(), &e);
+        return e.isAccepted();
+    };
+    for (const int key : {Qt::Key_A, Qt::Key_C, Qt::Key_E, Qt::Key_G, Qt::Key_J, Qt::Key_K,
+                          Qt::Key_M, Qt::Key_P, Qt::Key_Q, Qt::Key_R, Qt::Key_W})
+        EXPECT_FALSE(overrideAccepted(key)) << key;
+    window->SetTextData(u"abc"_s);
+    window->v_windows()->selectAll();
+    for (const int key : {Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y})
+        EXPECT_TRUE(overrideAccepted(key)) << key;
+
+    QAction copy(window);
+    copy.setShortcut(QKeySequence(u"Ctrl+C"_s));
+    copy.setShortcutContext(Qt::ApplicationShortcut);
+    window->addAction(&copy);
+    int triggered = 0;
+    QObject::connect(&copy, &QAction::triggered, [&triggered] { ++triggered; });
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->v_windows()->setFocus();
+    QTest::keyClick(window->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(triggered, 1);
+}
+
+TEST_F(TextWindowTest, FileDropsOnlyWithCopyMoveAndLink)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(u"/tmp/a.txt"_s), QUrl(u"https://example.invalid/x"_s),
+                  QUrl::fromLocalFile(u"/tmp/b.log"_s)});
+    window->show();
+    const auto drop = [&](Qt::DropActions actions) {
+        QDragEnterEvent enter(QPoint(2, 2), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &enter);
+        QDropEvent e(QPointF(2, 2), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &e);
+        return enter.isAccepted();
+    };
+    EXPECT_FALSE(drop(Qt::CopyAction | Qt::MoveAction));
+    EXPECT_TRUE(host.opened.isEmpty());
+    EXPECT_TRUE(drop(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction));
+    EXPECT_EQ(host.opened, (QStringList{u"/tmp/a.txt"_s, u"/tmp/b.log"_s}));
+}
+
+TEST_F(TextWindowTest, RightClickOnTheMarginPopsUpTheFileMenu)
+{
+    window->show();
+    QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, QPoint(2, 2));
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    EXPECT_EQ(host.popups.size(), 1);
+    QTest::mouseRelease(window->v_windows()->viewport(), Qt::RightButton, Qt::NoModifier,
+                        QPoint(5, 5));
+    EXPECT_EQ(host.popups.size(), 1);
+}
+
+TEST_F(TextWindowTest, NewWindowShowsTheApplicationName)
+{
+    EXPECT_EQ(window->caption(), u"Velmar7"_s);
+    EXPECT_EQ(window->statusText(), u"Velmar7"_s);
+    EXPECT_EQ(window->Command1->text(), u"封書"_s);
+    EXPECT_EQ(window->Text1->echoMode(), QLineEdit::Password);
+}
+
+} // namespace
