@@ -648,6 +648,12 @@ void MDIForm1::runCommand(Command command)
     case Command::Version:
         ver_disp();
         break;
+    case Command::PgpOptionSign:
+    case Command::PgpOptionSend:
+    case Command::PgpOptionRes:
+    case Command::PgpOptionJis:
+        m_commands->storePgpOption(command, m_services.store);
+        break;
     default:
         // The conversion, encoder, PGP and settings commands belong to components and
         // dialogs this build does not have; their items are disabled at start-up.

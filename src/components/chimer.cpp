@@ -1,5 +1,6 @@
 #include "components/chimer.h"
 
+#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>

@@ -17,8 +17,9 @@ TEST(WindowArrangement, TilesShareTheAreaWithoutGapsOrOverlap)
             for (int i = 0; i < count; ++i) {
                 EXPECT_TRUE(area.contains(rects[i])) << count;
                 covered += rects[i].width() * rects[i].height();
-                if (i > 0)
+                if (i > 0) {
                     EXPECT_FALSE(rects[i].intersects(rects[i - 1]));
+                }
             }
             EXPECT_EQ(covered, area.width() * area.height());
         }
