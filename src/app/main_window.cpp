@@ -75,6 +75,14 @@ qreal twipsPerPixel(const QWidget* widget)
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
+// New text windows take most of the free space, like a document window should, but
+// leave room to see that there are others behind them.
+QSize defaultTextWindowSize(const QSize& area)
+{
+    const QSize preferred(area.width() * 2 / 3, area.height() * 2 / 3);
+    return preferred.expandedTo(QSize(360, 240)).boundedTo(area.expandedTo(QSize(128, 95)));
+}
+
 // Offered drop actions must be exactly copy, move and link together.
 bool isFileDrop(const QMimeData* data, Qt::DropActions actions)
 {
@@ -318,6 +326,7 @@ int MDIForm1::new_win(qint16 inputData)
 
     QMdiSubWindow* sub = m_mdi->addSubWindow(form);
     sub->setWindowIcon(windowIcon());
+    sub->resize(defaultTextWindowSize(m_mdi->viewport()->size()));
     sub->show();
     form->flag = 1;
     int result = -1;
