@@ -294,7 +294,8 @@ FileFormat sniffFileFormat(const QByteArray& head, bool complete)
         return format;
     const bool eightBit =
         found->encoding == TextEncoding::Utf8 || found->encoding == TextEncoding::ShiftJis;
-    if (!eightBit || !isAscii(head))
+    const bool ascii = eightBit && isAscii(head);
+    if (!ascii)
         format.encoding = found->encoding;
 
     const QString& text = found->text;
@@ -314,6 +315,11 @@ FileFormat sniffFileFormat(const QByteArray& head, bool complete)
         // its LF lies beyond the head.
         format.lineEnd = complete ? LineEnd::Cr : LineEnd::CrLf;
     }
+    // Plain ASCII fits both 8-bit encodings. LF line ends mark a file of Linux
+    // tools, which write UTF-8; with CR LF (or no line yet) it may be one of ours,
+    // and the text chooses.
+    if (ascii && format.lineEnd == LineEnd::Lf)
+        format.encoding = TextEncoding::Utf8;
     return format;
 }
 
@@ -403,11 +409,12 @@ WriteResult appendToFile(const QString& path, const QByteArray& bytes)
         result.error = file.errorString();
         return result;
     }
-    const qint64 before = file.size();
+    const bool seekable = !file.isSequential();
+    const qint64 before = seekable ? file.size() : 0;
     const qint64 written = file.write(bytes);
     if (written != bytes.size()) {
         result.error = file.errorString();
-        if (!file.isSequential() && file.size() != before)
+        if (seekable && file.size() != before)
             file.resize(before);
         return result;
     }

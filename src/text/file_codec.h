@@ -35,8 +35,8 @@ DecodedFile decodeFileBytes(const QByteArray& bytes);
 
 // How to add lines to an existing file, as far as its content tells.
 struct FileFormat {
-    // nullopt: the file is empty, plain ASCII or not decodable; the text itself then
-    // chooses (Shift_JIS when it fits, else UTF-8).
+    // nullopt: the file is empty, plain ASCII without LF line ends, or not
+    // decodable; the text itself then chooses (Shift_JIS when it fits, else UTF-8).
     std::optional<TextEncoding> encoding;
     LineEnd lineEnd = LineEnd::CrLf;
 };

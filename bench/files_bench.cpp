@@ -1,0 +1,155 @@
+// File figures: decoding and opening a 10 MB UTF-8 file into a shown, coloured
+// window, and append-saving a 10 MB text.
+
+#include "platform/file_fakes.h"
+#include "settings/keys.h"
+#include "text/fake_host.h"
+#include "text/file_codec.h"
+#include "text/file_commands.h"
+#include "text/text_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+using namespace velmar;
+
+namespace {
+
+constexpr qsizetype kTenMegabytes = qsizetype(10) << 20;
+
+// About `bytes` of UTF-8 in LF-ended lines of mixed Japanese and ASCII; every
+// third line is quoted, so colouring has work to do.
+QByteArray makeUtf8(qsizetype bytes)
+{
+    const QString body =
+        QStringLiteral("日本語の文章をここに書きます。漢字とかなとカナ、ABCと123も混ぜてみる。");
+    QString text;
+    int line = 0;
+    QByteArray out;
+    out.reserve(bytes + 256);
+    while (out.size() < bytes) {
+        text.clear();
+        if (line % 3 == 0)
+            text += QString(line % 9 / 3 + 1, u'>');
+        text += QStringView(body).left(20 + line % 21);
+        text += u'\n';
+        out += text.toUtf8();
+        ++line;
+    }
+    return out;
+}
+
+struct Files {
+    QTemporaryDir dir;
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(bytes);
+        return file.fileName();
+    }
+};
+
+void BM_DecodeUtf8(benchmark::State& state)
+{
+    const QByteArray bytes = makeUtf8(state.range(0));
+    for (auto _ : state) {
+        const text::DecodedFile decoded = text::decodeFileBytes(bytes);
+        benchmark::DoNotOptimize(decoded.text.data());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_DecodeUtf8)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+// From the file name to a shown window with its text coloured.
+void BM_OpenIntoShownWindow(benchmark::State& state)
+{
+    Files files;
+    const QString path = files.write(QStringLiteral("big.txt"), makeUtf8(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto host = std::make_unique<testing::FakeHost>();
+        host->write(settings::keys::ResColor,
+                    QStringLiteral(">>> 16711680 >> 255 > 32768 | 8421376"));
+        platform::ScriptedFileDialogs dialogs;
+        platform::PdfPrinting printing(files.dir.filePath(QStringLiteral("unused.pdf")));
+        text::FileCommands commands(*host, dialogs, printing);
+        state.ResumeTiming();
+
+        commands.f_open(path);
+        text::Form1* window = host->activeWindow();
+        window->resize(800, 600);
+        window->show();
+        QCoreApplication::processEvents();
+
+        state.PauseTiming();
+        if (window->isRawMode())
+            state.SkipWithError("opened in raw mode");
+        host.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenIntoShownWindow)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+// Append-save of a 10 MB text to a new file (the encoding check, the Shift_JIS
+// conversion and the write).
+void BM_AppendSave(benchmark::State& state)
+{
+    Files files;
+    testing::FakeHost host;
+    platform::ScriptedFileDialogs dialogs;
+    platform::PdfPrinting printing(files.dir.filePath(QStringLiteral("unused.pdf")));
+    text::FileCommands commands(host, dialogs, printing);
+    const QString text = text::decodeFileBytes(makeUtf8(state.range(0))).text;
+    text::Form1* window = host.newActiveWindow();
+    window->SetTextData(text);
+    const QString path = files.dir.filePath(QStringLiteral("saved.txt"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile::remove(path);
+        window->f_name = path;
+        state.ResumeTiming();
+        commands.f_save_main();
+    }
+    state.counters["boxes"] = double(host.boxes.boxes.size());
+    state.SetBytesProcessed(state.iterations() * QFile(path).size());
+}
+BENCHMARK(BM_AppendSave)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+// The same text appended to an existing 10 MB UTF-8 file: the format is read from
+// the file's head only.
+void BM_AppendSaveToLargeUtf8File(benchmark::State& state)
+{
+    Files files;
+    testing::FakeHost host;
+    platform::ScriptedFileDialogs dialogs;
+    platform::PdfPrinting printing(files.dir.filePath(QStringLiteral("unused.pdf")));
+    text::FileCommands commands(host, dialogs, printing);
+    const QByteArray existing = makeUtf8(state.range(0));
+    const QString text = text::decodeFileBytes(existing).text;
+    text::Form1* window = host.newActiveWindow();
+    window->SetTextData(text);
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->f_name = files.write(QStringLiteral("existing.txt"), existing);
+        state.ResumeTiming();
+        commands.f_save_main();
+    }
+}
+BENCHMARK(BM_AppendSaveToLargeUtf8File)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

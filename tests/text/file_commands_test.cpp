@@ -1,0 +1,252 @@
+#include "platform/file_fakes.h"
+#include "text/fake_host.h"
+#include "text/file_commands.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace velmar::text {
+namespace {
+
+QByteArray bytesOf(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+    static QByteArray read(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // A window in normal mode holding `text`, as if typed in.
+    Form1* windowWith(const QString& text, const QString& fileName = {})
+    {
+        host.new_win(1);
+        host.active->SetTextData(text);
+        host.active->f_name = fileName;
+        return host.active;
+    }
+    QString lastBoxTitle() const
+    {
+        return host.boxes.boxes.isEmpty() ? QString() : host.boxes.boxes.last().title;
+    }
+    QString lastBoxText() const
+    {
+        return host.boxes.boxes.isEmpty() ? QString() : host.boxes.boxes.last().text;
+    }
+
+    QTemporaryDir dir;
+    testing::FakeHost host;
+    platform::ScriptedFileDialogs dialogs;
+    platform::PdfPrinting printing{dir.filePath(QStringLiteral("out.pdf"))};
+    FileCommands commands{host, dialogs, printing};
+};
+
+TEST_F(FileCommandsTest, OpenShowsTheDecodedTextInNormalMode)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"utf16le", bytesOf({0x41, 0, 0x42, 0}), QStringLiteral("AB")},
+        {"utf16le with mark", bytesOf({0xFF, 0xFE, 0x42, 0x30, 0x0D, 0, 0x0A, 0, 0x41, 0}),
+         QString::fromUtf8("あ\r\nA")},
+        {"utf8 LF", QByteArray("\xE3\x81\x82\nb\n"), QString::fromUtf8("あ\r\nb\r\n")},
+        {"shift_jis CRLF", QByteArray("\x82\xA0\r\n\x82\xA2"), QString::fromUtf8("あ\r\nい")},
+        {"CR line ends", QByteArray("a\rb\r"), QStringLiteral("a\r\nb\r\n")},
+        {"empty file", QByteArray(), QString()},
+        {"one byte", QByteArray("x"), QStringLiteral("x")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = write(QString::fromLatin1(c.name), c.bytes);
+        commands.f_open(file);
+        Form1* window = host.activeWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->GetTextData(), c.text);
+        EXPECT_FALSE(window->isRawMode());
+        EXPECT_EQ(window->f_name, file);
+        EXPECT_EQ(window->caption(), file);
+    }
+    EXPECT_EQ(host.windows().size(), qsizetype(std::size(cases)));
+    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+}
+
+TEST_F(FileCommandsTest, BinaryOpensRawAndIsSavedBackExactly)
+{
+    const QByteArray binary = bytesOf({0x41, 0x42, 0x43, 0x00, 0xFF, 0x80, 0x00});
+    commands.f_open(write(QStringLiteral("blob.bin"), binary));
+    Form1* window = host.activeWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isRawMode());
+    EXPECT_EQ(window->RawBytes(), binary);
+
+    const QString copy = path(QStringLiteral("copy.bin"));
+    dialogs.saveAnswers << copy;
+    commands.save_as();
+    EXPECT_EQ(read(copy), binary);
+    EXPECT_EQ(window->f_name, copy);
+    commands.file_update();
+    EXPECT_EQ(read(copy), binary + binary);
+    EXPECT_EQ(lastBoxText(), copy + QStringLiteral("\r\nに追加保存しました"));
+}
+
+TEST_F(FileCommandsTest, SingleOddByteIsStillSaved)
+{
+    commands.f_open(write(QStringLiteral("one"), bytesOf({0x81})));
+    ASSERT_TRUE(host.activeWindow()->isRawMode());
+    const QString copy = path(QStringLiteral("one-copy"));
+    dialogs.saveAnswers << copy;
+    commands.save_as();
+    EXPECT_EQ(read(copy), bytesOf({0x81}));
+}
+
+TEST_F(FileCommandsTest, AppendSaveToANewFileThenAgain)
+{
+    const QString file = path(QStringLiteral("new.txt"));
+    windowWith(QStringLiteral("a\r\nb"));
+    dialogs.saveAnswers << file;
+    commands.file_update();
+    EXPECT_EQ(read(file), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("情報"));
+    EXPECT_EQ(lastBoxText(), file + QStringLiteral("\r\nに保存しました"));
+    EXPECT_EQ(host.active->caption(), file);
+    EXPECT_EQ(dialogs.saveSuffixes, QStringList{QStringLiteral("txt")});
+    EXPECT_EQ(dialogs.saveFilters, QStringList{FileCommands::textFileFilter()});
+
+    commands.file_update();
+    EXPECT_EQ(read(file), QByteArray("a\r\nb\r\na\r\nb\r\n"));
+    EXPECT_EQ(lastBoxText(), file + QStringLiteral("\r\nに追加保存しました"));
+    EXPECT_EQ(dialogs.saveFilters.size(), 1); // the name was known the second time
+}
+
+TEST_F(FileCommandsTest, AppendFollowsAnExistingUtf8LfFile)
+{
+    const QString file = write(QStringLiteral("notes.txt"), QByteArray("x\n"));
+    windowWith(QString::fromUtf8("あ\r\nb"), file);
+    commands.f_save_main();
+    EXPECT_EQ(read(file), QByteArray("x\n\xE3\x81\x82\nb\n"));
+}
+
+TEST_F(FileCommandsTest, ShiftJisFileRefusesCharactersItLacks)
+{
+    const QByteArray before("\x82\xA0\r\n");
+    const QString file = write(QStringLiteral("sjis.txt"), before);
+    windowWith(QString::fromUtf8("波〜"), file);
+    commands.file_update();
+    EXPECT_EQ(read(file), before);
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
+    EXPECT_TRUE(lastBoxText().contains(QString::fromUtf8("〜 (U+301C)")));
+    EXPECT_TRUE(lastBoxText().contains(QStringLiteral("Shift_JIS")));
+    EXPECT_FALSE(lastBoxText().contains(QStringLiteral("保存しました")));
+
+    // What fits goes in as Shift_JIS.
+    windowWith(QString::fromUtf8("波"), file);
+    commands.file_update();
+    EXPECT_EQ(read(file), before + QByteArray("\x94\x67\r\n"));
+}
+
+TEST_F(FileCommandsTest, SaveAsCancelledOrFailedKeepsTheFileName)
+{
+    const QString old = path(QStringLiteral("old.txt"));
+    Form1* window = windowWith(QStringLiteral("text"), old);
+    commands.save_as(); // no scripted answer: cancelled
+    EXPECT_EQ(window->f_name, old);
+    EXPECT_FALSE(QFile::exists(old));
+
+    const QString blocked = write(QStringLiteral("plain"), "x") + QStringLiteral("/sub.txt");
+    dialogs.saveAnswers << blocked << QStringLiteral("/dev/full");
+    commands.save_as();
+    EXPECT_EQ(window->f_name, old);
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
+    EXPECT_TRUE(lastBoxText().startsWith(blocked + QStringLiteral("\r\nに保存できませんでした")));
+    commands.save_as();
+    EXPECT_EQ(window->f_name, old);
+    EXPECT_TRUE(lastBoxText().startsWith(QStringLiteral("/dev/full\r\nに保存できませんでした")));
+    EXPECT_FALSE(host.boxes.titles().contains(QStringLiteral("情報")));
+}
+
+TEST_F(FileCommandsTest, EmptyTextIsNeitherSavedNorPrinted)
+{
+    windowWith(QString());
+    commands.save_as();
+    commands.file_update();
+    EXPECT_TRUE(dialogs.saveFilters.isEmpty());
+    commands.main_prn();
+    ASSERT_EQ(host.boxes.boxes.size(), 1);
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("紙の無駄使い反対! ;-P"));
+    EXPECT_EQ(lastBoxText(), QStringLiteral("印刷するデータが空でしょ!"));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.pdf"))));
+}
+
+TEST_F(FileCommandsTest, CommandsWithoutAWindowDoNothing)
+{
+    commands.save_as();
+    commands.file_update();
+    commands.f_save_main();
+    commands.main_prn();
+    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+    EXPECT_TRUE(dialogs.saveFilters.isEmpty());
+}
+
+TEST_F(FileCommandsTest, OpenCommandUsesTheFilterAndReportsAVanishedFile)
+{
+    commands.open(); // cancelled
+    EXPECT_EQ(dialogs.openFilters, QStringList{FileCommands::textFileFilter()});
+    EXPECT_TRUE(host.windows().isEmpty());
+
+    const QString gone = write(QStringLiteral("gone.txt"), "soon gone");
+    dialogs.openAnswers << gone;
+    QFile::remove(gone);
+    commands.open();
+    EXPECT_TRUE(host.windows().isEmpty());
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
+    EXPECT_EQ(lastBoxText(), gone + QStringLiteral("\r\nファイルが見つかりません。"));
+
+    // A dropped name that is no file is ignored silently.
+    commands.f_open(gone);
+    commands.f_open(dir.path());
+    commands.f_open(QString());
+    EXPECT_TRUE(host.windows().isEmpty());
+    EXPECT_EQ(host.boxes.boxes.size(), 1);
+}
+
+TEST_F(FileCommandsTest, LargeFilesOpenUpToTheLimit)
+{
+    // 50 MB of ASCII lines: opens, every byte becomes text.
+    const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXY\n");
+    const qsizetype lines = 50 * 1024 * 1024 / line.size();
+    const QString big = write(QStringLiteral("big.log"), line.repeated(lines));
+    commands.f_open(big);
+    ASSERT_NE(host.activeWindow(), nullptr);
+    EXPECT_FALSE(host.activeWindow()->isRawMode());
+    EXPECT_EQ(host.activeWindow()->GetTextData().size(), lines * (line.size() + 1));
+
+    QFile file(path(QStringLiteral("huge.log")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(FileCommands::MaxOpenBytes + 1)); // sparse, costs no disk
+    file.close();
+    commands.f_open(file.fileName());
+    EXPECT_EQ(host.windows().size(), 1);
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
+    EXPECT_TRUE(lastBoxText().contains(QStringLiteral("大きすぎる")));
+}
+
+} // namespace
+} // namespace velmar::text
