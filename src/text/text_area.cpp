@@ -22,14 +22,22 @@ void TextArea::setCrlfText(const QString& crlfText)
 
 QString TextArea::crlfText() const
 {
-    const QTextDocument* doc = document();
+    // The raw text keeps U+00A0 (toPlainText() turns it into a space) and separates
+    // blocks with U+2029. A U+2029 of the text itself has become a block break too, so
+    // every one of them is a line break here.
+    const QString raw = document()->toRawText();
     QString out;
-    out.reserve(doc->characterCount() + doc->blockCount());
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        if (block.blockNumber() > 0)
+    out.reserve(raw.size() + document()->blockCount());
+    const QChar* begin = raw.constData();
+    const QChar* const end = begin + raw.size();
+    for (const QChar* p = begin; p != end; ++p) {
+        if (*p == QChar::ParagraphSeparator) {
+            out.append(begin, p - begin);
             out += u"\r\n";
-        out += block.text();
+            begin = p + 1;
+        }
     }
+    out.append(begin, end - begin);
     return out;
 }
 
