@@ -1,0 +1,94 @@
+#pragma once
+
+#include "ipmsg/ui/user_list_layout.h"
+
+#include <QList>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+
+namespace velmar::ipmsg {
+
+class Messenger;
+
+// The user-list dialog ("送信画面"): the peers on the network, the chosen
+// destinations, the text to send and the send controls. A view over the messaging
+// engine, which owns every piece of state shown here; the dialog forwards the user's
+// actions to the engine and follows its signals, including whether it is shown.
+//
+// The close box discards the dialog (WA_DeleteOnClose) after telling the engine,
+// which forgets the dialog's state; the owner creates a new one at the next use and
+// has the engine Load it again.
+class Form2 final : public QWidget {
+    Q_OBJECT
+public:
+    // `isEndmode` answers the main window's IsEndmode when the dialog is closed.
+    Form2(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent = nullptr);
+    ~Form2() override;
+
+    Form2(const Form2&) = delete;
+    Form2& operator=(const Form2&) = delete;
+
+    // The inner size the dialog starts with, which is also its minimum.
+    static QSize designSize();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void connectEngine();
+    void applyLayout();
+    Form2Metrics metrics() const;
+    int japaneseLineHeight() const;
+    void resetColumnWidths();
+
+    void FormAble(bool chk);
+    void syncVisibility(bool visible);
+    void syncProgress(int value, int maximum);
+    void syncProgressShown(bool shown);
+    void syncDestinations();
+    void syncChecks();
+    void syncSort();
+    void syncRichText(const QString& crlfText);
+    void richTextEdited();
+
+    Messenger& m_engine;
+    std::function<bool()> m_isEndmode;
+    bool m_closing = false;
+    bool m_updatingText = false;
+    QList<int> m_savedColumnWidths;
+
+    QGroupBox* m_frame1 = nullptr;
+    QButtonGroup* m_options = nullptr;
+    std::array<QRadioButton*, 4> m_option1{};
+    QCheckBox* m_check3 = nullptr;
+    QCheckBox* m_check1 = nullptr;
+    QCheckBox* m_check2 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QLabel* m_label1 = nullptr;
+    QProgressBar* m_progressBar1 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QTableView* m_grid = nullptr;
+    QLabel* m_label2 = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QLabel* m_label4 = nullptr;
+    QPlainTextEdit* m_richTextBox1 = nullptr;
+};
+
+} // namespace velmar::ipmsg
