@@ -279,6 +279,16 @@ TEST_F(TextWindowTest, MenuShortcutsWinOverTheAreaOtherKeysStayThere)
     window->v_windows()->setFocus();
     QTest::keyClick(window->windowHandle(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(triggered, 1);
+
+    // The area keeps its own editing keys: an application-wide Ctrl+V never fires.
+    QAction paste(window);
+    paste.setShortcut(QKeySequence(u"Ctrl+V"_s));
+    paste.setShortcutContext(Qt::ApplicationShortcut);
+    window->addAction(&paste);
+    int pasted = 0;
+    QObject::connect(&paste, &QAction::triggered, [&pasted] { ++pasted; });
+    QTest::keyClick(window->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(pasted, 0);
 }
 
 TEST_F(TextWindowTest, FileDropsOnlyWithCopyMoveAndLink)
