@@ -1,0 +1,379 @@
+// The send pipeline with its retries, and the dialog-side operations.
+
+#include "fakes.h"
+
+#include <QSignalSpy>
+
+using namespace velmar;
+using namespace velmar::ipmsg;
+using namespace velmar::ipmsg::testing;
+namespace keys = velmar::settings::keys;
+
+namespace {
+
+const QString kFailTitle = QStringLiteral("送信失敗");
+
+class Sending : public MessengerTest {
+protected:
+    void SetUp() override
+    {
+        set(keys::Retry, "6");
+        load();
+        addPeer("a", "10.77.0.2", 2425);
+        addPeer("b", "10.77.0.3", 2426);
+    }
+    void choose(int row) { messenger->chooseRow(row); }
+    // Starts a left-button send of `text` to the chosen rows.
+    void sendText(const QString& text)
+    {
+        messenger->send_messege(text, QString(), 0);
+        messenger->Send(Messenger::Button::Left);
+    }
+    // The extras (text after the fifth ":") of the message packets sent.
+    QStringList sentTexts() const
+    {
+        QStringList out;
+        for (const auto& s : endpoint.sent)
+            out << splitPacket(fromWire(s.data))->extra;
+        return out;
+    }
+};
+
+TEST_F(Sending, MessagePacketIsBuiltByteExactly)
+{
+    choose(0);
+    sendText(QStringLiteral("こんにちは\r\n世界:!"));
+    ASSERT_EQ(endpoint.sent.size(), 1);
+    EXPECT_EQ(endpoint.sent[0].host, u"10.77.0.2");
+    EXPECT_EQ(endpoint.sent[0].port, 2425);
+    // Messages keep the generated number as it is, leading zeros included.
+    EXPECT_EQ(endpoint.sent[0].data,
+              QByteArray("1:0001007:Wait:PC01:288:") + sjis("こんにちは\n世界:!"));
+    EXPECT_EQ(messenger->Text1(), fromWire(endpoint.sent[0].data));
+    EXPECT_TRUE(messenger->Timer1().isActive());
+    EXPECT_EQ(host.chksValue, 0);
+    EXPECT_FALSE(messenger->formEnabled());
+    EXPECT_TRUE(messenger->progressShown());
+    EXPECT_EQ(messenger->progressMaximum(), 1);
+}
+
+TEST_F(Sending, LongTextsGoInPiecesOfAtMost30000)
+{
+    struct Case {
+        qsizetype length;
+        std::vector<qsizetype> pieces;
+        bool warned;
+    } cases[] = {{29999, {29999}, false},
+                 {30000, {30000}, true},
+                 {30001, {30000, 1}, true},
+                 {70000, {30000, 30000, 10000}, true}};
+    choose(0);
+    for (const Case& c : cases) {
+        endpoint.sent.clear();
+        boxes.boxes.clear();
+        messenger->Timer1().stop();
+        sendText(QString(c.length, u'x'));
+        std::vector<qsizetype> sizes;
+        for (const QString& t : sentTexts())
+            sizes.push_back(t.size());
+        EXPECT_EQ(sizes, c.pieces) << c.length;
+        EXPECT_EQ(boxes.titles().contains(QStringLiteral("注意")), c.warned) << c.length;
+        // Only the last piece stays for the retries.
+        EXPECT_EQ(splitPacket(messenger->Text1())->extra.size(), c.pieces.back());
+    }
+}
+
+TEST_F(Sending, APieceNeverEndsInsideASurrogatePair)
+{
+    choose(0);
+    const QString text = QString(29999, u'x') + QStringLiteral("😀z");
+    sendText(text);
+    ASSERT_EQ(endpoint.sent.size(), 2);
+    EXPECT_EQ(sentTexts().at(0).size(), 29999);
+    EXPECT_EQ(endpoint.sent[1].data.right(5), sjis("?z").prepend(":288:").right(5));
+    EXPECT_FALSE(endpoint.sent[0].data.contains('?'));
+}
+
+TEST_F(Sending, CommandWordFollowsSealedAndLocked)
+{
+    struct Case {
+        int check1;
+        int check2;
+        int expectedCheck2;
+        const char* word;
+    } cases[] = {{0, 1, 2, "288"}, {1, 0, 0, "1049376"}, {1, 1, 1, "1082144"}};
+    choose(0);
+    for (const Case& c : cases) {
+        endpoint.sent.clear();
+        messenger->clickCheck1(c.check1);
+        messenger->clickCheck2(c.check2);
+        EXPECT_EQ(messenger->Check2(), c.expectedCheck2);
+        sendText(QStringLiteral("t"));
+        ASSERT_EQ(endpoint.sent.size(), 1);
+        EXPECT_EQ(splitPacket(fromWire(endpoint.sent[0].data))->command, QString::fromUtf8(c.word));
+    }
+    messenger->clickCheck1(0);
+    EXPECT_EQ(messenger->Check2(), 2);
+}
+
+TEST_F(Sending, RetriesUntilTheRetryCountThenFails)
+{
+    choose(0);
+    choose(1);
+    sendText(QStringLiteral("t"));
+    receive("1:9:u:h:33:0001003", "10.77.0.3", 2426); // b answers at once
+    EXPECT_EQ(messenger->List1(), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(messenger->progressValue(), 1);
+    for (int tick = 1; tick <= 6; ++tick)
+        messenger->tick();
+    EXPECT_TRUE(boxes.boxes.isEmpty());
+    int toA = 0;
+    for (const auto& s : endpoint.sent)
+        toA += s.host == u"10.77.0.2";
+    EXPECT_EQ(toA, 7);
+    EXPECT_EQ(endpoint.sent.size(), 8);
+    // Every retry is the same packet, number included.
+    EXPECT_EQ(endpoint.sent.back().data, endpoint.sent.front().data);
+    messenger->tick();
+    ASSERT_EQ(boxes.boxes.size(), 1);
+    EXPECT_EQ(boxes.boxes[0].title, kFailTitle);
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
+    EXPECT_FALSE(messenger->Timer1().isActive());
+    EXPECT_TRUE(messenger->formEnabled());
+    EXPECT_EQ(messenger->List2(), QStringList{QStringLiteral("2425:10.77.0.2")});
+    EXPECT_EQ(host.sentMarks, 0);
+}
+
+TEST_F(Sending, RetryZeroFailsAtTheFirstTick)
+{
+    set(keys::Retry, "0");
+    choose(0);
+    sendText(QStringLiteral("t"));
+    EXPECT_EQ(endpoint.sent.size(), 1);
+    messenger->tick();
+    EXPECT_EQ(boxes.titles(), QStringList{kFailTitle});
+    EXPECT_EQ(endpoint.sent.size(), 1);
+}
+
+TEST_F(Sending, AReceiptBeforeTheFirstTickCompletesAtThatTick)
+{
+    QSignalSpy visibility(messenger.get(), &Messenger::dialogVisibilityChanged);
+    choose(1);
+    sendText(QStringLiteral("t"));
+    receive("1:9:u:h:33:anything", "10.77.0.3", 2426);
+    receive("1:9:u:h:33:anything", "10.77.0.3", 2426); // a second receipt changes nothing
+    EXPECT_EQ(messenger->progressValue(), 1);
+    EXPECT_TRUE(messenger->List2().isEmpty());
+    EXPECT_EQ(host.sentMarks, 0);
+    messenger->tick();
+    EXPECT_EQ(host.sentMarks, 1);
+    EXPECT_EQ(host.chksValue, 3);
+    EXPECT_FALSE(messenger->Timer1().isActive());
+    EXPECT_FALSE(messenger->dialogVisible());
+    EXPECT_TRUE(messenger->formEnabled());
+    EXPECT_FALSE(messenger->progressShown());
+    EXPECT_EQ(messenger->progressValue(), messenger->progressMaximum());
+    EXPECT_TRUE(boxes.boxes.isEmpty());
+    EXPECT_EQ(visibility.size(), 2); // shown by the send command, hidden at completion
+}
+
+TEST_F(Sending, AnEntryThatCannotBeParsedIsNeverSentToAndEndsInFailure)
+{
+    set(keys::Retry, "1");
+    messenger->ipm_receive(*splitPacket(QStringLiteral("1:1:u:h:3:v6")), QStringLiteral("fe80::1"),
+                           2425);
+    const int row = messenger->ipm_find_row(QStringLiteral("fe80::1"), QStringLiteral("2425")) - 1;
+    endpoint.sent.clear();
+    choose(row);
+    EXPECT_EQ(messenger->List2(), QStringList{QStringLiteral("2425:fe80::1")});
+    sendText(QStringLiteral("t"));
+    EXPECT_TRUE(endpoint.sent.isEmpty());
+    EXPECT_FALSE(messenger->Timer1().isActive()) << "nothing went out, so no timer";
+    // Another destination starts the timer; the bad one is kept to the end.
+    choose(0);
+    sendText(QStringLiteral("t"));
+    receive("1:9:u:h:33:x", "10.77.0.2", 2425);
+    messenger->tick();
+    messenger->tick();
+    EXPECT_EQ(boxes.titles(), QStringList{kFailTitle});
+    EXPECT_EQ(messenger->List2(), QStringList{QStringLiteral("2425:fe80::1")});
+}
+
+TEST_F(Sending, OwnAddressIsRemovedAndAnEmptyListIsRefused)
+{
+    messenger->ipm_receive(*splitPacket(QStringLiteral("1:1:u:h:3:me")),
+                           QStringLiteral("10.77.0.1"), 2425);
+    messenger->ipm_receive(*splitPacket(QStringLiteral("1:1:u:h:3:me2")),
+                           QStringLiteral("10.77.0.1"), 2426);
+    endpoint.sent.clear();
+    messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("x"));
+    choose(2);
+    messenger->send_messege(QStringLiteral("t"), QString(), 0);
+    messenger->Send(Messenger::Button::Left);
+    EXPECT_EQ(boxes.boxes.size(), 1);
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("はてな?"));
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("誰に送信するんだい?"));
+    EXPECT_EQ(messenger->FuzaiDai(), QStringLiteral("外出"));
+    EXPECT_TRUE(endpoint.sent.isEmpty());
+
+    choose(2);
+    choose(3);
+    messenger->Send(Messenger::Button::Left);
+    EXPECT_EQ(messenger->List2(), QStringList{QStringLiteral("2426:10.77.0.1")});
+    EXPECT_EQ(messenger->List1(), QStringList{QStringLiteral("me2")});
+    ASSERT_EQ(endpoint.sent.size(), 1);
+    EXPECT_EQ(endpoint.sent[0].port, 2426);
+    EXPECT_TRUE(messenger->FuzaiDai().isEmpty());
+    EXPECT_EQ(messenger->FuzaiBun(), u"x");
+}
+
+TEST_F(Sending, OtherButtonSendsTheInformationQuery)
+{
+    choose(0);
+    choose(1);
+    messenger->send_messege(QStringLiteral("t"), QString(), 0);
+    messenger->Send(Messenger::Button::Other);
+    ASSERT_EQ(endpoint.sent.size(), 2);
+    EXPECT_EQ(endpoint.sent[0].data, QByteArray("1:1007:Wait:PC01:576:"));
+    EXPECT_EQ(endpoint.sent[1].host, u"10.77.0.3");
+    EXPECT_EQ(messenger->progressValue(), 2);
+    EXPECT_FALSE(messenger->dialogVisible());
+    EXPECT_EQ(messenger->List2().size(), 2);
+    EXPECT_FALSE(messenger->Timer1().isActive());
+}
+
+TEST_F(Sending, AnActivationDuringASendCountsAsThreeTicks)
+{
+    choose(0);
+    sendText(QStringLiteral("t"));
+    messenger->Activate(); // chks = 3
+    for (int i = 0; i < 3; ++i)
+        messenger->tick();
+    EXPECT_TRUE(boxes.boxes.isEmpty());
+    messenger->tick();
+    EXPECT_EQ(boxes.titles(), QStringList{kFailTitle});
+}
+
+TEST_F(Sending, ClosingTheDialogEndsTheSend)
+{
+    choose(0);
+    sendText(QStringLiteral("t"));
+    messenger->Close(false);
+    EXPECT_FALSE(messenger->Timer1().isActive());
+    EXPECT_TRUE(messenger->List2().isEmpty());
+    EXPECT_EQ(messenger->peers()->count(), 0);
+    EXPECT_TRUE(messenger->formEnabled());
+    EXPECT_EQ(host.chksValue, 3);
+    endpoint.sent.clear();
+    // The next use loads the dialog again, which announces us again.
+    messenger->send_messege(QStringLiteral("t"), QString(), 0);
+    EXPECT_TRUE(messenger->isLoaded());
+    EXPECT_EQ(endpoint.sent.size(), 6);
+}
+
+class Dialog : public MessengerTest {
+protected:
+    void SetUp() override
+    {
+        set(keys::Retry, "0");
+        load();
+    }
+    QStringList column(int c) const
+    {
+        QStringList out;
+        for (int r = 0; r < messenger->peers()->count(); ++r)
+            out << messenger->peers()->cell(r, c);
+        return out;
+    }
+};
+
+TEST_F(Dialog, LoadRestoresTheSortChoiceAndRefreshEmptiesTheList)
+{
+    set(keys::ListSort, "2");
+    set(keys::ListSortZyun, "1");
+    set(keys::Retry, "3");
+    addPeer("a", "10.77.0.2", 2425);
+    messenger->Load();
+    EXPECT_EQ(messenger->sortOption(), 2);
+    EXPECT_EQ(messenger->Check3(), 1);
+    EXPECT_EQ(messenger->peers()->count(), 0);
+    EXPECT_EQ(endpoint.sent.size(), 3);
+    set(keys::ListSort, "3");
+    messenger->Load();
+    EXPECT_EQ(messenger->sortOption(), -1) << "the port order is never restored";
+}
+
+TEST_F(Dialog, SortsByPortAsNumbersAndByAddressAsText)
+{
+    addPeer("a", "10.77.0.10", 2425);
+    addPeer("b", "10.77.0.9", 999);
+    EXPECT_EQ(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    messenger->setCheck3(1);
+    messenger->setSortOption(3);
+    EXPECT_EQ(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}))
+        << "two peers stay in arrival order";
+    addPeer("c", "10.77.0.2", 12000);
+    messenger->setSortOption(3);
+    EXPECT_EQ(column(3), (QStringList{QStringLiteral("999"), QStringLiteral("2425"),
+                                      QStringLiteral("12000")}));
+    messenger->setSortOption(2);
+    EXPECT_EQ(column(2), (QStringList{QStringLiteral("10.77.0.10"), QStringLiteral("10.77.0.2"),
+                                      QStringLiteral("10.77.0.9")}));
+    messenger->setCheck3(0);
+    EXPECT_EQ(column(2), (QStringList{QStringLiteral("10.77.0.9"), QStringLiteral("10.77.0.2"),
+                                      QStringLiteral("10.77.0.10")}));
+    // Later arrivals stay at the bottom until the next sort.
+    addPeer("d", "10.77.0.20", 1);
+    EXPECT_EQ(column(0).last(), u"d");
+}
+
+TEST_F(Dialog, ChoosingAndRemovingDestinations)
+{
+    addPeer("a", "10.77.0.2", 2425);
+    addPeer("b", "10.77.0.3", 2425);
+    QSignalSpy changed(messenger.get(), &Messenger::destinationsChanged);
+    messenger->chooseRow(1);
+    messenger->chooseRow(1);
+    messenger->chooseRow(0);
+    messenger->chooseRow(7);
+    EXPECT_EQ(messenger->List1(), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    EXPECT_EQ(messenger->List2(),
+              (QStringList{QStringLiteral("2425:10.77.0.3"), QStringLiteral("2425:10.77.0.2")}));
+    messenger->removeDestination(0);
+    messenger->removeDestination(-1);
+    EXPECT_EQ(messenger->List1(), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(changed.size(), 3);
+    messenger->Cancel();
+    EXPECT_TRUE(messenger->List2().isEmpty());
+    EXPECT_EQ(messenger->peers()->count(), 2);
+    EXPECT_EQ(host.chksValue, 3);
+}
+
+TEST_F(Dialog, ActivationPreselectsTheReplyTargetOnce)
+{
+    addPeer("a", "10.77.0.2", 2425);
+    addPeer("b", "10.77.0.3", 2426);
+    messenger->send_messege(QStringLiteral("re"), QStringLiteral("10.77.0.3"), 2426);
+    EXPECT_TRUE(messenger->dialogVisible());
+    EXPECT_EQ(messenger->RichTextBox1(), u"re");
+    messenger->Activate();
+    messenger->Activate();
+    EXPECT_EQ(messenger->List1(), QStringList{QStringLiteral("b")});
+    EXPECT_EQ(messenger->List2(), QStringList{QStringLiteral("2426:10.77.0.3")});
+    messenger->Cancel();
+    messenger->send_messege(QStringLiteral("re"), QStringLiteral("10.77.0.3"), 2425);
+    messenger->Activate();
+    EXPECT_TRUE(messenger->List2().isEmpty()) << "not listed with that port";
+}
+
+TEST_F(Dialog, DeletingTheOnlyPeerLeavesAnEmptyList)
+{
+    addPeer("a", "10.77.0.2", 2425);
+    messenger->DeleteGrid(5);
+    EXPECT_EQ(messenger->peers()->count(), 0);
+    messenger->DeleteGrid(1);
+    EXPECT_EQ(messenger->peers()->count(), 0);
+}
+
+} // namespace
