@@ -380,7 +380,10 @@ ipmsg::Form2& MDIForm1::form2()
 {
     if (!m_form2) {
         m_form2 = new ipmsg::Form2(*m_messenger, [this] { return IsEndmode; }, this);
-        m_messenger->Load();
+        // The engine may have loaded its state already (a datagram needed the peer
+        // list while the dialog was closed); loading again would announce twice.
+        if (!m_messenger->isLoaded())
+            m_messenger->Load();
     }
     return *m_form2;
 }

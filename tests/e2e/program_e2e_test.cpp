@@ -1,0 +1,322 @@
+// The whole program on real sockets, across two private network namespaces: a
+// program instance on side A, and on side B either a scripted peer that speaks the
+// protocol byte by byte or a second program instance.
+
+#include "app/main_window.h"
+#include "components/registry.h"
+#include "e2e/netns.h"
+#include "ipmsg/messenger.h"
+#include "ipmsg/peer_list.h"
+#include "platform/fakes.h"
+#include "platform/file_fakes.h"
+#include "platform/udp_endpoint.h"
+#include "support/temp_settings.h"
+#include "text/text_window.h"
+
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+using velmar::e2e::NetnsPairTest;
+using velmar::e2e::ScopedNetns;
+using velmar::e2e::waitUntil;
+
+namespace {
+
+QByteArray sjis(const QString& text)
+{
+    QStringEncoder encoder("Shift_JIS");
+    return encoder.encode(text);
+}
+
+QString fromSjis(const QByteArray& bytes)
+{
+    QStringDecoder decoder("Shift_JIS");
+    return decoder.decode(bytes);
+}
+
+// One running program: the real main window, engine and UDP endpoint; boxes,
+// clipboard, dialogs and the printer are fakes so nothing blocks.
+struct Program {
+    velmar::testing::TempSettings settings;
+    velmar::components::ComponentRegistry registry =
+        velmar::components::ComponentRegistry::withBuiltins();
+    velmar::platform::QtUdpEndpoint endpoint;
+    velmar::platform::RecordingMessageBoxes boxes;
+    velmar::platform::FakeClipboard clipboard;
+    velmar::platform::ScriptedFileDialogs fileDialogs;
+    velmar::platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("p.pdf"))};
+    std::unique_ptr<velmar::app::MDIForm1> window;
+    int exitCode = -1;
+
+    // Starts the program inside `netns`, with `userName` as its name on the network.
+    bool start(const QString& netns, const QString& userName)
+    {
+        settings.store->write(QStringLiteral("IPM\\2425"), QStringLiteral("UserName"), userName);
+        ScopedNetns in(netns);
+        if (!in.entered()) {
+            ADD_FAILURE() << in.error().toStdString();
+            return false;
+        }
+        window = std::make_unique<velmar::app::MDIForm1>(velmar::app::Services{
+            *settings.store, registry, endpoint, boxes, clipboard, fileDialogs, printing, {},
+            [this](int code) { exitCode = code; }});
+        if (!window->load())
+            return false;
+        window->start();
+        return true;
+    }
+
+    velmar::ipmsg::Messenger& engine() { return window->messenger(); }
+    const velmar::ipmsg::PeerListModel& peers() { return *engine().peers(); }
+
+    int peerRow(const QString& ip)
+    {
+        for (int row = 0; row < peers().count(); ++row) {
+            if (peers().cell(row, 2) == ip)
+                return row;
+        }
+        return -1;
+    }
+
+    bool hasBox(const QString& title, const QString& text) const
+    {
+        for (const auto& box : boxes.boxes) {
+            if (box.title.startsWith(title) && box.text == text)
+                return true;
+        }
+        return false;
+    }
+
+    // Sends `text` from a new window to the peer at `ip`, as a user would through
+    // the user-list dialog with the left button.
+    velmar::text::Form1* sendTo(const QString& ip, const QString& text, bool sealed = false)
+    {
+        window->new_win(1);
+        velmar::text::Form1* source = window->activeWindow();
+        source->SetTextData(text);
+        window->send_messege();
+        engine().clickCheck1(sealed ? 1 : 0);
+        engine().chooseRow(peerRow(ip));
+        engine().Send(velmar::ipmsg::Messenger::Button::Left);
+        return source;
+    }
+};
+
+// A peer on side B that speaks the protocol from its own packets, so a fault in the
+// program's packet code cannot hide behind the same fault in the test.
+struct ScriptedPeer {
+    velmar::platform::QtUdpEndpoint endpoint;
+    QList<velmar::platform::Datagram> received;
+    int packetNo = 1000;
+
+    bool bind(const QString& netns)
+    {
+        ScopedNetns in(netns);
+        if (!in.entered() || !endpoint.bind(2425))
+            return false;
+        QObject::connect(&endpoint, &velmar::platform::UdpEndpoint::datagramArrived,
+                         [this](const velmar::platform::Datagram& d) { received.append(d); });
+        return true;
+    }
+
+    QString send(const QString& ip, quint32 command, const QByteArray& extra)
+    {
+        const QString number = QString::number(++packetNo);
+        QByteArray packet = "1:" + number.toLatin1() + ":taro:peerhost:" +
+                            QByteArray::number(command) + ':' + extra;
+        endpoint.send(ip, 2425, packet);
+        return number;
+    }
+
+    // The extras of the datagrams received with this command field.
+    QStringList extrasOf(const QByteArray& command) const
+    {
+        QStringList out;
+        for (const auto& d : received) {
+            qsizetype colon = -1;
+            for (int i = 0; i < 5 && (colon = d.data.indexOf(':', colon + 1)) >= 0; ++i) {
+            }
+            if (colon >= 0 && d.data.split(':').value(4) == command)
+                out << fromSjis(d.data.mid(colon + 1));
+        }
+        return out;
+    }
+};
+
+using ProgramAndPeer = NetnsPairTest;
+
+TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
+{
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.bind(pair().nameB()));
+    Program a;
+    ASSERT_TRUE(a.start(pair().nameA(), QStringLiteral("花子")));
+
+    // The start-up announcement crosses the link as a broadcast.
+    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("1").size() == 6; }));
+    EXPECT_EQ(peer.extrasOf("1").front(), QStringLiteral("花子") + QChar(0) + u"NoGroup");
+
+    // The peer's answer lists it.
+    peer.send(pair().ipA(), 3, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));
+    ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) >= 0; }));
+    const int row = a.peerRow(pair().ipB());
+    EXPECT_EQ(a.peers().cell(row, 0), u"太郎");
+    EXPECT_EQ(a.peers().cell(row, 1), u"営業");
+    EXPECT_EQ(a.peers().cell(row, 3), u"2425");
+
+    // A message opens a window with its text, and the receipt goes back.
+    const int windowsBefore = static_cast<int>(a.window->windows().size());
+    const QString number =
+        peer.send(pair().ipA(), 288, sjis(QStringLiteral("こんにちは\n明日の会議: 10時")));
+    ASSERT_TRUE(waitUntil([&] { return a.window->windows().size() == windowsBefore + 1; }));
+    velmar::text::Form1* message = a.window->windows().back();
+    EXPECT_EQ(message->GetTextData(), u"こんにちは\r\n明日の会議: 10時");
+    EXPECT_TRUE(message->caption().startsWith(u"From Network 太郎/営業(IP Messenger Protcol) "));
+    EXPECT_EQ(message->statusText(), QStringLiteral("IPM(未返信)2425:") + pair().ipB());
+    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("33").contains(number); }));
+
+    // A sealed message asking for a read notice: opening it sends the notice once.
+    const QString sealed = peer.send(pair().ipA(), 1049376, sjis(QStringLiteral("秘密")));
+    ASSERT_TRUE(waitUntil([&] { return a.window->windows().size() == windowsBefore + 2; }));
+    velmar::text::Form1* letter = a.window->windows().back();
+    EXPECT_TRUE(letter->isSealed());
+    letter->open_seal();
+    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("48").contains(sealed); }));
+    velmar::e2e::processEventsFor(200ms);
+    EXPECT_EQ(peer.extrasOf("48").size(), 1);
+
+    // The peer's exit removes its row.
+    peer.send(pair().ipA(), 2, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));
+    ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) < 0; }));
+}
+
+using TwoPrograms = NetnsPairTest;
+
+// Both programs started and listing each other.
+void startBoth(velmar::e2e::NetnsPair& pair, Program& a, Program& b)
+{
+    ASSERT_TRUE(b.start(pair.nameB(), QStringLiteral("ベー")));
+    ASSERT_TRUE(a.start(pair.nameA(), QStringLiteral("エー")));
+    // A's announcement reaches B, whose answer fills A's list; B's list is filled by
+    // A's answers to B's own start-up announcement, or by a refresh.
+    ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair.ipB()) >= 0; }));
+    if (b.peerRow(pair.ipA()) < 0)
+        b.engine().PrivateListRefresh();
+    ASSERT_TRUE(waitUntil([&] { return b.peerRow(pair.ipA()) >= 0; }));
+}
+
+TEST_F(TwoPrograms, LongTextArrivesInThreePiecesAndTheSenderIsTold)
+{
+    Program a;
+    Program b;
+    startBoth(pair(), a, b);
+
+    QString text;
+    const QString sample = QStringLiteral("日本語のテキスト、改行も含む。\r\n");
+    while (text.size() < 70000)
+        text += sample;
+    text.truncate(70000);
+
+    const auto before = b.window->windows().size();
+    velmar::text::Form1* source = a.sendTo(pair().ipB(), text);
+    EXPECT_TRUE(a.hasBox(QStringLiteral("注意"),
+                         QStringLiteral("データが大きすぎるので、メッセージが分割されます")));
+    ASSERT_TRUE(waitUntil([&] { return b.window->windows().size() == before + 3; }, 10s));
+    QString arrived;
+    for (auto i = before; i < before + 3; ++i)
+        arrived += b.window->windows()[i]->GetTextData();
+    EXPECT_EQ(arrived, text);
+    ASSERT_TRUE(waitUntil([&] { return source->statusText() == u"IPM(送信済)"; }, 5s));
+}
+
+TEST_F(TwoPrograms, OpeningASealedMessageTellsTheSender)
+{
+    Program a;
+    Program b;
+    startBoth(pair(), a, b);
+
+    const auto before = b.window->windows().size();
+    a.sendTo(pair().ipB(), QStringLiteral("開封してね"), /*sealed=*/true);
+    ASSERT_TRUE(waitUntil([&] { return b.window->windows().size() == before + 1; }));
+    velmar::text::Form1* letter = b.window->windows().back();
+    ASSERT_TRUE(letter->isSealed());
+    letter->Command1->click();
+    ASSERT_TRUE(waitUntil([&] {
+        return a.hasBox(QStringLiteral("封書開封通知 From ") + pair().ipB(),
+                        QStringLiteral("開封されました"));
+    }));
+}
+
+TEST_F(TwoPrograms, ASilentPeerEndsInTheFailureBox)
+{
+    Program a;
+    Program b;
+    startBoth(pair(), a, b);
+    ASSERT_TRUE(pair().setLinkUp(false));
+
+    velmar::text::Form1* source = a.sendTo(pair().ipB(), QStringLiteral("届かない"));
+    // Retry 6: the packet goes out seven times, one second apart, then the box.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return a.hasBox(QStringLiteral("送信失敗"),
+                            QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
+        },
+        12s));
+    EXPECT_NE(source->statusText(), u"IPM(送信済)");
+    EXPECT_EQ(a.engine().List2().size(), 1);
+}
+
+TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
+{
+    Program a;
+    Program b;
+    startBoth(pair(), a, b);
+    ASSERT_TRUE(pair().addUdpLoss(velmar::e2e::NetnsPair::Side::A, 30));
+    ASSERT_TRUE(pair().addUdpLoss(velmar::e2e::NetnsPair::Side::B, 30));
+    // The retry step runs every 100 ms instead of every second: the protocol is the
+    // same, the test just does not wait minutes for it.
+    a.engine().Timer1().setInterval(100);
+
+    constexpr int sends = 100;
+    const auto before = b.window->windows().size();
+    int sent = 0;
+    int failed = 0;
+    for (int i = 0; i < sends; ++i) {
+        const qsizetype boxes = a.boxes.boxes.size();
+        velmar::text::Form1* source = a.sendTo(pair().ipB(), QStringLiteral("番号 %1").arg(i));
+        ASSERT_TRUE(waitUntil(
+            [&] { return source->statusText() == u"IPM(送信済)" || a.boxes.boxes.size() > boxes; },
+            5s));
+        if (source->statusText() == u"IPM(送信済)") {
+            ++sent;
+        } else {
+            ++failed;
+            a.engine().Cancel();
+        }
+        source->close();
+    }
+    velmar::e2e::processEventsFor(500ms);
+
+    QMap<QString, int> shown;
+    for (auto i = before; i < b.window->windows().size(); ++i)
+        ++shown[b.window->windows()[i]->GetTextData()];
+    int duplicates = 0;
+    for (int count : std::as_const(shown))
+        duplicates += count - 1;
+    std::printf("lossy link: %d of %d sends reported sent, %d failed; B showed %d distinct "
+                "messages, %d duplicates\n",
+                sent, sends, failed, static_cast<int>(shown.size()), duplicates);
+    EXPECT_EQ(duplicates, 0);
+    EXPECT_GE(sent, 95);
+    // Every message reported sent was shown by B.
+    EXPECT_GE(shown.size(), sent);
+}
+
+} // namespace
