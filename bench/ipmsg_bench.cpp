@@ -1,0 +1,132 @@
+// Presence traffic through acceptance and the receive processor with a large peer
+// list, on the fake endpoint. Target: at least 20,000 datagrams per second with
+// 10,000 peers listed.
+
+#include "components/textgauge.h"
+#include "ipmsg/messenger.h"
+#include "platform/fakes.h"
+#include "settings/keys.h"
+#include "support/temp_settings.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace velmar;
+
+class BenchHost final : public ipmsg::MessengerHost {
+public:
+    qint16 chks() const override { return m_chks; }
+    void setChks(qint16 value) override { m_chks = value; }
+    QString versionText() const override { return QStringLiteral("Velmar7"); }
+    void openMessageWindow(const ipmsg::IncomingMessage&) override {}
+    void playArrivalSound() override {}
+    bool inTray() const override { return false; }
+    void startBlinking() override {}
+    void markSent() override {}
+
+private:
+    qint16 m_chks = 0;
+};
+
+struct Peer {
+    QString ip;
+    quint16 port;
+};
+
+struct World {
+    testing::TempSettings settings;
+    components::TextgaugeImpl textgauge;
+    platform::RecordingMessageBoxes boxes;
+    platform::FakeUdpEndpoint endpoint;
+    BenchHost host;
+    std::unique_ptr<ipmsg::Messenger> messenger;
+    std::vector<Peer> peers;
+
+    explicit World(int count)
+    {
+        endpoint.bind(2425);
+        messenger =
+            std::make_unique<ipmsg::Messenger>(endpoint, *settings.store, textgauge, boxes, host);
+        settings.store->write(settings::keys::FuzaiBgColor, QStringLiteral("255"));
+        messenger->Load();
+        for (int i = 0; i < count; ++i) {
+            peers.push_back(
+                {QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg((i / 256) % 256).arg(i % 256 + 2),
+                 static_cast<quint16>(2425 + i % 3)});
+            endpoint.inject(packet("3", i), peers.back().ip, peers.back().port);
+        }
+        endpoint.sent.clear();
+    }
+
+    static QByteArray packet(const char* command, int i)
+    {
+        return QByteArray("1:") + QByteArray::number(i) + ":user:host:" + command + ":" +
+               ipmsg::toWire(QStringLiteral("利用者%1").arg(i)) + QByteArray(1, '\0') +
+               ipmsg::toWire(QStringLiteral("グループ"));
+    }
+};
+
+// Entry answers (0x03, and 0x103 with the absence option): each moves a known
+// peer's row to the bottom and colours it.
+void BM_PresenceWith10000Peers(benchmark::State& state)
+{
+    World world(static_cast<int>(state.range(0)));
+    std::mt19937 rng(1);
+    std::vector<QByteArray> packets;
+    for (int i = 0; i < 256; ++i)
+        packets.push_back(World::packet(i % 2 ? "259" : "3", i));
+    for (auto _ : state) {
+        const Peer& peer = world.peers[rng() % world.peers.size()];
+        world.endpoint.inject(packets[rng() % packets.size()], peer.ip, peer.port);
+    }
+    if (world.messenger->peers()->count() != state.range(0))
+        state.SkipWithError("peer count changed");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PresenceWith10000Peers)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// Entries (0x01): as above plus Retry (6) entry answers sent back per datagram.
+void BM_EntriesWith10000Peers(benchmark::State& state)
+{
+    World world(10000);
+    std::mt19937 rng(2);
+    const QByteArray packet = World::packet("1", 7);
+    for (auto _ : state) {
+        const Peer& peer = world.peers[rng() % world.peers.size()];
+        world.endpoint.inject(packet, peer.ip, peer.port);
+        world.endpoint.sent.clear();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EntriesWith10000Peers)->Unit(benchmark::kMicrosecond);
+
+// Exits and re-entries from the middle of the list: delete plus append.
+void BM_ExitAndReturnWith10000Peers(benchmark::State& state)
+{
+    World world(10000);
+    std::mt19937 rng(3);
+    const QByteArray exitPacket("1:9:user:host:2:");
+    const QByteArray back = World::packet("3", 9);
+    for (auto _ : state) {
+        const Peer& peer = world.peers[rng() % world.peers.size()];
+        world.endpoint.inject(exitPacket, peer.ip, peer.port);
+        world.endpoint.inject(back, peer.ip, peer.port);
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_ExitAndReturnWith10000Peers)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
