@@ -8,6 +8,7 @@
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 
+#include <QScopeGuard>
 #include <cmath>
 #include <limits>
 
@@ -358,6 +359,12 @@ void Messenger::send_main2()
 
 void Messenger::tick()
 {
+    // A send-error box inside send_main1 runs an event loop in which the timer keeps
+    // firing; those ticks are dropped rather than run inside this one.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+    const auto leave = qScopeGuard([this] { m_inTick = false; });
     const qint16 ticks = m_host.chks();
     m_host.setChks(ticks < std::numeric_limits<qint16>::max() ? qint16(ticks + 1) : ticks);
     if (!m_list2.isEmpty()) {

@@ -194,6 +194,7 @@ private:
     bool m_formEnabled = true;
     bool m_dialogVisible = false;
     bool m_loaded = false;
+    bool m_inTick = false;
 
     QString m_fuzaiDai;
     QString m_fuzaiBun;

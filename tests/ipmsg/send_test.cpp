@@ -3,6 +3,7 @@
 #include "fakes.h"
 
 #include <QSignalSpy>
+#include <functional>
 
 using namespace velmar;
 using namespace velmar::ipmsg;
@@ -377,3 +378,47 @@ TEST_F(Dialog, DeletingTheOnlyPeerLeavesAnEmptyList)
 }
 
 } // namespace
+
+// A box runs an event loop in which the retry timer fires again.
+class ReenteringBoxes final : public platform::MessageBoxes {
+public:
+    void show(const QString& title, const QString&) override
+    {
+        titles << title;
+        if (onShow)
+            onShow();
+    }
+    std::function<void()> onShow;
+    QStringList titles;
+};
+
+TEST(SendingReentry, ATickDuringASendErrorBoxIsNotRunInsideTheTick)
+{
+    ::velmar::testing::TempSettings settings;
+    CountingTextgauge gauge;
+    ReenteringBoxes boxes;
+    platform::FakeUdpEndpoint endpoint;
+    FakeHost host;
+    endpoint.bind(2425);
+    Messenger messenger(endpoint, *settings.store, gauge, boxes, host);
+    settings.store->write(keys::Retry, QStringLiteral("0"));
+    messenger.Load();
+    messenger.ipm_receive(*splitPacket(QStringLiteral("1:1:u:h:3:p")), QStringLiteral("10.77.0.5"),
+                          2425);
+    messenger.chooseRow(0);
+    messenger.send_messege(QStringLiteral("t"), QString(), 0);
+    messenger.Send(Messenger::Button::Left);
+    settings.store->write(keys::Retry, QStringLiteral("1"));
+    endpoint.failingHosts << QStringLiteral("10.77.0.5");
+    int nested = 0;
+    boxes.onShow = [&] {
+        ++nested;
+        messenger.tick();
+    };
+    messenger.tick(); // retry fails to send: the error box, with a tick inside it
+    EXPECT_EQ(boxes.titles, QStringList{QStringLiteral("送信･ｴﾗｰ")});
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(host.chksValue, 1);
+    messenger.tick();
+    EXPECT_EQ(boxes.titles.last(), QStringLiteral("送信失敗"));
+}
