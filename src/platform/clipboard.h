@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/line_breaks.h"
+
 #include <QString>
 
 namespace velmar::platform {
@@ -24,11 +26,5 @@ public:
     void clear() override;
     void setText(const QString& crlfText) override;
 };
-
-// Line-break conversions used at every boundary to the outside world.
-// Any of LF, CR LF or a lone CR becomes CR LF.
-QString toCrlf(const QString& text);
-// CR LF becomes LF; lone CRs stay.
-QString crlfToLf(const QString& text);
 
 } // namespace velmar::platform

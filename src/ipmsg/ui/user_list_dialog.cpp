@@ -1,5 +1,7 @@
 #include "ipmsg/ui/user_list_dialog.h"
 
+#include "platform/line_breaks.h"
+
 #include "ipmsg/messenger.h"
 
 #include <QButtonGroup>
@@ -74,21 +76,6 @@ Qt::CheckState checkState(int value)
     default:
         return Qt::Unchecked;
     }
-}
-
-// The engine keeps CR LF line breaks; the text widget works with LF.
-QString toWidgetText(const QString& crlfText)
-{
-    QString text = crlfText;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
-}
-
-QString fromWidgetText(const QString& lfText)
-{
-    QString text = lfText;
-    text.replace(u'\n', QStringLiteral("\r\n"));
-    return text;
 }
 
 QSize toTwips(const QSize& pixels)
@@ -396,7 +383,7 @@ void Form2::syncSort()
 
 void Form2::syncRichText(const QString& crlfText)
 {
-    const QString text = toWidgetText(crlfText);
+    const QString text = platform::crlfToLf(crlfText);
     if (m_updatingText || text == m_richTextBox1->toPlainText())
         return;
     m_updatingText = true;
@@ -411,7 +398,7 @@ void Form2::richTextEdited()
     // Only the user's edits reach the engine, so a text that nobody touched keeps
     // its exact line breaks.
     m_updatingText = true;
-    m_engine.setRichTextBox1(fromWidgetText(m_richTextBox1->toPlainText()));
+    m_engine.setRichTextBox1(platform::toCrlf(m_richTextBox1->toPlainText()));
     m_updatingText = false;
 }
 
