@@ -4,12 +4,12 @@
 #include "app/tray_icon.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
-#include "ipmsg/colour.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/clipboard.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
+#include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "text/clipboard_commands.h"
 #include "text/file_commands.h"
@@ -25,7 +25,6 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QWindow>
-
 #include <cmath>
 #include <optional>
 
@@ -86,8 +85,7 @@ QSize defaultTextWindowSize(const QSize& area)
 // Offered drop actions must be exactly copy, move and link together.
 bool isFileDrop(const QMimeData* data, Qt::DropActions actions)
 {
-    return data && data->hasUrls() &&
-           actions == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+    return data && data->hasUrls() && actions == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
 }
 
 } // namespace
@@ -106,8 +104,8 @@ MDIForm1::MDIForm1(Services services, QWidget* parent)
 
     m_commands = std::make_unique<Commands>(*this, *this);
     m_clipboardCommands = std::make_unique<text::ClipboardCommands>(*this);
-    m_fileCommands = std::make_unique<text::FileCommands>(*this, m_services.fileDialogs,
-                                                          m_services.printing);
+    m_fileCommands =
+        std::make_unique<text::FileCommands>(*this, m_services.fileDialogs, m_services.printing);
     m_tray = std::make_unique<TrayIcon>();
     connect(m_tray.get(), &TrayIcon::clicked, this, &MDIForm1::trayClicked);
 
@@ -123,8 +121,7 @@ MDIForm1::~MDIForm1() = default;
 bool MDIForm1::load()
 {
     // 1. The character-check component: without it nothing works.
-    if (!components::CreateComponent(m_services.registry, MojiObj,
-                                     components::Textgauge::ProgId)) {
+    if (!components::CreateComponent(m_services.registry, MojiObj, components::Textgauge::ProgId)) {
         m_services.boxes.show(QStringLiteral("起動失敗"), QString::fromUtf16(kTextgaugeHelp));
         m_services.exitProgram(1);
         return false;
@@ -132,8 +129,8 @@ bool MDIForm1::load()
     // 2. The sound component is optional.
     components::CreateComponent(m_services.registry, SoundObj, components::Chimer::ProgId);
 
-    m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store, *MojiObj,
-                                                     m_services.boxes, *this);
+    m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
+                                                     *MojiObj, m_services.boxes, *this);
 
     // 3. Names and caption.
     ApplicationName = QStringLiteral("Velmar") + QString::number(VELMAR_VERSION_MAJOR);
@@ -379,7 +376,8 @@ void MDIForm1::ipm_entry(quint32 command, const QString& destination, qint32 por
 ipmsg::Form2& MDIForm1::form2()
 {
     if (!m_form2) {
-        m_form2 = new ipmsg::Form2(*m_messenger, [this] { return IsEndmode; }, this);
+        m_form2 = new ipmsg::Form2(
+            *m_messenger, [this] { return IsEndmode; }, this);
         // The engine may have loaded its state already (a datagram needed the peer
         // list while the dialog was closed); loading again would announce twice.
         if (!m_messenger->isLoaded())
@@ -416,8 +414,10 @@ void MDIForm1::openMessageWindow(const ipmsg::IncomingMessage& message)
     form->Tag = message.Tag;
     form->PortNo = message.PortNo;
     form->setStatusText(message.statusText);
-    if (message.background)
-        form->setTextBackground(ipmsg::colourFromNumber(*message.background));
+    if (message.background) {
+        if (const auto colour = settings::colorFromValue(*message.background, palette()))
+            form->setTextBackground(*colour);
+    }
     if (message.sealed) {
         form->pktNo = message.pktNo;
         form->IPMSG_ReadCheckSend = message.IPMSG_ReadCheckSend;
@@ -640,8 +640,8 @@ void MDIForm1::runCommand(Command command)
         break;
     case Command::ImeToggle: {
         const std::optional<double> value = numericValue(m_services.store.read(keys::Ime));
-        m_services.store.write(keys::Ime, value && *value == 1 ? QStringLiteral("0")
-                                                                : QStringLiteral("1"));
+        m_services.store.write(keys::Ime,
+                               value && *value == 1 ? QStringLiteral("0") : QStringLiteral("1"));
         IME_OnOff();
         break;
     }
@@ -712,11 +712,12 @@ void MDIForm1::savePlacement()
     if (normal) {
         const qreal scale = twipsPerPixel(this);
         const QRect rect = geometry();
-        m_services.store.write(keys::Iti, QStringList{QString::number(qRound(rect.x() * scale)),
-                                                      QString::number(qRound(rect.y() * scale)),
-                                                      QString::number(qRound(rect.width() * scale)),
-                                                      QString::number(qRound(rect.height() * scale))}
-                                              .join(u','));
+        m_services.store.write(keys::Iti,
+                               QStringList{QString::number(qRound(rect.x() * scale)),
+                                           QString::number(qRound(rect.y() * scale)),
+                                           QString::number(qRound(rect.width() * scale)),
+                                           QString::number(qRound(rect.height() * scale))}
+                                   .join(u','));
     }
     QString mode;
     if (In_Tray)

@@ -2,7 +2,7 @@
 
 #include "app/common.h"
 #include "components/components.h"
-#include "ipmsg/colour.h"
+#include "settings/colour_value.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
 #include "settings/keys.h"
@@ -218,7 +218,7 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
         m_peers.appendPeer(Peer{cleanName(user), cleanName(host), ip, portText, std::nullopt});
     const QString colour =
         m_store.read(command.has(opt::Absence) ? keys::FuzaiBgColor : keys::DefoBgColor);
-    if (const auto number = parseColourNumber(colour))
+    if (const auto number = settings::parseColorValue(colour))
         m_peers.setRowColour(row, number);
     if (command.command == u"01") {
         const quint16 port = static_cast<quint16>(portText.toUInt());
@@ -268,7 +268,7 @@ void Messenger::message(const Fields& fields, const Command& command, const QStr
         incoming.Tag = ip;
         incoming.PortNo = port;
         incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
-        incoming.background = parseColourNumber(m_store.read(keys::IpmBgColor));
+        incoming.background = settings::parseColorValue(m_store.read(keys::IpmBgColor));
         if (command.has(opt::Secret)) {
             incoming.sealed = true;
             incoming.pktNo = fields.packetNo;

@@ -1,7 +1,8 @@
 #include "ipmsg/peer_list.h"
 
-#include "ipmsg/colour.h"
+#include "settings/colour_value.h"
 
+#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -50,9 +51,13 @@ QVariant PeerListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole)
         return cell(index.row(), index.column());
     if (role == Qt::BackgroundRole && peer.colour) {
-        const QColor colour = colourFromNumber(*peer.colour);
-        if (colour.isValid())
-            return colour;
+        // System colours follow the application palette; without a GUI application
+        // (the fuzz target) rows keep the view's own background.
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            if (const auto colour =
+                    settings::colorFromValue(*peer.colour, QGuiApplication::palette()))
+                return *colour;
+        }
     }
     return {};
 }

@@ -4,25 +4,13 @@
 // "ResColor" setting, colour values in the 0x00BBGGRR layout, and the colour of each
 // line of a text. The text window only applies what is decided here.
 
-#include <QColor>
 #include <QList>
-#include <QPalette>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <optional>
 
 namespace velmar::text {
-
-// A colour value as stored in the settings: signed or unsigned decimal text of a
-// 32-bit number. Anything else (empty, letters, out of range) is no colour.
-std::optional<quint32> parseColorValue(QStringView text);
-
-// 0x00BBGGRR to a colour; a value with the top bit set names a system colour by its
-// index in the low byte and is taken from `palette`. An unknown index is no colour.
-std::optional<QColor> colorFromValue(quint32 value, const QPalette& palette);
-// Both steps at once, for values read from the settings.
-std::optional<QColor> colorFromSetting(QStringView text, const QPalette& palette);
 
 // The mark-to-colour table: entries "mark colour", in the order of the setting.
 // Pairs whose colour token is missing (an odd last marks token) or is no number are

@@ -1,5 +1,6 @@
 #include "text/text_window.h"
 
+#include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 #include "text/host.h"
@@ -195,7 +196,7 @@ void Form1::font_chg()
         store.read(ordinary ? settings::keys::BgColor : settings::keys::IpmBgColor);
     if (settings::isUnset(background))
         return;
-    if (const auto colour = colorFromSetting(background.trimmed(), m_area->palette()))
+    if (const auto colour = settings::colorFromSetting(background.trimmed(), m_area->palette()))
         setTextBackground(*colour);
 }
 
@@ -210,13 +211,13 @@ void Form1::color_chg()
         return;
     const QPalette palette = m_area->palette();
     // A "FontColor" that is no number leaves the area's own text colour.
-    const std::optional<QColor> base =
-        colorFromSetting(m_host.settings().read(settings::keys::FontColor).trimmed(), palette);
+    const std::optional<QColor> base = settings::colorFromSetting(
+        m_host.settings().read(settings::keys::FontColor).trimmed(), palette);
 
     const LineColorer colorer(form2list3_format());
     QList<std::optional<QColor>> ruleColours;
     for (const ColorRule& rule : colorer.rules()) {
-        const auto colour = colorFromValue(rule.colour, palette);
+        const auto colour = settings::colorFromValue(rule.colour, palette);
         ruleColours.append(colour ? colour : base);
     }
 
