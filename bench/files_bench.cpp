@@ -8,9 +8,9 @@
 #include "text/file_commands.h"
 #include "text/text_window.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -143,13 +143,3 @@ void BM_AppendSaveToLargeUtf8File(benchmark::State& state)
 BENCHMARK(BM_AppendSaveToLargeUtf8File)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -6,7 +6,6 @@
 #include "text/reply_colors.h"
 #include "text/text_window.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -89,13 +88,3 @@ void BM_DecideLines(benchmark::State& state)
 BENCHMARK(BM_DecideLines)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
