@@ -1,8 +1,7 @@
 #include "ipmsg/ui/user_list_dialog.h"
 
-#include "platform/line_breaks.h"
-
 #include "ipmsg/messenger.h"
+#include "platform/line_breaks.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -116,7 +115,11 @@ Form2::~Form2() = default;
 
 QSize Form2::designSize()
 {
-    return {kDesignWidth / TwipsPerPixel, kDesignHeight / TwipsPerPixel};
+    // The design size was drawn for small bitmap fonts; with today's Japanese fonts it
+    // shows two peers and clips the captions. The dialog starts half as large again,
+    // and the layout rules, being proportional, place everything the same way.
+    constexpr int scale2 = 3; // times one half
+    return {kDesignWidth * scale2 / 2 / TwipsPerPixel, kDesignHeight * scale2 / 2 / TwipsPerPixel};
 }
 
 void Form2::buildControls()
