@@ -113,7 +113,6 @@ MDIForm1::MDIForm1(Services services, QWidget* parent)
     connect(&m_timer2, &QTimer::timeout, this, &MDIForm1::blinkTick);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MDIForm1::textWindowActivated);
-    m_services.store.setPortSource([this] { return m_services.endpoint.localPort(); });
 }
 
 MDIForm1::~MDIForm1() = default;
