@@ -115,7 +115,13 @@ MDIForm1::MDIForm1(Services services, QWidget* parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MDIForm1::textWindowActivated);
 }
 
-MDIForm1::~MDIForm1() = default;
+MDIForm1::~MDIForm1()
+{
+    // The base classes outlive this part of the object: signals sent while they tear
+    // down the sub-windows or move the focus must not reach it any more.
+    disconnect(m_mdi, nullptr, this, nullptr);
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 bool MDIForm1::load()
 {
