@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 using namespace velmar;
@@ -34,8 +33,9 @@ void BM_StartToFirstTextWindow(benchmark::State& state)
         platform::PdfPrinting printing(settings->dir.filePath(QStringLiteral("p.pdf")));
         state.ResumeTiming();
 
-        app::MDIForm1 window(app::Services{*settings->store, registry, endpoint, boxes,
-                                           clipboard, dialogs, printing, {}, [](int) {}});
+        app::MDIForm1 window(app::Services{
+            *settings->store, registry, endpoint, boxes, clipboard, dialogs, printing, {}, [](int) {
+            }});
         window.load();
         window.start();
         QApplication::processEvents();

@@ -8,9 +8,9 @@
 #include "text/file_commands.h"
 #include "text/text_window.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 #include <memory>
 

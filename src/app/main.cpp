@@ -29,9 +29,9 @@ int main(int argc, char** argv)
     QStringList files = QApplication::arguments();
     files.removeFirst();
 
-    velmar::app::MDIForm1 window(velmar::app::Services{
-        store, registry, endpoint, boxes, clipboard, fileDialogs, printing, files,
-        [](int code) { QCoreApplication::exit(code); }});
+    velmar::app::MDIForm1 window(
+        velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,
+                              files, [](int code) { QCoreApplication::exit(code); }});
     boxes.setParent(&window);
     fileDialogs.setParent(&window);
     printing.setParent(&window);

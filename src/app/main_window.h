@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-
 #include <array>
 #include <functional>
 #include <memory>

@@ -8,8 +8,7 @@ namespace velmar::components {
 ComponentRegistry ComponentRegistry::withBuiltins()
 {
     ComponentRegistry registry;
-    registry.add(Textgauge::ProgId.toString(),
-                 [] { return std::make_unique<TextgaugeImpl>(); });
+    registry.add(Textgauge::ProgId.toString(), [] { return std::make_unique<TextgaugeImpl>(); });
     registry.add(Chimer::ProgId.toString(), []() -> std::unique_ptr<Component> {
         if (!ChimerImpl::backendAvailable())
             return nullptr;

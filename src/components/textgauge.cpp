@@ -1,7 +1,6 @@
 #include "components/textgauge.h"
 
 #include <QDateTime>
-
 #include <algorithm>
 #include <limits>
 

@@ -2,9 +2,9 @@
 
 #include "app/common.h"
 #include "components/components.h"
-#include "settings/colour_value.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
+#include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 

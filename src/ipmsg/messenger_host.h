@@ -21,7 +21,8 @@ struct IncomingMessage {
     QString pktNo;                    // packet number, set for sealed messages only
     bool IPMSG_ReadCheckSend = false; // a read or discard notice is owed
     bool passwordBox = false;         // show the password box (locked, local password set)
-    // IPMBGCOLOR as a colour number (see settings/colour_value.h); nullopt keeps the normal background.
+    // IPMBGCOLOR as a colour number (see settings/colour_value.h); nullopt keeps the normal
+    // background.
     std::optional<quint32> background;
 };
 

@@ -8,7 +8,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-
 #include <fcntl.h>
 #include <unistd.h>
 

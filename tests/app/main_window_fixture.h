@@ -7,7 +7,6 @@
 #include "support/temp_settings.h"
 
 #include <QStringList>
-
 #include <memory>
 
 namespace velmar::testing {
@@ -29,9 +28,9 @@ struct MainWindowFixture {
 
     app::MDIForm1& create()
     {
-        window = std::make_unique<app::MDIForm1>(app::Services{
-            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
-            [this](int code) { exitCode = code; }});
+        window = std::make_unique<app::MDIForm1>(
+            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
+                          commandLine, [this](int code) { exitCode = code; }});
         return *window;
     }
 

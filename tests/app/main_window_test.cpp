@@ -1,13 +1,11 @@
-#include "main_window_fixture.h"
-
 #include "app/commands.h"
+#include "main_window_fixture.h"
 #include "settings/keys.h"
 #include "text/text_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
-
 #include <gtest/gtest.h>
 
 namespace keys = velmar::settings::keys;
@@ -65,11 +63,8 @@ struct ReadingCase {
 TEST(MainWindowStart, BadStoredValuesFallBack)
 {
     const ReadingCase jisCases[] = {
-        {u"JIS_INOUT", u"6", 2, 1},
-        {u"JIS_INOUT", u"53", 5, 3},
-        {u"JIS_INOUT", u"x", 1, 1},
-        {u"JIS_INOUT", u"", 1, 1},
-        {u"JIS_INOUT", u"24", 2, 1},
+        {u"JIS_INOUT", u"6", 2, 1}, {u"JIS_INOUT", u"53", 5, 3}, {u"JIS_INOUT", u"x", 1, 1},
+        {u"JIS_INOUT", u"", 1, 1},  {u"JIS_INOUT", u"24", 2, 1},
     };
     for (const ReadingCase& c : jisCases) {
         MainWindowFixture f;
@@ -85,8 +80,8 @@ TEST(MainWindowStart, BadStoredValuesFallBack)
     const struct {
         const char16_t* count;
         const char16_t* tag;
-    } countCases[] = {{u"0", u"49"}, {u"x", u"49"}, {u"16", u"16"}, {u" 32.7 ", u"32"},
-                      {u"-4", u"49"}};
+    } countCases[] = {
+        {u"0", u"49"}, {u"x", u"49"}, {u"16", u"16"}, {u" 32.7 ", u"32"}, {u"-4", u"49"}};
     for (const auto& c : countCases) {
         MainWindowFixture f;
         f.store().write(keys::TransModeUnicodeCount, QString::fromUtf16(c.count));

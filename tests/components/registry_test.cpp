@@ -2,7 +2,6 @@
 #include "components/registry.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 using namespace velmar::components;

@@ -16,10 +16,8 @@
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QStringEncoder>
-
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -64,9 +62,16 @@ struct Program {
             ADD_FAILURE() << in.error().toStdString();
             return false;
         }
-        window = std::make_unique<velmar::app::MDIForm1>(velmar::app::Services{
-            *settings.store, registry, endpoint, boxes, clipboard, fileDialogs, printing, {},
-            [this](int code) { exitCode = code; }});
+        window = std::make_unique<velmar::app::MDIForm1>(
+            velmar::app::Services{*settings.store,
+                                  registry,
+                                  endpoint,
+                                  boxes,
+                                  clipboard,
+                                  fileDialogs,
+                                  printing,
+                                  {},
+                                  [this](int code) { exitCode = code; }});
         if (!window->load())
             return false;
         window->start();
@@ -129,8 +134,8 @@ struct ScriptedPeer {
     QString send(const QString& ip, quint32 command, const QByteArray& extra)
     {
         const QString number = QString::number(++packetNo);
-        QByteArray packet = "1:" + number.toLatin1() + ":taro:peerhost:" +
-                            QByteArray::number(command) + ':' + extra;
+        QByteArray packet = "1:" + number.toLatin1() +
+                            ":taro:peerhost:" + QByteArray::number(command) + ':' + extra;
         endpoint.send(ip, 2425, packet);
         return number;
     }

@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 using namespace velmar::settings;
@@ -52,8 +51,8 @@ TEST(SettingsStore, WritesAreOnDiskAtOnceAndPrivate)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.contains("[General]\nPASSWORD=secret")) << bytes.constData();
-    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther |
-                                                QFile::WriteGroup | QFile::WriteOther),
+    EXPECT_EQ(QFileInfo(path).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
 }
 
@@ -66,7 +65,8 @@ TEST(SettingsStore, HandEditedOddValuesReadBackAsTheyAre)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     const QByteArray longValue(5000, 'x');
     file.write("[general]\nITI=10,20,30,40\nITI_Mode=abc\nres_moji=\"> \"\nUnknownKey=1\n"
-               "FontName=" + longValue + "\n[IPM]\nPort=not a number\n");
+               "FontName=" +
+               longValue + "\n[IPM]\nPort=not a number\n");
     file.close();
 
     SettingsStore store(path);
@@ -80,10 +80,13 @@ TEST(SettingsStore, HandEditedOddValuesReadBackAsTheyAre)
 TEST(SettingsStore, ValuesWithSeparatorsRoundTrip)
 {
     velmar::testing::TempSettings t;
-    const QString values[] = {QStringLiteral(">> 255 >,| 32768"), QStringLiteral("a:b:"),
+    const QString values[] = {QStringLiteral(">> 255 >,| 32768"),
+                              QStringLiteral("a:b:"),
                               QStringLiteral("2425:10.0.0.255,2426:10.0.1.255"),
-                              QStringLiteral("@Variant(x)"), QStringLiteral(" lead"),
-                              QStringLiteral("-2147483643"), QString()};
+                              QStringLiteral("@Variant(x)"),
+                              QStringLiteral(" lead"),
+                              QStringLiteral("-2147483643"),
+                              QString()};
     for (const QString& value : values) {
         t.store->write(keys::ResColor, value);
         SettingsStore reread(t.store->filePath());

@@ -3,7 +3,6 @@
 #include "settings/settings_store.h"
 
 #include <QTemporaryDir>
-
 #include <memory>
 
 namespace velmar::testing {
