@@ -7,6 +7,8 @@
 
 namespace velmar::platform {
 
+// Every line break (LF, CR LF or a lone CR) becomes `lineBreak`.
+QString replaceLineBreaks(const QString& text, QStringView lineBreak);
 // Any of LF, CR LF or a lone CR becomes CR LF.
 QString toCrlf(const QString& text);
 // CR LF becomes LF; lone CRs stay.

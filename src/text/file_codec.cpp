@@ -1,6 +1,6 @@
 #include "text/file_codec.h"
 
-#include "platform/clipboard.h"
+#include "platform/line_breaks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -230,28 +230,6 @@ QString lineEndText(LineEnd lineEnd)
     return QStringLiteral("\r\n");
 }
 
-// Every line break of any kind becomes `lineEnd`, and the last line gets one too.
-QString withLineEnds(const QString& text, const QString& lineEnd)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 32 + lineEnd.size());
-    const qsizetype n = text.size();
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        out.append(QStringView(text).sliced(runStart, i - runStart));
-        out.append(lineEnd);
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        runStart = i + 1;
-    }
-    out.append(QStringView(text).sliced(runStart));
-    out.append(lineEnd);
-    return out;
-}
-
 } // namespace
 
 QString encodingName(TextEncoding encoding)
@@ -325,7 +303,9 @@ FileFormat sniffFileFormat(const QByteArray& head, bool complete)
 
 AppendBytes bytesToAppend(const QString& crlfText, const FileFormat& format)
 {
-    const QString lines = withLineEnds(crlfText, lineEndText(format.lineEnd));
+    const QString lineEnd = lineEndText(format.lineEnd);
+    // Every line, the last one included, ends with the file's line end.
+    const QString lines = platform::replaceLineBreaks(crlfText, lineEnd) + lineEnd;
     AppendBytes result;
     if (format.encoding) {
         result.encoding = *format.encoding;

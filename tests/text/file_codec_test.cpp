@@ -1,3 +1,4 @@
+#include "text/bytes.h"
 #include "text/file_codec.h"
 
 #include <QFile>
@@ -6,14 +7,6 @@
 
 namespace velmar::text {
 namespace {
-
-QByteArray bytesOf(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 QByteArray sjis(const char* utf8)
 {

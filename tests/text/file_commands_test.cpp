@@ -1,4 +1,5 @@
 #include "platform/file_fakes.h"
+#include "text/bytes.h"
 #include "text/fake_host.h"
 #include "text/file_commands.h"
 
@@ -8,14 +9,6 @@
 
 namespace velmar::text {
 namespace {
-
-QByteArray bytesOf(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 class FileCommandsTest : public ::testing::Test {
 protected:
