@@ -31,6 +31,9 @@
 
 namespace velmar::app {
 
+using text::WindowPlacement;
+using Mark = text::TextWindow::ActivationMark;
+
 namespace keys = settings::keys;
 using text::TextWindow;
 
@@ -269,7 +272,7 @@ void MainWindow::activated()
     if (m_skipNextActivation) {
         m_skipNextActivation = false;
     } else {
-        openTextWindow(1);
+        openTextWindow(WindowPlacement::Foreground);
         m_clipboardCommands->viewClipboard();
     }
     applyImeSetting();
@@ -306,9 +309,9 @@ QList<TextWindow*> MainWindow::windows() const
     return forms;
 }
 
-int MainWindow::openTextWindow(qint16 inputData)
+TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 {
-    const bool background = inputData == 0;
+    const bool background = placement == WindowPlacement::Background;
     auto* form = new TextWindow(*this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setCaption(m_applicationName);
@@ -316,8 +319,8 @@ int MainWindow::openTextWindow(qint16 inputData)
 
     QMdiSubWindow* previous = m_mdi->currentSubWindow();
     for (TextWindow* other : windows()) {
-        if (other->flag == 2) {
-            other->flag = background ? 3 : 1;
+        if (other->activationMark == Mark::Active) {
+            other->activationMark = background ? Mark::ActiveBeforeBackgroundOpen : Mark::Inactive;
             break;
         }
     }
@@ -326,10 +329,8 @@ int MainWindow::openTextWindow(qint16 inputData)
     sub->setWindowIcon(windowIcon());
     sub->resize(defaultTextWindowSize(m_mdi->viewport()->size()));
     sub->show();
-    form->flag = 1;
-    int result = -1;
+    form->activationMark = Mark::Inactive;
     if (background) {
-        result = static_cast<int>(windows().indexOf(form));
         if (previous)
             m_mdi->setActiveSubWindow(previous);
     } else {
@@ -337,11 +338,11 @@ int MainWindow::openTextWindow(qint16 inputData)
         textWindowActivated(sub);
     }
     // Whatever order the activations arrived in, the end state is one active window
-    // with flag 2 and every other window with flag 1.
+    // marked active and every other window marked inactive.
     const TextWindow* active = activeWindow();
     for (TextWindow* other : windows())
-        other->flag = other == active ? 2 : 1;
-    return result;
+        other->activationMark = other == active ? Mark::Active : Mark::Inactive;
+    return form;
 }
 
 void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
@@ -354,10 +355,10 @@ void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
     m_lastActivated = subWindow;
     form->activate();
     for (TextWindow* other : windows()) {
-        if (other->flag != 3)
-            other->flag = 1;
+        if (other->activationMark != Mark::ActiveBeforeBackgroundOpen)
+            other->activationMark = Mark::Inactive;
     }
-    form->flag = 2;
+    form->activationMark = Mark::Active;
 }
 
 void MainWindow::applyImeSetting()
@@ -397,19 +398,15 @@ void MainWindow::sendActiveText()
         return;
     m_skipNextActivation = true;
     for (TextWindow* form : windows())
-        form->sendState = 0;
+        form->sendState = TextWindow::SendState::Idle;
     userListDialog();
-    active->sendState = 1;
+    active->sendState = TextWindow::SendState::Sending;
     m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
 }
 
 void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
 {
-    const int index = openTextWindow(0);
-    const QList<TextWindow*> forms = windows();
-    if (index < 0 || index >= forms.size())
-        return;
-    TextWindow* form = forms[index];
+    TextWindow* form = openTextWindow(WindowPlacement::Background);
     form->setText(message.text);
     form->setCaption(message.caption);
     form->replyAddress = message.replyAddress;
@@ -436,9 +433,9 @@ void MainWindow::playArrivalSound()
 void MainWindow::markSent()
 {
     for (TextWindow* form : windows()) {
-        if (form->sendState == 1) {
+        if (form->sendState == TextWindow::SendState::Sending) {
             form->setStatusText(QStringLiteral("IPM(送信済)"));
-            form->sendState = 0;
+            form->sendState = TextWindow::SendState::Idle;
             return;
         }
     }
@@ -490,7 +487,7 @@ void MainWindow::trayClicked(bool rightButton)
     const TextWindow* active = activeWindow();
     if (active && active->text() == m_services.clipboard.text())
         return;
-    openTextWindow(1);
+    openTextWindow(WindowPlacement::Foreground);
     m_clipboardCommands->viewClipboard();
     if (rightButton)
         m_clipboardCommands->copyWithReplyMarks(0);
@@ -533,7 +530,7 @@ QString MainWindow::versionString()
 
 void MainWindow::showVersion()
 {
-    openTextWindow(1);
+    openTextWindow(WindowPlacement::Foreground);
     if (TextWindow* form = activeWindow())
         form->setText(versionString());
 }

@@ -111,7 +111,7 @@ public:
     components::Textgauge& textgauge() override { return *m_textgaugeObject; }
     QString replyMark() const override { return m_replyMark; }
     text::TextWindow* activeWindow() const override;
-    int openTextWindow(qint16 inputData) override;
+    text::TextWindow* openTextWindow(text::WindowPlacement placement) override;
     QList<text::TextWindow*> windows() const override;
     void applyImeSetting() override;
     void sendCommand(quint32 command, const QString& destination, qint32 port,

@@ -11,6 +11,8 @@
 
 namespace keys = velmar::settings::keys;
 using velmar::testing::MainWindowFixture;
+using velmar::text::WindowPlacement;
+using Mark = velmar::text::TextWindow::ActivationMark;
 
 namespace {
 
@@ -27,7 +29,7 @@ TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
     EXPECT_EQ(form->text(), u"こんにちは\r\n世界");
     EXPECT_FALSE(form->isRawMode());
     EXPECT_EQ(form->caption(), u"Velmar7");
-    EXPECT_EQ(form->flag, 2);
+    EXPECT_EQ(form->activationMark, Mark::Active);
 
     EXPECT_EQ(f.endpoint.localPort(), 2425);
     EXPECT_TRUE(w.commands().unicodeChecked());
@@ -181,19 +183,19 @@ TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)
     auto* first = w.activeWindow();
     ASSERT_NE(first, nullptr);
 
-    const int index = w.openTextWindow(0);
+    auto* opened = w.openTextWindow(WindowPlacement::Background);
     ASSERT_EQ(w.windows().size(), 2);
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(opened, w.windows()[1]);
     EXPECT_EQ(w.activeWindow(), first);
-    EXPECT_EQ(first->flag, 2);
-    EXPECT_EQ(w.windows()[1]->flag, 1);
+    EXPECT_EQ(first->activationMark, Mark::Active);
+    EXPECT_EQ(w.windows()[1]->activationMark, Mark::Inactive);
 
-    w.openTextWindow(1);
+    w.openTextWindow(WindowPlacement::Foreground);
     ASSERT_EQ(w.windows().size(), 3);
     EXPECT_EQ(w.activeWindow(), w.windows()[2]);
     int active = 0;
     for (const auto* form : w.windows())
-        active += form->flag == 2 ? 1 : 0;
+        active += form->activationMark == Mark::Active ? 1 : 0;
     EXPECT_EQ(active, 1);
 }
 

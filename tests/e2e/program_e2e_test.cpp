@@ -103,7 +103,7 @@ struct Program {
     // the user-list dialog with the left button.
     velmar::text::TextWindow* sendTo(const QString& ip, const QString& text, bool sealed = false)
     {
-        window->openTextWindow(1);
+        window->openTextWindow(velmar::text::WindowPlacement::Foreground);
         velmar::text::TextWindow* source = window->activeWindow();
         source->setText(text);
         window->sendActiveText();
