@@ -1,6 +1,7 @@
 #include "components/pgp/gpg_cipher_gate.h"
 #include "components/registry.h"
 #include "gnupg_home.h"
+#include "pgp_fakes.h"
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
@@ -58,12 +59,11 @@ protected:
         ASSERT_FALSE(s_strangerKey.isEmpty());
         m_chooser.recipients = pgp::RecipientChoice{{s_alice}, s_alice};
         m_chooser.signer = s_alice;
-        pgp::CipherGateConfig config;
-        config.chooser = &m_chooser;
-        config.store = m_settings.store.get();
-        config.homeDirectory = s_home->path();
-        config.loopbackPassphrase = [this] { return m_passphrase; };
-        pgp::addCipherGate(m_registry, config);
+        m_config.chooser = &m_chooser;
+        m_config.store = m_settings.store.get();
+        m_config.homeDirectory = s_home->path();
+        m_config.loopbackPassphrase = [this] { return m_passphrase; };
+        pgp::addCipherGate(m_registry, m_config);
         ASSERT_TRUE(
             components::CreateComponent(m_registry, m_gate, components::CipherGate::ProgId));
     }
@@ -85,6 +85,7 @@ protected:
     velmar::testing::TempSettings m_settings;
     ScriptedChooser m_chooser;
     std::optional<QByteArray> m_passphrase = Passphrase;
+    pgp::CipherGateConfig m_config;
     components::ComponentRegistry m_registry;
     std::unique_ptr<components::CipherGate> m_gate;
 };
@@ -258,6 +259,29 @@ TEST_F(CipherGateTest, RemembersTheLastRecipientsAndSigner)
     EXPECT_EQ(m_chooser.lastRequest.preselected, QStringList({s_alice, s_bob}));
     EXPECT_EQ(m_chooser.lastRequest.preselectedSigner, s_bob);
     EXPECT_EQ(m_chooser.lastRequest.signers.size(), 2);
+}
+
+TEST_F(CipherGateTest, CommandsRoundTripJapaneseThroughIso2022jp)
+{
+    velmar::testing::FakePgpHost host;
+    pgp::addCipherGate(host.available, m_config);
+    host.options.sign = true;
+    host.options.iso2022jp = true;
+    const QString original = QStringLiteral("山田です。\r\nよろしく。\r\n");
+    host.window = original;
+    convert::PgpCommands commands(host);
+
+    commands.encrypt();
+    ASSERT_TRUE(host.window->startsWith(QStringLiteral("-----BEGIN PGP MESSAGE-----")));
+    // What was encrypted is the 7-bit form.
+    const QString plain = decrypt(*host.window);
+    EXPECT_TRUE(
+        std::all_of(plain.begin(), plain.end(), [](QChar c) { return c.unicode() < 0x80; }));
+
+    commands.decrypt();
+    EXPECT_TRUE(host.window->endsWith(QStringLiteral("*** PGP Verify Result\r\n") + original))
+        << host.window->toStdString();
+    EXPECT_TRUE(host.window->startsWith(QStringLiteral("署名者: 山田 花子")));
 }
 
 } // namespace
