@@ -18,6 +18,8 @@ packages=(
     iproute2 nftables
     # virtual display, clipboard and screenshots
     xvfb xauth xclip imagemagick poppler-utils
+    # driving the program under the virtual display for screenshots
+    xdotool
 )
 
 missing=()

@@ -84,7 +84,8 @@ RecipientDialog::RecipientDialog(const RecipientRequest& request, QWidget* paren
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // A double click or the space bar checks every selected row at once.
+    // A double click checks (or unchecks) every selected row at once; the check box
+    // itself takes a click or the space bar.
     const auto toggleSelected = [this] {
         const QModelIndexList rows = m_view->selectionModel()->selectedRows(NameColumn);
         for (const QModelIndex& row : rows) {
