@@ -4,6 +4,7 @@
 #include "pgp_fakes.h"
 #include "support/temp_settings.h"
 
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -171,15 +172,19 @@ TEST_F(CipherGateTest, SignaturesAreJudged)
 
 TEST_F(CipherGateTest, TalksWithTheGpgCommandLine)
 {
-    const QByteArray utf8 = QStringLiteral("コマンドラインから\n暗号化\n").toUtf8();
-    const velmar::testing::GpgRun encrypted = s_home->gpg(
-        {QStringLiteral("--trust-model"), QStringLiteral("always"), QStringLiteral("--armor"),
-         QStringLiteral("--encrypt"), QStringLiteral("-r"), s_alice},
-        utf8);
-    ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err.toStdString();
-    EXPECT_EQ(decrypt(QString::fromLatin1(encrypted.out)),
-              QStringLiteral("コマンドラインから\r\n暗号化\r\n"));
-    EXPECT_EQ(m_gate->IsError(), CipherStatus::Ok);
+    // Messages made elsewhere are UTF-8, or Shift_JIS from older programs.
+    const QString message = QStringLiteral("コマンドラインから\n暗号化\n");
+    QStringEncoder shiftJis("windows-31j");
+    for (const QByteArray& bytes : {message.toUtf8(), QByteArray(shiftJis(message))}) {
+        const velmar::testing::GpgRun encrypted = s_home->gpg(
+            {QStringLiteral("--trust-model"), QStringLiteral("always"), QStringLiteral("--armor"),
+             QStringLiteral("--encrypt"), QStringLiteral("-r"), s_alice},
+            bytes);
+        ASSERT_EQ(encrypted.exitCode, 0) << encrypted.err.toStdString();
+        EXPECT_EQ(decrypt(QString::fromLatin1(encrypted.out)),
+                  QStringLiteral("コマンドラインから\r\n暗号化\r\n"));
+        EXPECT_EQ(m_gate->IsError(), CipherStatus::Ok);
+    }
 
     const QString cipher = encrypt(QStringLiteral("プログラムから\r\n署名付き\r\n"), true);
     ASSERT_EQ(m_gate->IsError(), CipherStatus::Ok);
