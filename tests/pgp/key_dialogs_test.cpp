@@ -1,6 +1,5 @@
 #include "components/pgp/ui/key_dialogs.h"
 
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,14 +68,6 @@ TEST(RecipientDialog, OkNeedsARecipientAndNoSignerBoxWithoutSigning)
     check(dialog, 2);
     EXPECT_TRUE(ok->isEnabled());
     EXPECT_TRUE(dialog.choice().signer.isEmpty());
-}
-
-TEST(SignerDialog, PreselectsTheRememberedKey)
-{
-    SignerDialog dialog(Keys, QStringLiteral("CCCC"));
-    EXPECT_EQ(dialog.signer(), QStringLiteral("CCCC"));
-    EXPECT_EQ(dialog.signerBox()->currentText(),
-              QStringLiteral("Carol <carol@example.org> (00000000000000CC)"));
 }
 
 } // namespace

@@ -25,9 +25,7 @@ struct GateScript {
     CipherStatus status = CipherStatus::Ok;
     SignatureStatus signature = SignatureStatus::None;
     QString verify = QString();
-    QString output = QString(); // when set, what a successful call returns
     QString seenText = QString();
-    QString seenFlag = QString();
     int calls = 0;
 };
 
@@ -36,8 +34,7 @@ public:
     explicit ScriptedGate(GateScript& script) : m_script(script) {}
     QString EncryptUI(QString& text, QString& signFlag) override
     {
-        m_script.seenFlag = signFlag;
-        return answer(text, QStringLiteral("ENC"));
+        return answer(text, QStringLiteral("ENC") + signFlag);
     }
     QString SignUI(QString& text) override { return answer(text, QStringLiteral("SIGNED")); }
     QString DecryptUI(QString& text) override { return answer(text, QStringLiteral("PLAIN")); }
@@ -52,8 +49,6 @@ private:
         m_script.seenText = text;
         if (m_script.status != CipherStatus::Ok)
             return text;
-        if (!m_script.output.isEmpty())
-            return m_script.output;
         return tag + u'[' + text + u']';
     }
     GateScript& m_script;
@@ -124,37 +119,21 @@ const GateScript Cancelled = script(CipherStatus::Cancelled);
 TEST(PgpCommands, Encrypt)
 {
     const QString error = QStringLiteral("暗号処理でエラーです");
-    const QString encryptedJis = QStringLiteral("ENC[") + JapaneseJis + u']';
-    const QString encryptedPlain = QStringLiteral("ENC[") + Japanese + u']';
+    const QString encryptedPlain = QStringLiteral("ENC1[") + Japanese + u']';
     // clang-format off
     runTable({
         // name, window, options, component, component missing, kanji filter missing,
         // text after, boxes, text given to the component, sends, replies, disabled
-        {"encrypts", Text, None, Ok, false, false, QStringLiteral("ENC[abc]"), {Ime}, Text},
-        {"signs and sends", Text, SignSend, Ok, false, false, QStringLiteral("ENC[abc]"), {Ime}, Text, 1},
+        {"encrypts", Text, None, Ok, false, false, QStringLiteral("ENC1[abc]"), {Ime}, Text},
+        {"signs and sends", Text, SignSend, Ok, false, false, QStringLiteral("ENC0[abc]"), {Ime}, Text, 1},
         {"failure: box, text kept, not sent", Text, Send, Failed, false, false, Text, {Ime, error}, Text},
         {"cancel: no box, not sent", Text, Send, Cancelled, false, false, Text, {Ime}, Text},
         {"empty window still sends", QString(), Send, Ok, false, false, QString(), {}, QString(), 1},
         {"no window still sends", std::nullopt, Send, Ok, false, false, std::nullopt, {}, QString(), 1},
         {"missing component disables, still sends", Text, Send, Ok, true, false, Text, {}, QString(), 1, 0, 1},
-        {"ISO-2022-JP first", Japanese, Jis, Ok, false, false, encryptedJis, {Ime}, JapaneseJis},
         {"kanji filter missing: text as it is", Japanese, Jis, Ok, false, true, encryptedPlain, {KanjiMissing, Ime}, Japanese},
     }, &convert::PgpCommands::encrypt);
     // clang-format on
-}
-
-TEST(PgpCommands, EncryptPassesTheSignFlag)
-{
-    for (const bool sign : {false, true}) {
-        GateScript seen;
-        FakePgpHost host;
-        host.window = Text;
-        host.options.sign = sign;
-        host.available.add(components::CipherGate::ProgId.toString(),
-                           [&seen] { return std::make_unique<ScriptedGate>(seen); });
-        convert::PgpCommands(host).encrypt();
-        EXPECT_EQ(seen.seenFlag, sign ? QStringLiteral("0") : QStringLiteral("1"));
-    }
 }
 
 TEST(PgpCommands, Decrypt)
@@ -164,8 +143,6 @@ TEST(PgpCommands, Decrypt)
     const QString verified = verify + QStringLiteral("*** PGP Verify Result\r\nPLAIN[abc]");
     const GateScript good = script(CipherStatus::Ok, SignatureStatus::Good, verify);
     const GateScript questionable = script(CipherStatus::Ok, SignatureStatus::Questionable, verify);
-    GateScript isoPlain = Ok;
-    isoPlain.output = JapaneseJis;
     // clang-format off
     runTable({
         {"unsigned", Text, None, Ok, false, false, QStringLiteral("PLAIN[abc]"), {Ime}, Text},
@@ -175,7 +152,6 @@ TEST(PgpCommands, Decrypt)
         {"cancel: nothing", Text, Reply, Cancelled, false, false, Text, {Ime}, Text},
         {"missing component disables", Text, None, Ok, true, false, Text, {}, QString(), 0, 0, 1},
         {"empty window", QString(), None, Ok, false, false, QString(), {}},
-        {"ISO-2022-JP around the step", Text, Jis, isoPlain, false, false, Japanese, {Ime}, Text},
     }, &convert::PgpCommands::decrypt);
     // clang-format on
 }
