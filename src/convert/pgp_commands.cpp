@@ -169,7 +169,7 @@ void PgpCommands::decrypt()
             plain = verification + QStringLiteral("*** PGP Verify Result\r\n") + plain;
         document->setText(plain);
         if (options.reply)
-            m_host.replyCopy();
+            m_host.addReplyMarks();
     } catch (const std::exception&) {
         // The window keeps its text.
     }

@@ -42,10 +42,10 @@ public:
     virtual PgpOptions pgpOptions() const = 0;
     // The active text window, or nullptr when none is active.
     virtual std::unique_ptr<PgpDocument> activeDocument() = 0;
-    // The send command (send_messege).
+    // The send command: the active text goes to the user-list dialog.
     virtual void sendMessage() = 0;
-    // The reply-mark copy of the active window (resset with 1).
-    virtual void replyCopy() = 0;
+    // Puts the reply mark before every line of the active window (no clipboard copy).
+    virtual void addReplyMarks() = 0;
     // Disables the PGP menu items once the component has gone missing.
     virtual void disablePgpItems() = 0;
 };
@@ -54,13 +54,13 @@ class PgpCommands {
 public:
     explicit PgpCommands(PgpHost& host) : m_host(host) {}
 
-    // PgpEncrypt. With "send" marked, the send command follows unless the encryption
+    // With "send" marked, the send command follows unless the encryption
     // failed or was cancelled, also when there was nothing to encrypt.
     void encrypt();
-    // PgpDecrypt. A signed message gets the verification text and the line
+    // A signed message gets the verification text and the line
     // "*** PGP Verify Result" above it.
     void decrypt();
-    // PgpSign: a clear-signed text.
+    // Replaces the text with its clear-signed form.
     void sign();
 
 private:

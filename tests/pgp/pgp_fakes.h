@@ -47,7 +47,7 @@ public:
         return std::make_unique<Document>(*window);
     }
     void sendMessage() override { ++sends; }
-    void replyCopy() override { ++replies; }
+    void addReplyMarks() override { ++replies; }
     void disablePgpItems() override { ++disabled; }
 
     QStringList boxTexts() const
