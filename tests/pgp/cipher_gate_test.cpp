@@ -4,6 +4,7 @@
 #include "pgp_fakes.h"
 #include "support/temp_settings.h"
 
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
 
@@ -142,6 +143,15 @@ TEST_F(CipherGateTest, SignaturesAreJudged)
     ASSERT_EQ(strangerRun.exitCode, 0) << strangerRun.err.toStdString();
     QString tampered = own;
     tampered.replace(QStringLiteral("1234"), QStringLiteral("9999"));
+    // Signed as Shift_JIS bytes by an older program, read back into a window as text.
+    QStringEncoder toShiftJis("windows-31j");
+    QStringDecoder fromShiftJis("windows-31j");
+    const velmar::testing::GpgRun shiftJisRun =
+        s_home->gpg({QStringLiteral("--pinentry-mode"), QStringLiteral("loopback"),
+                     QStringLiteral("--passphrase"), QString::fromLatin1(Passphrase),
+                     QStringLiteral("--local-user"), s_alice, QStringLiteral("--clearsign")},
+                    toShiftJis(QStringLiteral("振込先は 1234 です。\nよろしく\n")));
+    ASSERT_EQ(shiftJisRun.exitCode, 0) << shiftJisRun.err.toStdString();
 
     const struct {
         const char* name;
@@ -154,6 +164,8 @@ TEST_F(CipherGateTest, SignaturesAreJudged)
          QStringLiteral("山田 花子")},
         {"key not in the ring", QString::fromUtf8(strangerRun.out), SignatureStatus::Questionable,
          QStringLiteral("公開鍵がない"), QStringLiteral("(鍵束にない鍵)")},
+        {"signed as Shift_JIS", fromShiftJis(shiftJisRun.out), SignatureStatus::Good,
+         QStringLiteral("正しい署名です"), QStringLiteral("山田 花子")},
         {"tampered text", tampered, SignatureStatus::Questionable, QStringLiteral("不正な署名"),
          QStringLiteral("山田 花子")},
     };
