@@ -658,6 +658,15 @@ void MainWindow::runCommand(Command command)
     case Command::Version:
         showVersion();
         break;
+    case Command::PgpEncrypt:
+        m_pgpCommands.encrypt();
+        break;
+    case Command::PgpDecrypt:
+        m_pgpCommands.decrypt();
+        break;
+    case Command::PgpSign:
+        m_pgpCommands.sign();
+        break;
     case Command::PgpOptionSign:
     case Command::PgpOptionSend:
     case Command::PgpOptionRes:
@@ -665,7 +674,7 @@ void MainWindow::runCommand(Command command)
         m_commands->storePgpOption(command, m_services.store);
         break;
     default:
-        // The conversion, encoder, PGP and settings commands belong to components and
+        // The conversion, encoder and settings commands belong to components and
         // dialogs this build does not have; their items are disabled at start-up.
         break;
     }

@@ -35,6 +35,9 @@ inline constexpr Setting PgpSign{General, u"m_pgpSign", u""};
 inline constexpr Setting PgpSend{General, u"m_pgpSend", u""};
 inline constexpr Setting PgpRes{General, u"m_pgpRes", u""};
 inline constexpr Setting PgpJis{General, u"m_pgpJIS", u""};
+// The last recipients (fingerprints separated by ",") and signing key of the PGP component.
+inline constexpr Setting PgpRecipients{General, u"PgpRecipients", u""};
+inline constexpr Setting PgpSigner{General, u"PgpSigner", u""};
 
 // Section "IPM".
 inline constexpr Setting Port{Ipm, u"Port", u"2425"};
