@@ -9,7 +9,7 @@ packages=(
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
     libgpgmepp-dev libgpg-error-dev
     # tests, benchmarks, fuzzing
-    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git
     # running: Qt's platform plugins and Japanese fonts
     qt6-qpa-plugins fonts-noto-cjk
     # PGP: the GnuPG engine and the passphrase entry of its agent
