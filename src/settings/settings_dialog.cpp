@@ -160,8 +160,8 @@ SettingsDialog::SettingsDialog(SettingsDialogServices services, QWidget* parent)
 
     // Japanese captions need more room than the design gave them: start at whatever
     // the layout needs, never below the design size.
-    setMinimumSize(designSize().boundedTo(sizeHint()));
-    resize(sizeHint().expandedTo(designSize()));
+    setMinimumSize(minimumSizeHint());
+    resize(minimumSizeHint().expandedTo(designSize()) + QSize(0, fontMetrics().height() * 4));
 }
 
 SettingsDialog::~SettingsDialog() = default;
@@ -293,6 +293,8 @@ void SettingsDialog::buildMessagingTab(QWidget* page)
 
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
+    grid->setRowStretch(3, 1);
+    grid->setRowStretch(5, 2);
 
     for (QLineEdit* field : {m_port, m_broadcastPort})
         field->installEventFilter(this);
@@ -364,8 +366,8 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
 
     // Reply marks and their colours.
     const QString marksTip = QStringLiteral("カンマ区切りで、複数指定できます。");
-    grid->addWidget(label(f, "Label11", QStringLiteral("色を付ける行の先頭文字"), marksTip), 3, 0,
-                    1, 2);
+    auto* marksColumn = new QVBoxLayout;
+    marksColumn->addWidget(label(f, "Label11", QStringLiteral("色を付ける行の先頭文字"), marksTip));
     auto* marksRow = new QHBoxLayout;
     m_marks = lineEdit(f, "Text7", marksTip);
     m_chooseMarkColour = button(f, "Command5", QStringLiteral("色を選択"),
@@ -376,7 +378,9 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
     marksRow->addWidget(m_marks, 1);
     marksRow->addWidget(m_chooseMarkColour);
     marksRow->addWidget(m_addReplyColour);
-    grid->addLayout(marksRow, 4, 0, 1, 2);
+    marksColumn->addLayout(marksRow);
+    marksColumn->addStretch();
+    grid->addLayout(marksColumn, 3, 0, 1, 2);
     auto* coloursColumn = new QVBoxLayout;
     coloursColumn->addWidget(label(f, "Label13", QStringLiteral("設定されたレスと色")));
     m_replyColours = new QListWidget(f);
@@ -388,7 +392,7 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
         label(f, "Label12", QStringLiteral("上から反映されます。"),
               QStringLiteral(
                   "例えば、最初に、\">>\" の色を、次に、\">\" の色を設定すると見やすいかも。")));
-    grid->addLayout(coloursColumn, 3, 2, 3, 2);
+    grid->addLayout(coloursColumn, 3, 2, 1, 2);
     connect(m_chooseMarkColour, &QPushButton::clicked, this, &SettingsDialog::chooseMarkColour);
     connect(m_addReplyColour, &QPushButton::clicked, this, &SettingsDialog::addReplyColour);
     connect(m_replyColours, &QListWidget::itemDoubleClicked, this,
@@ -416,7 +420,7 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
         checkBox(f, "Check4", QStringLiteral("ウィンドウ状態を記録する"),
                  QStringLiteral("終了時のウィンドウ状態を記録し、次回起動時に反映するかどうか"));
     grid->addWidget(m_saveWindowState, 8, 2, 1, 2);
-    grid->setRowStretch(9, 1);
+    grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 }
@@ -596,8 +600,10 @@ void SettingsDialog::chooseSwatchColour(ColourSwatch* swatch)
         return;
     swatch->setValue(colorToValue(*colour));
     // The marks are previewed on the window background.
-    if (swatch == m_background)
+    if (swatch == m_background) {
         showMarkColours();
+        showReplyColours();
+    }
 }
 
 void SettingsDialog::addBroadcast()
@@ -704,7 +710,14 @@ void SettingsDialog::showBroadcasts()
 void SettingsDialog::showReplyColours()
 {
     m_replyColours->clear();
-    m_replyColours->addItems(m_replyColourEntries);
+    QPalette p = m_replyColours->palette();
+    p.setColor(QPalette::Base, shownColour(m_background->value()));
+    m_replyColours->setPalette(p);
+    for (const QString& entry : std::as_const(m_replyColourEntries)) {
+        // Each entry shows in its colour on the window background, as quoted lines will.
+        auto* item = new QListWidgetItem(entry, m_replyColours);
+        item->setForeground(shownColour(splitReplyColour(entry).colour));
+    }
 }
 
 void SettingsDialog::showAbsences()

@@ -108,8 +108,8 @@ TEST(SettingsDialog, ShowsEveryControlOnItsTab)
     EXPECT_EQ(f.find<QPushButton>("Command1")->text(), u"セット");
     EXPECT_EQ(f.find<QPushButton>("Command2")->text(), u"キャンセル");
     // Nothing is cut off: the dialog is at least as large as its layout asks.
-    EXPECT_GE(dialog.width(), dialog.sizeHint().width());
-    EXPECT_GE(dialog.height(), dialog.sizeHint().height());
+    EXPECT_GE(dialog.width(), dialog.minimumSizeHint().width());
+    EXPECT_GE(dialog.height(), dialog.minimumSizeHint().height());
 }
 
 TEST(SettingsDialog, EditorsAndNumberFieldsTellTheUser)
