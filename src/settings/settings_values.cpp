@@ -1,6 +1,6 @@
 #include "settings/settings_values.h"
 
-#include "app/common.h"
+#include "common/list_helpers.h"
 #include "components/components.h"
 #include "settings/colour_value.h"
 #include "settings/dialog_host.h"
@@ -271,7 +271,7 @@ EditResult addReplyColour(QStringList& entries, const QString& marks, quint32 co
     if (compact.isEmpty())
         return EditResult::Ignored;
     const QString entry = compact + u' ' + colourText(colour);
-    return AddListItemUnique(entries, entry, true) ? EditResult::Ignored : EditResult::Added;
+    return addListItemUnique(entries, entry, true) ? EditResult::Ignored : EditResult::Added;
 }
 
 ReplyColourEntry splitReplyColour(const QString& entry)
@@ -287,7 +287,7 @@ EditResult addBroadcast(QStringList& entries, const QString& port, const QString
 {
     if (address.isEmpty())
         return EditResult::Ignored;
-    return AddListItemUnique(entries, port + u':' + address, true) ? EditResult::Duplicate
+    return addListItemUnique(entries, port + u':' + address, true) ? EditResult::Duplicate
                                                                    : EditResult::Added;
 }
 
