@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 #include "components/registry.h"
+#include "platform/account.h"
+#include "platform/choosers.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_boxes.h"
@@ -8,6 +10,7 @@
 #include "settings/settings_store.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char** argv)
 {
@@ -15,7 +18,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Velmar"));
     QApplication::setDesktopFileName(QStringLiteral("velmar"));
 
-    velmar::settings::SettingsStore store(velmar::settings::SettingsStore::defaultFilePath());
+    const QString settingsPath = velmar::settings::SettingsStore::defaultFilePath();
+    // Without a settings file this is the first start: the user chooses a name before
+    // the program announces itself to the network.
+    const bool firstStart = !QFileInfo::exists(settingsPath);
+    velmar::settings::SettingsStore store(settingsPath);
     const velmar::components::ComponentRegistry registry =
         velmar::components::ComponentRegistry::withBuiltins();
     velmar::platform::QtUdpEndpoint endpoint;
@@ -23,6 +30,7 @@ int main(int argc, char** argv)
     velmar::platform::QtClipboard clipboard;
     velmar::platform::QtFileDialogs fileDialogs;
     velmar::platform::QtPrinting printing;
+    velmar::platform::QtChoosers choosers;
 
     // Each argument is one file name: the shell has split the command line already,
     // so a path with blanks arrives whole.
@@ -31,10 +39,12 @@ int main(int argc, char** argv)
 
     velmar::app::MainWindow window(
         velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                              files, [](int code) { QCoreApplication::exit(code); }});
+                              files, [](int code) { QCoreApplication::exit(code); }, &choosers,
+                              firstStart, velmar::platform::accountName()});
     boxes.setParent(&window);
     fileDialogs.setParent(&window);
     printing.setParent(&window);
+    choosers.setParent(&window);
     if (!window.load())
         return 1;
     window.start();
