@@ -1,4 +1,6 @@
 #include "app/main_window.h"
+#include "components/pgp/gpg_cipher_gate.h"
+#include "components/pgp/ui/key_dialogs.h"
 #include "components/registry.h"
 #include "platform/account.h"
 #include "platform/choosers.h"
@@ -23,8 +25,14 @@ int main(int argc, char** argv)
     // the program announces itself to the network.
     const bool firstStart = !QFileInfo::exists(settingsPath);
     velmar::settings::SettingsStore store(settingsPath);
-    const velmar::components::ComponentRegistry registry =
+    velmar::components::ComponentRegistry registry =
         velmar::components::ComponentRegistry::withBuiltins();
+    // PGP exists when GnuPG does; its dialogs open over the main window.
+    velmar::pgp::QtKeyChooser keyChooser;
+    velmar::pgp::CipherGateConfig pgpConfig;
+    pgpConfig.chooser = &keyChooser;
+    pgpConfig.store = &store;
+    velmar::pgp::addCipherGate(registry, pgpConfig);
     velmar::platform::QtUdpEndpoint endpoint;
     velmar::platform::QtMessageBoxes boxes;
     velmar::platform::QtClipboard clipboard;
@@ -42,6 +50,7 @@ int main(int argc, char** argv)
                               files, [](int code) { QCoreApplication::exit(code); }, &choosers,
                               firstStart, velmar::platform::accountName()});
     boxes.setParent(&window);
+    keyChooser.setParent(&window);
     fileDialogs.setParent(&window);
     printing.setParent(&window);
     choosers.setParent(&window);

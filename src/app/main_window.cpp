@@ -34,6 +34,9 @@
 
 namespace velmar::app {
 
+using text::WindowPlacement;
+using Mark = text::TextWindow::ActivationMark;
+
 namespace keys = settings::keys;
 using text::TextWindow;
 
@@ -193,7 +196,7 @@ void MainWindow::start()
 
 void MainWindow::restorePlacement()
 {
-    const QStringList parts = m_services.store.read(keys::Iti).split(u',');
+    const QStringList parts = m_services.store.read(keys::Placement).split(u',');
     if (parts.size() == 4) {
         int values[4];
         bool allNumbers = true;
@@ -210,7 +213,7 @@ void MainWindow::restorePlacement()
         }
     }
 
-    const QString mode = m_services.store.read(keys::ItiMode);
+    const QString mode = m_services.store.read(keys::StartMode);
     if (mode == u"3") {
         m_startState = StartState::Tray;
         hideToTray(false);
@@ -229,15 +232,15 @@ void MainWindow::restorePlacement()
 
 void MainWindow::readConversionChoices()
 {
-    const QString unicode = m_services.store.read(keys::TransModeUnicode).trimmed() + u'0';
+    const QString unicode = m_services.store.read(keys::EncodeAsUnicode).trimmed() + u'0';
     m_commands->setUnicodeChecked(unicode.front() == u'0');
     m_commands->setUnicodeTag(QStringLiteral("49"));
     const QString count =
-        m_services.store.read(keys::TransModeUnicodeCount, m_commands->unicodeTag()).trimmed();
+        m_services.store.read(keys::HexLineWidth, m_commands->unicodeTag()).trimmed();
     if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
         m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
 
-    QString jis = m_services.store.read(keys::JisInOut).trimmed();
+    QString jis = m_services.store.read(keys::JisEscapes).trimmed();
     if (!numericValue(jis))
         jis = QStringLiteral("1");
     m_jisInMode = static_cast<qint16>(digitValue(jis.front()));
@@ -282,11 +285,11 @@ void MainWindow::watchActivation()
 
 void MainWindow::activated()
 {
-    m_replyMark = m_services.store.read(keys::ResMoji);
+    m_replyMark = m_services.store.read(keys::ReplyMark);
     if (m_skipNextActivation) {
         m_skipNextActivation = false;
     } else {
-        openTextWindow(1);
+        openTextWindow(WindowPlacement::Foreground);
         m_clipboardCommands->viewClipboard();
     }
     applyImeSetting();
@@ -323,9 +326,9 @@ QList<TextWindow*> MainWindow::windows() const
     return forms;
 }
 
-int MainWindow::openTextWindow(qint16 inputData)
+TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 {
-    const bool background = inputData == 0;
+    const bool background = placement == WindowPlacement::Background;
     auto* form = new TextWindow(*this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setCaption(m_applicationName);
@@ -333,8 +336,8 @@ int MainWindow::openTextWindow(qint16 inputData)
 
     QMdiSubWindow* previous = m_mdi->currentSubWindow();
     for (TextWindow* other : windows()) {
-        if (other->flag == 2) {
-            other->flag = background ? 3 : 1;
+        if (other->activationMark == Mark::Active) {
+            other->activationMark = background ? Mark::ActiveBeforeBackgroundOpen : Mark::Inactive;
             break;
         }
     }
@@ -343,10 +346,8 @@ int MainWindow::openTextWindow(qint16 inputData)
     sub->setWindowIcon(windowIcon());
     sub->resize(defaultTextWindowSize(m_mdi->viewport()->size()));
     sub->show();
-    form->flag = 1;
-    int result = -1;
+    form->activationMark = Mark::Inactive;
     if (background) {
-        result = static_cast<int>(windows().indexOf(form));
         if (previous)
             m_mdi->setActiveSubWindow(previous);
     } else {
@@ -354,11 +355,11 @@ int MainWindow::openTextWindow(qint16 inputData)
         textWindowActivated(sub);
     }
     // Whatever order the activations arrived in, the end state is one active window
-    // with flag 2 and every other window with flag 1.
+    // marked active and every other window marked inactive.
     const TextWindow* active = activeWindow();
     for (TextWindow* other : windows())
-        other->flag = other == active ? 2 : 1;
-    return result;
+        other->activationMark = other == active ? Mark::Active : Mark::Inactive;
+    return form;
 }
 
 void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
@@ -371,10 +372,10 @@ void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
     m_lastActivated = subWindow;
     form->activate();
     for (TextWindow* other : windows()) {
-        if (other->flag != 3)
-            other->flag = 1;
+        if (other->activationMark != Mark::ActiveBeforeBackgroundOpen)
+            other->activationMark = Mark::Inactive;
     }
-    form->flag = 2;
+    form->activationMark = Mark::Active;
 }
 
 void MainWindow::applyImeSetting()
@@ -454,19 +455,15 @@ void MainWindow::sendActiveText()
         return;
     m_skipNextActivation = true;
     for (TextWindow* form : windows())
-        form->sendState = 0;
+        form->sendState = TextWindow::SendState::Idle;
     userListDialog();
-    active->sendState = 1;
+    active->sendState = TextWindow::SendState::Sending;
     m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
 }
 
 void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
 {
-    const int index = openTextWindow(0);
-    const QList<TextWindow*> forms = windows();
-    if (index < 0 || index >= forms.size())
-        return;
-    TextWindow* form = forms[index];
+    TextWindow* form = openTextWindow(WindowPlacement::Background);
     form->setText(message.text);
     form->setCaption(message.caption);
     form->replyAddress = message.replyAddress;
@@ -493,9 +490,9 @@ void MainWindow::playArrivalSound()
 void MainWindow::markSent()
 {
     for (TextWindow* form : windows()) {
-        if (form->sendState == 1) {
+        if (form->sendState == TextWindow::SendState::Sending) {
             form->setStatusText(QStringLiteral("IPM(送信済)"));
-            form->sendState = 0;
+            form->sendState = TextWindow::SendState::Idle;
             return;
         }
     }
@@ -547,7 +544,7 @@ void MainWindow::trayClicked(bool rightButton)
     const TextWindow* active = activeWindow();
     if (active && active->text() == m_services.clipboard.text())
         return;
-    openTextWindow(1);
+    openTextWindow(WindowPlacement::Foreground);
     m_clipboardCommands->viewClipboard();
     if (rightButton)
         m_clipboardCommands->copyWithReplyMarks(0);
@@ -590,7 +587,7 @@ QString MainWindow::versionString()
 
 void MainWindow::showVersion()
 {
-    openTextWindow(1);
+    openTextWindow(WindowPlacement::Foreground);
     if (TextWindow* form = activeWindow())
         form->setText(versionString());
 }
@@ -722,6 +719,15 @@ void MainWindow::runCommand(Command command)
     case Command::Version:
         showVersion();
         break;
+    case Command::PgpEncrypt:
+        m_pgpCommands.encrypt();
+        break;
+    case Command::PgpDecrypt:
+        m_pgpCommands.decrypt();
+        break;
+    case Command::PgpSign:
+        m_pgpCommands.sign();
+        break;
     case Command::PgpOptionSign:
     case Command::PgpOptionSend:
     case Command::PgpOptionRes:
@@ -729,7 +735,7 @@ void MainWindow::runCommand(Command command)
         m_commands->storePgpOption(command, m_services.store);
         break;
     default:
-        // The conversion, encoder, PGP and settings commands belong to components and
+        // The conversion, encoder and settings commands belong to components and
         // dialogs this build does not have; their items are disabled at start-up.
         break;
     }
@@ -756,25 +762,25 @@ void MainWindow::unload()
     savePlacement();
     if (m_inTray)
         setInTray(false);
-    m_services.store.write(keys::JisInOut,
+    m_services.store.write(keys::JisEscapes,
                            QString::number(m_jisInMode) + QString::number(m_jisOutMode));
-    m_services.store.write(keys::TransModeUnicode, m_commands->unicodeChecked()
-                                                       ? QStringLiteral("0")
-                                                       : QStringLiteral("1"));
+    m_services.store.write(keys::EncodeAsUnicode, m_commands->unicodeChecked()
+                                                      ? QStringLiteral("0")
+                                                      : QStringLiteral("1"));
     if (numericValue(m_commands->unicodeTag()))
-        m_services.store.write(keys::TransModeUnicodeCount, m_commands->unicodeTag());
+        m_services.store.write(keys::HexLineWidth, m_commands->unicodeTag());
     m_services.endpoint.close();
 }
 
 void MainWindow::savePlacement()
 {
-    if (m_services.store.read(keys::ItiIsSave) != u"1")
+    if (m_services.store.read(keys::SavePlacement) != u"1")
         return;
     const bool normal = !isMinimized() && !isMaximized() && !m_inTray;
     if (normal) {
         const qreal scale = twipsPerPixel(this);
         const QRect rect = geometry();
-        m_services.store.write(keys::Iti,
+        m_services.store.write(keys::Placement,
                                QStringList{QString::number(qRound(rect.x() * scale)),
                                            QString::number(qRound(rect.y() * scale)),
                                            QString::number(qRound(rect.width() * scale)),
@@ -790,7 +796,7 @@ void MainWindow::savePlacement()
         mode = QStringLiteral("2");
     else
         mode = QStringLiteral("0");
-    m_services.store.write(keys::ItiMode, mode);
+    m_services.store.write(keys::StartMode, mode);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

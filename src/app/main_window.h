@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/commands.h"
+#include "app/pgp_host.h"
+#include "convert/pgp_commands.h"
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 
@@ -107,6 +109,7 @@ public:
     void arrange(int how);
 
     Commands& commands() { return *m_commands; }
+    const components::ComponentRegistry& registry() const { return m_services.registry; }
     QMdiArea* mdiArea() const { return m_mdi; }
     text::ClipboardCommands& clipboardCommands() { return *m_clipboardCommands; }
     text::FileCommands& fileCommands() { return *m_fileCommands; }
@@ -128,7 +131,7 @@ public:
     components::Textgauge& textgauge() override { return *m_textgaugeObject; }
     QString replyMark() const override { return m_replyMark; }
     text::TextWindow* activeWindow() const override;
-    int openTextWindow(qint16 inputData) override;
+    text::TextWindow* openTextWindow(text::WindowPlacement placement) override;
     QList<text::TextWindow*> windows() const override;
     void applyImeSetting() override;
     void sendCommand(quint32 command, const QString& destination, qint32 port,
@@ -176,6 +179,8 @@ private:
     Services m_services;
     QMdiArea* m_mdi = nullptr;
     std::unique_ptr<Commands> m_commands;
+    MainWindowPgpHost m_pgpHost{*this};
+    convert::PgpCommands m_pgpCommands{m_pgpHost};
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<TrayIcon> m_tray;

@@ -673,12 +673,12 @@ void SettingsDialog::chooseFont()
     preset.family = name.isEmpty() || isUnset(name) ? QApplication::font().family() : name;
     preset.bold = storedFlag(store.read(k::FontBold));
     preset.italic = storedFlag(store.read(k::FontItalic));
-    preset.strikeOut = storedFlag(store.read(k::FontStrikethru));
+    preset.strikeOut = storedFlag(store.read(k::FontStrikeOut));
     preset.underline = storedFlag(store.read(k::FontUnderline));
     bool ok = false;
     const double size = store.read(k::FontSize).trimmed().toDouble(&ok);
     preset.pointSize = ok && size > 0 ? size : 11.5;
-    preset.colour = colorFromSetting(store.read(k::FontColor), QApplication::palette())
+    preset.colour = colorFromSetting(store.read(k::FontColour), QApplication::palette())
                         .value_or(QColor(Qt::black));
 
     const auto chosen = m_services.choosers.chooseFont(preset);
@@ -687,10 +687,10 @@ void SettingsDialog::chooseFont()
     store.write(k::FontName, chosen->family);
     store.write(k::FontBold, flagText(chosen->bold));
     store.write(k::FontItalic, flagText(chosen->italic));
-    store.write(k::FontStrikethru, flagText(chosen->strikeOut));
+    store.write(k::FontStrikeOut, flagText(chosen->strikeOut));
     store.write(k::FontUnderline, flagText(chosen->underline));
     store.write(k::FontSize, QString::number(chosen->pointSize));
-    store.write(k::FontColor, colourText(colorToValue(chosen->colour)));
+    store.write(k::FontColour, colourText(colorToValue(chosen->colour)));
 }
 
 void SettingsDialog::chooseSoundFile()

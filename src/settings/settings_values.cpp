@@ -173,16 +173,16 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
 {
     namespace k = keys;
     SettingsValues v;
-    v.replyMark = store.read(k::ResMoji);
+    v.replyMark = store.read(k::ReplyMark);
     v.autoIme = wholeNumber(store.read(k::Ime)).value_or(0) != 0;
-    v.background = colourSetting(store, k::BgColor);
-    v.messageBackground = colourSetting(store, k::IpmBgColor);
-    v.absentRowBackground = colourSetting(store, k::FuzaiBgColor);
-    v.presentRowBackground = colourSetting(store, k::DefoBgColor);
+    v.background = colourSetting(store, k::BackgroundColour);
+    v.messageBackground = colourSetting(store, k::MessageBackgroundColour);
+    v.absentRowBackground = colourSetting(store, k::AbsentBackgroundColour);
+    v.presentRowBackground = colourSetting(store, k::PresentBackgroundColour);
     v.password = store.read(k::Password);
-    if (const QString colours = store.read(k::ResColor); !isUnset(colours))
+    if (const QString colours = store.read(k::ReplyColours); !isUnset(colours))
         v.replyColours = parseReplyColours(colours);
-    v.saveWindowState = store.read(k::ItiIsSave) != u"0";
+    v.saveWindowState = store.read(k::SavePlacement) != u"0";
 
     const quint16 port = host.localPort();
     const QString section = ipmSection(port);
@@ -192,10 +192,10 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
     v.retry = read(store, section, k::Retry);
     const qint64 sort = wholeNumber(read(store, section, k::ListSort)).value_or(1);
     v.sortColumn = sort >= 0 && sort <= 2 ? static_cast<int>(sort) : 1;
-    v.ascending = wholeNumber(read(store, section, k::ListSortZyun)).value_or(0) != 0;
-    if (const QString list = read(store, section, k::BroadCast); !isUnset(list))
+    v.ascending = wholeNumber(read(store, section, k::SortAscending)).value_or(0) != 0;
+    if (const QString list = read(store, section, k::BroadcastList); !isUnset(list))
         v.broadcasts = parseBroadcastList(list, port);
-    if (const QString absences = read(store, section, k::NoHere); !isUnset(absences))
+    if (const QString absences = read(store, section, k::AbsenceMessages); !isUnset(absences))
         v.absences = parseAbsenceMessages(absences);
 
     // An absence title that is no longer among the messages ends the absence.
@@ -221,16 +221,16 @@ CommitResult commitSettings(const SettingsValues& v, SettingsStore& store,
     if (port && *port != host.localPort() && !host.movePort(*port))
         return CommitResult::PortRefused;
 
-    store.write(k::ResMoji, v.replyMark);
+    store.write(k::ReplyMark, v.replyMark);
     store.write(k::Ime, flag(v.autoIme));
-    store.write(k::BgColor, colourText(v.background));
-    store.write(k::IpmBgColor, colourText(v.messageBackground));
-    store.write(k::FuzaiBgColor, colourText(v.absentRowBackground));
+    store.write(k::BackgroundColour, colourText(v.background));
+    store.write(k::MessageBackgroundColour, colourText(v.messageBackground));
+    store.write(k::AbsentBackgroundColour, colourText(v.absentRowBackground));
     // The peer list colours present peers with this key; nothing else writes it.
-    store.write(k::DefoBgColor, colourText(v.presentRowBackground));
+    store.write(k::PresentBackgroundColour, colourText(v.presentRowBackground));
     store.write(k::Password, v.password);
-    store.write(k::ItiIsSave, flag(v.saveWindowState));
-    store.write(k::ResColor, v.replyColours.join(u' '));
+    store.write(k::SavePlacement, flag(v.saveWindowState));
+    store.write(k::ReplyColours, v.replyColours.join(u' '));
     host.reapplyTextWindows();
 
     if (port) {
@@ -243,9 +243,9 @@ CommitResult commitSettings(const SettingsValues& v, SettingsStore& store,
               retryCount(v.retry, textgauge).value_or(DefaultRetry.toString()));
         write(store, section, k::ListSort,
               QString::number(v.sortColumn >= 0 && v.sortColumn <= 2 ? v.sortColumn : 1));
-        write(store, section, k::ListSortZyun, flag(v.ascending));
-        write(store, section, k::BroadCast, joinBroadcastList(v.broadcasts));
-        write(store, section, k::NoHere, joinAbsenceMessages(v.absences));
+        write(store, section, k::SortAscending, flag(v.ascending));
+        write(store, section, k::BroadcastList, joinBroadcastList(v.broadcasts));
+        write(store, section, k::AbsenceMessages, joinAbsenceMessages(v.absences));
     }
 
     if (v.absenceTitle.isEmpty()) {

@@ -21,7 +21,7 @@ void ClipboardCommands::viewClipboard()
     platform::Clipboard& clipboard = m_host.clipboard();
     const bool hasText = clipboard.hasText();
     if (m_host.activeWindow() == nullptr)
-        m_host.openTextWindow(1);
+        m_host.openTextWindow(WindowPlacement::Foreground);
     TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
@@ -39,7 +39,7 @@ void ClipboardCommands::viewClipboard()
 
 void ClipboardCommands::newClipboardWindow()
 {
-    m_host.openTextWindow(1);
+    m_host.openTextWindow(WindowPlacement::Foreground);
     viewClipboard();
 }
 

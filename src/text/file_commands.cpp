@@ -122,7 +122,7 @@ void FileCommands::loadIntoNewWindow(const QString& path)
     }
 
     const DecodedFile decoded = decodeFileBytes(read.bytes);
-    m_host.openTextWindow(1);
+    m_host.openTextWindow(WindowPlacement::Foreground);
     TextWindow* window = m_host.activeWindow();
     if (!window)
         return;

@@ -22,6 +22,8 @@ namespace velmar::text {
 
 class TextWindow;
 
+enum class WindowPlacement { Foreground, Background };
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -38,9 +40,9 @@ public:
 
     // The active text window, or nullptr (hasNoActiveWindow is `activeWindow() == nullptr`).
     virtual TextWindow* activeWindow() const = 0;
-    // openTextWindow: 1 opens in the foreground (returns -1), 0 in the background (returns
-    // the new window's index in windows()).
-    virtual int openTextWindow(qint16 inputData) = 0;
+    // Opens a new text window. In the foreground it becomes the active window; in the
+    // background (a message arriving) the active window stays active.
+    virtual TextWindow* openTextWindow(WindowPlacement placement) = 0;
     // Every text window in collection (creation) order.
     virtual QList<TextWindow*> windows() const = 0;
 

@@ -36,11 +36,16 @@ public:
     ~TextWindow() override;
 
     QString fileName;
-    qint16 flag = 0;
+    // Which window the main window last activated. A window that was active when a
+    // message window opened in the background keeps a mark of its own.
+    enum class ActivationMark { Inactive, Active, ActiveBeforeBackgroundOpen };
+    ActivationMark activationMark = ActivationMark::Inactive;
     QString packetNumber;
     qint32 replyPort = 0;
     bool noticeOwed = false;
-    qint16 sendState = 0;
+    // Sending: this window's text is being sent and shows "IPM(送信済)" when done.
+    enum class SendState { Idle, Sending };
+    SendState sendState = SendState::Idle;
     QString replyAddress;
 
     QString caption() const;

@@ -11,6 +11,8 @@
 
 namespace keys = velmar::settings::keys;
 using velmar::testing::MainWindowFixture;
+using velmar::text::WindowPlacement;
+using Mark = velmar::text::TextWindow::ActivationMark;
 
 namespace {
 
@@ -27,7 +29,7 @@ TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
     EXPECT_EQ(form->text(), u"こんにちは\r\n世界");
     EXPECT_FALSE(form->isRawMode());
     EXPECT_EQ(form->caption(), u"Velmar7");
-    EXPECT_EQ(form->flag, 2);
+    EXPECT_EQ(form->activationMark, Mark::Active);
 
     EXPECT_EQ(f.endpoint.localPort(), 2425);
     EXPECT_TRUE(w.commands().unicodeChecked());
@@ -85,8 +87,8 @@ TEST(MainWindowStart, BadStoredValuesFallBack)
         {u"0", u"49"}, {u"x", u"49"}, {u"16", u"16"}, {u" 32.7 ", u"32"}, {u"-4", u"49"}};
     for (const auto& c : countCases) {
         MainWindowFixture f;
-        f.store().write(keys::TransModeUnicodeCount, QString::fromUtf16(c.count));
-        f.store().write(keys::TransModeUnicode, QStringLiteral("1"));
+        f.store().write(keys::HexLineWidth, QString::fromUtf16(c.count));
+        f.store().write(keys::EncodeAsUnicode, QStringLiteral("1"));
         auto& w = f.start();
         EXPECT_EQ(w.commands().unicodeTag(), QString::fromUtf16(c.tag));
         EXPECT_FALSE(w.commands().unicodeChecked());
@@ -97,19 +99,19 @@ TEST(MainWindowStart, PlacementReadings)
 {
     {
         MainWindowFixture f;
-        f.store().write(keys::Iti, QStringLiteral("1500,1500,6000"));
+        f.store().write(keys::Placement, QStringLiteral("1500,1500,6000"));
         auto& w = f.start();
         EXPECT_EQ(w.size(), QSize(800, 600)) << "three parts are ignored";
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::Iti, QStringLiteral("1500,1500,9000,7500"));
+        f.store().write(keys::Placement, QStringLiteral("1500,1500,9000,7500"));
         auto& w = f.start();
         EXPECT_EQ(w.geometry(), QRect(100, 100, 600, 500));
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::ItiMode, QStringLiteral("x"));
+        f.store().write(keys::StartMode, QStringLiteral("x"));
         auto& w = f.start();
         EXPECT_FALSE(w.isMinimized());
         EXPECT_FALSE(w.isMaximized());
@@ -117,7 +119,7 @@ TEST(MainWindowStart, PlacementReadings)
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::ItiMode, QStringLiteral("3"));
+        f.store().write(keys::StartMode, QStringLiteral("3"));
         auto& w = f.start();
         EXPECT_TRUE(w.m_inTray);
         EXPECT_FALSE(w.isVisible() && !w.isMinimized());
@@ -127,7 +129,7 @@ TEST(MainWindowStart, PlacementReadings)
 TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
 {
     MainWindowFixture f;
-    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    f.store().write(keys::SavePlacement, QStringLiteral("1"));
     auto& w = f.start();
     w.setGeometry(QRect(100, 100, 600, 500));
     w.commands().action(u"m_jisin4")->trigger();
@@ -137,11 +139,11 @@ TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
 
     w.close();
     EXPECT_EQ(f.sentWithCommand("2"), 6);
-    EXPECT_EQ(f.store().read(keys::Iti), u"1500,1500,9000,7500");
-    EXPECT_EQ(f.store().read(keys::ItiMode), u"0");
-    EXPECT_EQ(f.store().read(keys::JisInOut), u"43");
-    EXPECT_EQ(f.store().read(keys::TransModeUnicode), u"1");
-    EXPECT_EQ(f.store().read(keys::TransModeUnicodeCount), u"49");
+    EXPECT_EQ(f.store().read(keys::Placement), u"1500,1500,9000,7500");
+    EXPECT_EQ(f.store().read(keys::StartMode), u"0");
+    EXPECT_EQ(f.store().read(keys::JisEscapes), u"43");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
+    EXPECT_EQ(f.store().read(keys::HexLineWidth), u"49");
     EXPECT_TRUE(f.endpoint.closed);
     EXPECT_EQ(f.exitCode, 0);
 }
@@ -151,15 +153,15 @@ TEST(MainWindowShutdown, PlacementIsStoredOnlyWhenAskedFor)
     MainWindowFixture f;
     auto& w = f.start();
     w.close();
-    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::ItiMode, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::JisInOut), u"11");
+    EXPECT_EQ(f.store().read(keys::Placement, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::StartMode, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::JisEscapes), u"11");
 }
 
 TEST(MainWindowShutdown, EndCommandStoresNothingAndAnnouncesNothing)
 {
     MainWindowFixture f;
-    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    f.store().write(keys::SavePlacement, QStringLiteral("1"));
     auto& w = f.start();
     w.commands().action(u"m_jisin3")->trigger();
     f.endpoint.sent.clear();
@@ -168,8 +170,8 @@ TEST(MainWindowShutdown, EndCommandStoresNothingAndAnnouncesNothing)
     EXPECT_EQ(f.exitCode, 0);
     w.close(); // the process would be gone; a late close must not run the unload steps
     EXPECT_TRUE(f.endpoint.sent.isEmpty());
-    EXPECT_EQ(f.store().read(keys::JisInOut, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::JisEscapes, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::Placement, QStringLiteral("absent")), u"absent");
 }
 
 TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)
@@ -181,19 +183,19 @@ TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)
     auto* first = w.activeWindow();
     ASSERT_NE(first, nullptr);
 
-    const int index = w.openTextWindow(0);
+    auto* opened = w.openTextWindow(WindowPlacement::Background);
     ASSERT_EQ(w.windows().size(), 2);
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(opened, w.windows()[1]);
     EXPECT_EQ(w.activeWindow(), first);
-    EXPECT_EQ(first->flag, 2);
-    EXPECT_EQ(w.windows()[1]->flag, 1);
+    EXPECT_EQ(first->activationMark, Mark::Active);
+    EXPECT_EQ(w.windows()[1]->activationMark, Mark::Inactive);
 
-    w.openTextWindow(1);
+    w.openTextWindow(WindowPlacement::Foreground);
     ASSERT_EQ(w.windows().size(), 3);
     EXPECT_EQ(w.activeWindow(), w.windows()[2]);
     int active = 0;
     for (const auto* form : w.windows())
-        active += form->flag == 2 ? 1 : 0;
+        active += form->activationMark == Mark::Active ? 1 : 0;
     EXPECT_EQ(active, 1);
 }
 

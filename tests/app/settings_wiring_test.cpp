@@ -90,7 +90,7 @@ TEST(SettingsWiring, TheSettingsCommandShowsTheDialogAndSetAppliesTheAbsenceAtOn
 {
     MainWindowFixture f;
     f.store().write(keys::Retry, u"2"_s);
-    f.store().write(keys::NoHere, u"会議:会議中です。"_s);
+    f.store().write(keys::AbsenceMessages, u"会議:会議中です。"_s);
     f.start();
     f.endpoint.sent.clear();
     f.window->messenger().setSendErrorState(1);

@@ -106,7 +106,7 @@ struct Program {
     // the user-list dialog with the left button.
     velmar::text::TextWindow* sendTo(const QString& ip, const QString& text, bool sealed = false)
     {
-        window->openTextWindow(1);
+        window->openTextWindow(velmar::text::WindowPlacement::Foreground);
         velmar::text::TextWindow* source = window->activeWindow();
         source->setText(text);
         window->sendActiveText();
@@ -266,7 +266,8 @@ TEST_F(TwoPrograms, AbsenceChosenInTheSettingsDialogReachesThePeer)
 {
     Program a;
     Program b;
-    a.settings.store->write(velmar::settings::keys::FuzaiBgColor, QStringLiteral("12632256"));
+    a.settings.store->write(velmar::settings::keys::AbsentBackgroundColour,
+                            QStringLiteral("12632256"));
     b.settings.store->write(QStringLiteral("IPM\\2425"), QStringLiteral("NoHere"),
                             QStringLiteral("会議:会議中です。"));
     startBoth(pair(), a, b);

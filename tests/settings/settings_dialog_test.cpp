@@ -221,7 +221,7 @@ TEST(SettingsDialog, EditorsAndNumberFieldsTellTheUser)
 TEST(SettingsDialog, SetStoresTheEditedListsAndCloses)
 {
     DialogFixture f;
-    f.t.store->write(keys::BroadCast, u"192.168.0.255"_s);
+    f.t.store->write(keys::BroadcastList, u"192.168.0.255"_s);
     f.open();
     EXPECT_EQ(f.listed("List1"), QStringList{u"2425:192.168.0.255"_s});
 
@@ -247,10 +247,10 @@ TEST(SettingsDialog, SetStoresTheEditedListsAndCloses)
     f.click("Command1");
     EXPECT_TRUE(f.dialog.isNull());
     SettingsStore& store = *f.t.store;
-    EXPECT_EQ(store.read(keys::ResColor), u"> 16711680");
-    EXPECT_EQ(store.read(keys::BgColor), QString::number(0xFFF8F0));
-    EXPECT_EQ(store.read(keys::BroadCast), u"2425:192.168.0.255");
-    EXPECT_EQ(store.read(keys::NoHere), u"外出;午後:戻りは 15時です");
+    EXPECT_EQ(store.read(keys::ReplyColours), u"> 16711680");
+    EXPECT_EQ(store.read(keys::BackgroundColour), QString::number(0xFFF8F0));
+    EXPECT_EQ(store.read(keys::BroadcastList), u"2425:192.168.0.255");
+    EXPECT_EQ(store.read(keys::AbsenceMessages), u"外出;午後:戻りは 15時です");
     EXPECT_EQ(store.read(keys::UserName), u"山田;太郎");
     EXPECT_EQ(f.host.title, u"外出;午後");
     EXPECT_EQ(f.host.text, u"戻りは 15時です\r\n");
@@ -261,9 +261,9 @@ TEST(SettingsDialog, SetStoresTheEditedListsAndCloses)
 TEST(SettingsDialog, DoubleClicksTakeEntriesBackForCorrection)
 {
     DialogFixture f;
-    f.t.store->write(keys::ResColor, u">> 255"_s);
-    f.t.store->write(keys::BroadCast, u"2426:10.0.0.255"_s);
-    f.t.store->write(keys::NoHere, u"会議:会議中です。"_s);
+    f.t.store->write(keys::ReplyColours, u">> 255"_s);
+    f.t.store->write(keys::BroadcastList, u"2426:10.0.0.255"_s);
+    f.t.store->write(keys::AbsenceMessages, u"会議:会議中です。"_s);
     f.open();
 
     auto* marks = f.find<QListWidget>("List2");
@@ -301,7 +301,7 @@ TEST(SettingsDialog, APortInUseIsRefusedAndTheDialogStays)
     EXPECT_EQ(f.boxes.boxes.first().title, u"エラー");
     EXPECT_TRUE(f.boxes.boxes.first().text.contains(u"2426"));
     EXPECT_EQ(f.host.port, 2425);
-    EXPECT_EQ(f.t.store->read(keys::ResMoji), u">");
+    EXPECT_EQ(f.t.store->read(keys::ReplyMark), u">");
     EXPECT_TRUE(f.host.announcements.isEmpty());
 }
 
@@ -328,12 +328,12 @@ TEST(SettingsDialog, CancelStoresNothingButFontAndSoundAreStoredAtOnce)
     f.click("Command2");
     EXPECT_TRUE(f.dialog.isNull());
     SettingsStore& store = *f.t.store;
-    EXPECT_EQ(store.read(keys::ResMoji), u">");
+    EXPECT_EQ(store.read(keys::ReplyMark), u">");
     EXPECT_EQ(store.read(keys::FontName), u"Noto Sans CJK JP");
     EXPECT_EQ(store.read(keys::FontBold), u"True");
     EXPECT_EQ(store.read(keys::FontItalic), u"False");
     EXPECT_EQ(store.read(keys::FontSize), u"12");
-    EXPECT_EQ(store.read(keys::FontColor), QString::number(0x800000));
+    EXPECT_EQ(store.read(keys::FontColour), QString::number(0x800000));
     EXPECT_EQ(store.read(keys::SoundFile), u"/usr/share/sounds/chime.wav");
     EXPECT_TRUE(f.host.announcements.isEmpty());
 

@@ -188,7 +188,7 @@ TEST(SettingsValues, PortChanges)
         // A refused port stores nothing at all and announces nothing; the user corrects
         // the port in the dialog, which stays open.
         const bool stored = c.result == CommitResult::Stored;
-        EXPECT_EQ(f.store.read(keys::ResMoji) == u"|", stored) << c.name;
+        EXPECT_EQ(f.store.read(keys::ReplyMark) == u"|", stored) << c.name;
         EXPECT_EQ(f.host.announcements.size(), stored ? 1 : 0) << c.name;
     }
 }

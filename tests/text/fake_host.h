@@ -34,18 +34,14 @@ public:
     QString replyMark() const override { return mark; }
     text::TextWindow* activeWindow() const override { return active; }
 
-    // Creates a window; 1 makes it the active one (-1), 0 leaves the active one alone
-    // and answers the new window's index.
-    int openTextWindow(qint16 inputData) override
+    // Creates a window; in the foreground it becomes the active one.
+    text::TextWindow* openTextWindow(text::WindowPlacement placement) override
     {
         m_windows.push_back(std::make_unique<text::TextWindow>(*this));
         text::TextWindow* window = m_windows.back().get();
-        window->flag = 1;
-        if (inputData == 1) {
+        if (placement == text::WindowPlacement::Foreground)
             activate(window);
-            return -1;
-        }
-        return int(m_windows.size()) - 1;
+        return window;
     }
     QList<text::TextWindow*> windows() const override
     {
@@ -68,16 +64,15 @@ public:
     void activate(text::TextWindow* window)
     {
         for (const auto& other : m_windows)
-            other->flag = 1;
-        window->flag = 2;
+            other->activationMark = text::TextWindow::ActivationMark::Inactive;
+        window->activationMark = text::TextWindow::ActivationMark::Active;
         active = window;
         window->activate();
     }
     // A window made active without running the activation step.
     text::TextWindow* newActiveWindow()
     {
-        openTextWindow(0);
-        active = m_windows.back().get();
+        active = openTextWindow(text::WindowPlacement::Background);
         return active;
     }
     void write(const settings::Setting& key, const QString& value)

@@ -28,7 +28,7 @@ protected:
     // A window in normal mode holding `text`, as if typed in.
     TextWindow* windowWith(const QString& text, const QString& fileName = {})
     {
-        host.openTextWindow(1);
+        host.openTextWindow(WindowPlacement::Foreground);
         host.active->setText(text);
         host.active->fileName = fileName;
         return host.active;

@@ -59,7 +59,7 @@ TEST(FilePrintTest, LongTextFlowsOverPagesWithEveryLine)
                     QStringLiteral("END%1").arg(i);
         lines << line;
     }
-    host.openTextWindow(1);
+    host.openTextWindow(WindowPlacement::Foreground);
     host.active->setText(lines.join(QStringLiteral("\r\n")));
     commands.print();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
@@ -82,7 +82,7 @@ TEST(FilePrintTest, UnopenablePrinterIsReported)
     platform::ScriptedFileDialogs dialogs;
     platform::PdfPrinting printing(QStringLiteral("/nonexistent-dir/out.pdf"));
     FileCommands commands(host, dialogs, printing);
-    host.openTextWindow(1);
+    host.openTextWindow(WindowPlacement::Foreground);
     host.active->setText(QStringLiteral("x"));
     commands.print();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
