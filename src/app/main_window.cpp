@@ -1,16 +1,19 @@
 #include "app/main_window.h"
 
 #include "app/icons.h"
+#include "app/settings_host.h"
 #include "app/tray_icon.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
+#include "platform/choosers.h"
 #include "platform/clipboard.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
+#include "settings/settings_dialog.h"
 #include "text/clipboard_commands.h"
 #include "text/file_commands.h"
 #include "text/text_window.h"
@@ -111,6 +114,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     connect(&m_blinkTimer, &QTimer::timeout, this, &MainWindow::blinkTick);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainWindow::textWindowActivated);
+    m_settingsHost = std::make_unique<SettingsHost>(*this);
 }
 
 MainWindow::~MainWindow()
@@ -119,6 +123,8 @@ MainWindow::~MainWindow()
     // down the sub-windows or move the focus must not reach it any more.
     disconnect(m_mdi, nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
+    if (m_settingsDialog)
+        disconnect(m_settingsDialog, nullptr, this, nullptr);
 }
 
 bool MainWindow::load()
@@ -147,8 +153,16 @@ bool MainWindow::load()
 
     // 6. The endpoint's port; a port in use is reported by the first direct send.
     m_messenger->bindEndpoint();
-    // 7. The user-list dialog, hidden; its load announces the user.
-    userListDialog();
+    // 7. The user-list dialog, hidden; its load announces the user. On a first start
+    // the user chooses a name first: nothing goes out, and arrivals wait unanswered,
+    // until the settings dialog closes.
+    if (m_services.firstStart) {
+        m_firstStartPending = true;
+        m_messenger->holdArrivals(true);
+        showSettings().proposeUserName(m_services.accountName);
+    } else {
+        userListDialog();
+    }
 
     // 8. and 9. Conversion choices; 10. to 13. commands of missing components.
     readConversionChoices();
@@ -173,6 +187,11 @@ void MainWindow::start()
         break;
     }
     activated();
+    // A first start's settings dialog stays in front of the window shown after it.
+    if (m_settingsDialog) {
+        m_settingsDialog->raise();
+        m_settingsDialog->activateWindow();
+    }
 }
 
 void MainWindow::restorePlacement()
@@ -247,8 +266,6 @@ void MainWindow::disableMissingComponents()
         m_commands->disableBase64();
     if (!components::ComponentExists(registry, components::Escaper::ProgId))
         m_commands->disableUrlHex();
-    // The settings dialog is not part of this build yet.
-    m_commands->action(u"m_set")->setEnabled(false);
 }
 
 void MainWindow::watchActivation()
@@ -386,6 +403,46 @@ ipmsg::UserListDialog& MainWindow::userListDialog()
             m_messenger->load();
     }
     return *m_userListDialog;
+}
+
+settings::SettingsDialog& MainWindow::showSettings()
+{
+    if (!m_settingsDialog) {
+        m_settingsDialog =
+            new settings::SettingsDialog({m_services.store, *m_textgaugeObject, *m_settingsHost,
+                                          m_services.boxes, m_services.fileDialogs, choosers()},
+                                         this);
+        // However a first start's dialog closes, the program then goes online.
+        connect(m_settingsDialog, &QObject::destroyed, this, [this] { finishFirstStart(); });
+    }
+    m_settingsDialog->show();
+    m_settingsDialog->raise();
+    m_settingsDialog->activateWindow();
+    return *m_settingsDialog;
+}
+
+settings::SettingsDialog* MainWindow::settingsDialog() const
+{
+    return m_settingsDialog;
+}
+
+bool MainWindow::finishFirstStart()
+{
+    if (!m_firstStartPending)
+        return false;
+    m_firstStartPending = false;
+    userListDialog();
+    m_messenger->holdArrivals(false);
+    return true;
+}
+
+platform::Choosers& MainWindow::choosers()
+{
+    if (m_services.choosers)
+        return *m_services.choosers;
+    if (!m_ownChoosers)
+        m_ownChoosers = std::make_unique<platform::QtChoosers>(this);
+    return *m_ownChoosers;
 }
 
 void MainWindow::sendActiveText()
@@ -654,6 +711,10 @@ void MainWindow::runCommand(Command command)
         break;
     case Command::ArrangeIcons:
         arrange(static_cast<int>(Arrangement::ArrangeIcons));
+        break;
+    case Command::Settings:
+        m_skipNextActivation = true;
+        showSettings();
         break;
     case Command::Version:
         showVersion();

@@ -24,6 +24,7 @@ class ComponentRegistry;
 class Chimer;
 } // namespace velmar::components
 namespace velmar::platform {
+class Choosers;
 class FileDialogs;
 class Printing;
 class UdpEndpoint;
@@ -32,6 +33,9 @@ namespace velmar::ipmsg {
 class UserListDialog;
 class Messenger;
 } // namespace velmar::ipmsg
+namespace velmar::settings {
+class SettingsDialog;
+}
 namespace velmar::text {
 class ClipboardCommands;
 class FileCommands;
@@ -39,6 +43,7 @@ class FileCommands;
 
 namespace velmar::app {
 
+class SettingsHost;
 class TrayIcon;
 
 // Everything the main window takes from the outside world. Production passes the
@@ -55,6 +60,12 @@ struct Services {
     QStringList commandLine;
     // Ends the process at once with the given code (fin, or a failed start).
     std::function<void(int)> exitProgram;
+    // The colour and font dialogs; Qt's own when none is given.
+    platform::Choosers* choosers = nullptr;
+    // No settings file existed: the settings dialog opens with `accountName` as the
+    // proposed user name, and nothing is announced before it closes.
+    bool firstStart = false;
+    QString accountName = {};
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -105,6 +116,12 @@ public:
     ipmsg::Messenger& messenger() { return *m_messenger; }
     // The user-list dialog, loaded (and so announcing the user) when missing.
     ipmsg::UserListDialog& userListDialog();
+    // The settings dialog ("設定"), created when missing, shown modeless.
+    settings::SettingsDialog& showSettings();
+    settings::SettingsDialog* settingsDialog() const;
+    // Ends a first start's wait: the user-list dialog loads and announces the user,
+    // held datagrams are handled. False when no first start was waiting.
+    bool finishFirstStart();
 
     // text::Host
     QString applicationName() const override { return m_applicationName; }
@@ -157,6 +174,7 @@ private:
     void openCommandLineFiles();
     void textWindowActivated(QMdiSubWindow* subWindow);
     void watchActivation();
+    platform::Choosers& choosers();
 
     Services m_services;
     QMdiArea* m_mdi = nullptr;
@@ -178,6 +196,10 @@ private:
     bool m_skipNextActivation = false;
     std::unique_ptr<ipmsg::Messenger> m_messenger;
     QPointer<ipmsg::UserListDialog> m_userListDialog;
+    std::unique_ptr<SettingsHost> m_settingsHost;
+    std::unique_ptr<platform::Choosers> m_ownChoosers;
+    QPointer<settings::SettingsDialog> m_settingsDialog;
+    bool m_firstStartPending = false;
 };
 
 } // namespace velmar::app

@@ -126,10 +126,17 @@ qint64 Messenger::retry() const
     return wholeNumber(m_store.read(keys::Retry));
 }
 
+quint32 Messenger::absenceOption(bool absentForm) const
+{
+    // Peers colour absent users by this option; the title in the name alone would
+    // not show them as absent.
+    return absentForm && !m_absenceTitle.isEmpty() ? cmd::AbsenceOpt : 0;
+}
+
 void Messenger::entryBroadcast(bool absentForm)
 {
     for (qint64 i = 0, n = retry(); i < n; ++i)
-        sendCommand(cmd::BrEntry, kBroadCast, 0, ownExtra(absentForm));
+        sendCommand(cmd::BrEntry | absenceOption(absentForm), kBroadCast, 0, ownExtra(absentForm));
 }
 
 void Messenger::exitBroadcast()
@@ -160,6 +167,13 @@ void Messenger::setAbsence(const QString& title, const QString& text)
 
 void Messenger::handleDatagram(const platform::Datagram& datagram)
 {
+    if (m_holdArrivals) {
+        // A bound on what waits: a busy network must not fill the memory meanwhile.
+        constexpr qsizetype maxHeld = 4096;
+        if (m_heldArrivals.size() < maxHeld)
+            m_heldArrivals.append(datagram);
+        return;
+    }
     // Our own broadcasts come back, and so does everything from this machine.
     if (datagram.senderIp == m_endpoint.localIp())
         return;
@@ -167,6 +181,13 @@ void Messenger::handleDatagram(const platform::Datagram& datagram)
     if (!fields)
         return;
     receive(*fields, datagram.senderIp, datagram.senderPort);
+}
+
+void Messenger::holdArrivals(bool hold)
+{
+    m_holdArrivals = hold;
+    while (!m_holdArrivals && !m_heldArrivals.isEmpty())
+        handleDatagram(m_heldArrivals.takeFirst());
 }
 
 void Messenger::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
@@ -222,7 +243,7 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
     if (command.command == u"01") {
         const quint16 port = static_cast<quint16>(portText.toUInt());
         for (qint64 i = 0, n = retry(); i < n; ++i)
-            sendCommand(cmd::AnsEntry, ip, port, ownExtra(true));
+            sendCommand(cmd::AnsEntry | absenceOption(true), ip, port, ownExtra(true));
     }
 }
 

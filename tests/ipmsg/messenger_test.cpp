@@ -60,8 +60,9 @@ TEST_F(Presence, ExitCarriesThePlainNameEvenWhileAbsent)
     messenger->entryBroadcast(true);
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].data, bytes("1:1002:Wait:PC01:2:NoName\0NoGroup", 33));
+    // While absent, entries carry the absence option (0x100) besides the title.
     EXPECT_EQ(endpoint.sent[1].data,
-              QByteArray("1:1003:Wait:PC01:1:NoName[") + sjis("会議中") + bytes("]\0NoGroup", 9));
+              QByteArray("1:1003:Wait:PC01:257:NoName[") + sjis("会議中") + bytes("]\0NoGroup", 9));
 }
 
 TEST_F(Presence, EveryEntryIsAnsweredRetryTimesRepeatsIncluded)
@@ -86,7 +87,23 @@ TEST_F(Presence, EntryAnswerCarriesTheAbsenceTitle)
     receive(bytes("1:7:u:h:1:", 10), "10.77.0.9", 2425);
     ASSERT_EQ(endpoint.sent.size(), 1);
     EXPECT_EQ(endpoint.sent[0].data,
-              QByteArray("1:1002:Wait:PC01:3:NoName[") + sjis("外出") + bytes("]\0NoGroup", 9));
+              QByteArray("1:1002:Wait:PC01:259:NoName[") + sjis("外出") + bytes("]\0NoGroup", 9));
+}
+
+TEST_F(Presence, HeldArrivalsWaitUnansweredUntilReleased)
+{
+    set(keys::Retry, "1");
+    load();
+    messenger->holdArrivals(true);
+    receive(bytes("1:7:u:h:1:", 10), "10.77.0.9", 2425);
+    receive(bytes("1:8:v:h:1:", 10), "10.77.0.8", 2425);
+    EXPECT_TRUE(endpoint.sent.isEmpty());
+    EXPECT_EQ(messenger->peers()->count(), 0);
+    messenger->holdArrivals(false);
+    ASSERT_EQ(endpoint.sent.size(), 2);
+    EXPECT_EQ(endpoint.sent[0].host, u"10.77.0.9");
+    EXPECT_EQ(endpoint.sent[1].host, u"10.77.0.8");
+    EXPECT_EQ(messenger->peers()->count(), 2);
 }
 
 TEST_F(Presence, KnownPeerMovesToTheBottomAndExitRemovesIt)
