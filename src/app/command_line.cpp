@@ -83,11 +83,11 @@ QByteArray platformOption(const QByteArrayList& toolkit)
     return value;
 }
 
-QStringList platformPluginKeys(const QStringList& pluginFolders)
+QStringList platformPluginKeys(const QStringList& folders)
 {
     QStringList keys;
-    for (const QString& folder : pluginFolders) {
-        const QDir platforms(folder + QStringLiteral("/platforms"));
+    for (const QString& folder : folders) {
+        const QDir platforms(folder);
         const QStringList libraries =
             platforms.entryList({QStringLiteral("*.so")}, QDir::Files | QDir::Readable);
         for (const QString& library : libraries) {

@@ -36,9 +36,9 @@ SplitArguments splitArguments(const QByteArrayList& arguments);
 // The value of the last "-platform" option in `toolkit`, empty without one.
 QByteArray platformOption(const QByteArrayList& toolkit);
 
-// The names of the platform plugins in `pluginFolders` (each the parent of a
-// "platforms" folder), lower case, read from the plugins' metadata.
-QStringList platformPluginKeys(const QStringList& pluginFolders);
+// The names of the platform plugins in `folders` (Qt's "platforms" plugin folders),
+// lower case, read from the plugins' metadata.
+QStringList platformPluginKeys(const QStringList& folders);
 
 // Whether Qt can start the platform `request` ("xcb", "offscreen:fontengine=freetype",
 // or a ";"-separated list of such to try in turn) with the plugins in `keys`. An empty

@@ -105,8 +105,10 @@ SingleInstance::Role SingleInstance::start(const QStringList& files,
 
     QStringList absolute;
     absolute.reserve(files.size());
-    for (const QString& file : files)
-        absolute.append(QFileInfo(file).absoluteFilePath());
+    for (const QString& file : files) {
+        if (!file.isEmpty())
+            absolute.append(QFileInfo(file).absoluteFilePath());
+    }
 
     if (handOver(absolute, timeout))
         return Role::Secondary;

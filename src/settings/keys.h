@@ -35,6 +35,8 @@ inline constexpr Setting PgpSign{General, u"m_pgpSign", u""};
 inline constexpr Setting PgpSend{General, u"m_pgpSend", u""};
 inline constexpr Setting PgpRes{General, u"m_pgpRes", u""};
 inline constexpr Setting PgpJis{General, u"m_pgpJIS", u""};
+// The folder the open and save dialogs last worked in; empty: the home folder.
+inline constexpr Setting LastFolder{General, u"LastFolder", u""};
 
 // Section "IPM".
 inline constexpr Setting Port{Ipm, u"Port", u"2425"};

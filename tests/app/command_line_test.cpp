@@ -102,8 +102,9 @@ TEST(CommandLine, PlatformRequestsAreCheckedAgainstThePluginsKeys)
 
 TEST(CommandLine, PluginKeysAreReadFromTheInstalledPlugins)
 {
-    const QStringList keys = platformPluginKeys(
-        {QLibraryInfo::path(QLibraryInfo::PluginsPath), QStringLiteral("/nonexistent")});
+    const QStringList keys =
+        platformPluginKeys({QLibraryInfo::path(QLibraryInfo::PluginsPath) + u"/platforms",
+                            QStringLiteral("/nonexistent")});
     EXPECT_TRUE(keys.contains(QStringLiteral("offscreen"))) << keys.join(u' ').toStdString();
     EXPECT_TRUE(keys.contains(QStringLiteral("xcb"))) << keys.join(u' ').toStdString();
     EXPECT_TRUE(platformPluginKeys({QStringLiteral("/nonexistent")}).isEmpty());

@@ -29,7 +29,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 # Depends: the libraries come from dpkg-shlibdeps, with versions; the rest is what
 # the program loads or runs without linking it.
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6svg6; do
     grep -Eq "(^|, )${lib//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks a versioned $lib: $depends"
 done
 for pkg in qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk gnupg pinentry-qt; do

@@ -96,7 +96,7 @@ TEST_F(SingleInstanceTest, ASecondStartHandsItsFilesToTheFirstAsAbsoluteNames)
         << first.error().toStdString();
     EXPECT_EQ(QFileInfo(QFileInfo(path).absolutePath()).permissions() & 0x0077, 0);
 
-    EXPECT_EQ(startSecond({QStringLiteral("/tmp/-x.txt"), QStringLiteral("rel.txt")}),
+    EXPECT_EQ(startSecond({QStringLiteral("/tmp/-x.txt"), QString(), QStringLiteral("rel.txt")}),
               Role::Secondary);
     ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 1; }, 5000));
     EXPECT_EQ(received[0][0].toStringList(),
