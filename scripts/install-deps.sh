@@ -7,17 +7,21 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev
-    libgl-dev libgpgmepp-dev
+    libgl-dev libgpgmepp-dev libgpg-error-dev
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-    # running: Qt's platform plugins and translations, Japanese fonts, GnuPG
-    qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk gnupg pinentry-qt
+    # running: Qt's platform plugins and translations, Japanese fonts
+    qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk
+    # PGP: the GnuPG engine and the passphrase entry of its agent
+    gnupg pinentry-qt
     # the desktop files' checks and the Debian package
     desktop-file-utils appstream groff-base dpkg-dev
     # network-namespace sandbox and real-socket tests
     iproute2 nftables
     # virtual display, clipboard and screenshots
     xvfb xauth xclip imagemagick poppler-utils
+    # driving the program under the virtual display for screenshots
+    xdotool
 )
 
 missing=()

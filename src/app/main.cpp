@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/translations.h"
+#include "components/pgp/gpg_cipher_gate.h"
+#include "components/pgp/ui/key_dialogs.h"
 #include "components/registry.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialogs.h"
@@ -138,8 +140,14 @@ int main(int argc, char** argv)
     }
 
     velmar::settings::SettingsStore store(velmar::settings::SettingsStore::defaultFilePath());
-    const velmar::components::ComponentRegistry registry =
+    velmar::components::ComponentRegistry registry =
         velmar::components::ComponentRegistry::withBuiltins();
+    // PGP exists when GnuPG does; its dialogs open over the main window.
+    velmar::pgp::QtKeyChooser keyChooser;
+    velmar::pgp::CipherGateConfig pgpConfig;
+    pgpConfig.chooser = &keyChooser;
+    pgpConfig.store = &store;
+    velmar::pgp::addCipherGate(registry, pgpConfig);
     velmar::platform::QtUdpEndpoint endpoint;
     velmar::platform::QtMessageBoxes boxes;
     velmar::platform::QtClipboard clipboard;
@@ -155,6 +163,7 @@ int main(int argc, char** argv)
         velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,
                               files, [](int code) { QCoreApplication::exit(code); }});
     boxes.setParent(&window);
+    keyChooser.setParent(&window);
     fileDialogs.setParent(&window);
     printing.setParent(&window);
     QObject::connect(&instance, &SingleInstance::filesReceived, &window,

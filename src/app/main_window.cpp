@@ -177,7 +177,7 @@ void MainWindow::start()
 
 void MainWindow::restorePlacement()
 {
-    const QStringList parts = m_services.store.read(keys::Iti).split(u',');
+    const QStringList parts = m_services.store.read(keys::Placement).split(u',');
     if (parts.size() == 4) {
         int values[4];
         bool allNumbers = true;
@@ -194,7 +194,7 @@ void MainWindow::restorePlacement()
         }
     }
 
-    const QString mode = m_services.store.read(keys::ItiMode);
+    const QString mode = m_services.store.read(keys::StartMode);
     if (mode == u"3") {
         m_startState = StartState::Tray;
         hideToTray(false);
@@ -213,15 +213,15 @@ void MainWindow::restorePlacement()
 
 void MainWindow::readConversionChoices()
 {
-    const QString unicode = m_services.store.read(keys::TransModeUnicode).trimmed() + u'0';
+    const QString unicode = m_services.store.read(keys::EncodeAsUnicode).trimmed() + u'0';
     m_commands->setUnicodeChecked(unicode.front() == u'0');
     m_commands->setUnicodeTag(QStringLiteral("49"));
     const QString count =
-        m_services.store.read(keys::TransModeUnicodeCount, m_commands->unicodeTag()).trimmed();
+        m_services.store.read(keys::HexLineWidth, m_commands->unicodeTag()).trimmed();
     if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
         m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
 
-    QString jis = m_services.store.read(keys::JisInOut).trimmed();
+    QString jis = m_services.store.read(keys::JisEscapes).trimmed();
     if (!numericValue(jis))
         jis = QStringLiteral("1");
     m_jisInMode = static_cast<qint16>(digitValue(jis.front()));
@@ -268,7 +268,7 @@ void MainWindow::watchActivation()
 
 void MainWindow::activated()
 {
-    m_replyMark = m_services.store.read(keys::ResMoji);
+    m_replyMark = m_services.store.read(keys::ReplyMark);
     if (m_skipNextActivation) {
         m_skipNextActivation = false;
     } else {
@@ -672,6 +672,15 @@ void MainWindow::runCommand(Command command)
     case Command::Version:
         showVersion();
         break;
+    case Command::PgpEncrypt:
+        m_pgpCommands.encrypt();
+        break;
+    case Command::PgpDecrypt:
+        m_pgpCommands.decrypt();
+        break;
+    case Command::PgpSign:
+        m_pgpCommands.sign();
+        break;
     case Command::PgpOptionSign:
     case Command::PgpOptionSend:
     case Command::PgpOptionRes:
@@ -679,7 +688,7 @@ void MainWindow::runCommand(Command command)
         m_commands->storePgpOption(command, m_services.store);
         break;
     default:
-        // The conversion, encoder, PGP and settings commands belong to components and
+        // The conversion, encoder and settings commands belong to components and
         // dialogs this build does not have; their items are disabled at start-up.
         break;
     }
@@ -706,25 +715,25 @@ void MainWindow::unload()
     savePlacement();
     if (m_inTray)
         setInTray(false);
-    m_services.store.write(keys::JisInOut,
+    m_services.store.write(keys::JisEscapes,
                            QString::number(m_jisInMode) + QString::number(m_jisOutMode));
-    m_services.store.write(keys::TransModeUnicode, m_commands->unicodeChecked()
-                                                       ? QStringLiteral("0")
-                                                       : QStringLiteral("1"));
+    m_services.store.write(keys::EncodeAsUnicode, m_commands->unicodeChecked()
+                                                      ? QStringLiteral("0")
+                                                      : QStringLiteral("1"));
     if (numericValue(m_commands->unicodeTag()))
-        m_services.store.write(keys::TransModeUnicodeCount, m_commands->unicodeTag());
+        m_services.store.write(keys::HexLineWidth, m_commands->unicodeTag());
     m_services.endpoint.close();
 }
 
 void MainWindow::savePlacement()
 {
-    if (m_services.store.read(keys::ItiIsSave) != u"1")
+    if (m_services.store.read(keys::SavePlacement) != u"1")
         return;
     const bool normal = !isMinimized() && !isMaximized() && !m_inTray;
     if (normal) {
         const qreal scale = twipsPerPixel(this);
         const QRect rect = geometry();
-        m_services.store.write(keys::Iti,
+        m_services.store.write(keys::Placement,
                                QStringList{QString::number(qRound(rect.x() * scale)),
                                            QString::number(qRound(rect.y() * scale)),
                                            QString::number(qRound(rect.width() * scale)),
@@ -740,7 +749,7 @@ void MainWindow::savePlacement()
         mode = QStringLiteral("2");
     else
         mode = QStringLiteral("0");
-    m_services.store.write(keys::ItiMode, mode);
+    m_services.store.write(keys::StartMode, mode);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/commands.h"
+#include "app/pgp_host.h"
+#include "convert/pgp_commands.h"
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 
@@ -96,6 +98,7 @@ public:
     void arrange(int how);
 
     Commands& commands() { return *m_commands; }
+    const components::ComponentRegistry& registry() const { return m_services.registry; }
     QMdiArea* mdiArea() const { return m_mdi; }
     text::ClipboardCommands& clipboardCommands() { return *m_clipboardCommands; }
     text::FileCommands& fileCommands() { return *m_fileCommands; }
@@ -162,6 +165,8 @@ private:
     Services m_services;
     QMdiArea* m_mdi = nullptr;
     std::unique_ptr<Commands> m_commands;
+    MainWindowPgpHost m_pgpHost{*this};
+    convert::PgpCommands m_pgpCommands{m_pgpHost};
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<TrayIcon> m_tray;

@@ -81,7 +81,7 @@ void Messenger::sendCommand(quint32 command, const QString& destination, qint32 
     }
     if (sendDatagram(kBroadcastAddress, 0, packet, kBroadCast) != 0)
         return;
-    const QString list = m_store.read(keys::BroadCast);
+    const QString list = m_store.read(keys::BroadcastList);
     if (list.toUpper() == u"NULL")
         return;
     const QStringList entries = list.split(u',');
@@ -215,8 +215,8 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
         host = extraPieces.at(1);
     const int row =
         m_peers.appendPeer(Peer{cleanName(user), cleanName(host), ip, portText, std::nullopt});
-    const QString colour =
-        m_store.read(command.has(opt::Absence) ? keys::FuzaiBgColor : keys::DefoBgColor);
+    const QString colour = m_store.read(command.has(opt::Absence) ? keys::AbsentBackgroundColour
+                                                                  : keys::PresentBackgroundColour);
     if (const auto number = settings::parseColorValue(colour))
         m_peers.setRowColour(row, number);
     if (command.command == u"01") {
@@ -267,7 +267,8 @@ void Messenger::message(const Fields& fields, const Command& command, const QStr
         incoming.replyAddress = ip;
         incoming.replyPort = port;
         incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
-        incoming.background = settings::parseColorValue(m_store.read(keys::IpmBgColor));
+        incoming.background =
+            settings::parseColorValue(m_store.read(keys::MessageBackgroundColour));
         if (command.has(opt::Secret)) {
             incoming.sealed = true;
             incoming.packetNumber = fields.packetNo;
@@ -394,7 +395,7 @@ void Messenger::load()
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortOption = (n >= 0 && n <= 2) ? n : -1;
-    m_sortAscending = wholeNumber(m_store.read(keys::ListSortZyun)) != 0 ? 1 : 0;
+    m_sortAscending = wholeNumber(m_store.read(keys::SortAscending)) != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
     refreshPeers();
 }

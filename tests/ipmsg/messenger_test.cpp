@@ -30,7 +30,7 @@ TEST_F(Presence, EntryGoesToTheBroadcastAddressAndTheList)
 {
     set(keys::Retry, "2");
     set(keys::UserName, "山田");
-    set(keys::BroadCast, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
+    set(keys::BroadcastList, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
     messenger->load();
     ASSERT_EQ(endpoint.sent.size(), 6);
     const QByteArray first =
@@ -132,14 +132,14 @@ TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
 TEST_F(Presence, RowColourFollowsTheAbsenceOption)
 {
     set(keys::Retry, "0");
-    set(keys::FuzaiBgColor, "255");
+    set(keys::AbsentBackgroundColour, "255");
     load();
     receive("1:1:u:h:259:", "10.77.0.2", 2425); // 0x103: entry answer + absence option
     receive("1:1:u:h:3:", "10.77.0.3", 2425);
     const PeerListModel& peers = *messenger->peers();
     EXPECT_EQ(peers.peerAt(0).colour, std::optional<quint32>(255));
     EXPECT_EQ(peers.peerAt(1).colour, std::nullopt);
-    set(keys::DefoBgColor, "65280");
+    set(keys::PresentBackgroundColour, "65280");
     receive("1:1:u:h:3:", "10.77.0.3", 2425);
     EXPECT_EQ(peers.peerAt(1).colour, std::optional<quint32>(65280));
 }
@@ -202,7 +202,7 @@ TEST_F(Receive, MessageFromAStrangerOpensAWindowAndAsksItToIntroduceItself)
 TEST_F(Receive, MessageFromAListedPeerUsesItsNameAndGroup)
 {
     addPeer("花子", "10.77.0.5", 2425);
-    set(keys::IpmBgColor, "-2147483643");
+    set(keys::MessageBackgroundColour, "-2147483643");
     host.tray = true;
     receive("1:8:u:h:32:本文", "10.77.0.5", 2425); // 0x20 without the receipt option
     ASSERT_EQ(host.windows.size(), 1);
