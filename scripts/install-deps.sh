@@ -6,14 +6,16 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
-    libgpgmepp-dev libgpg-error-dev
+    cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev
+    libgl-dev libgpgmepp-dev libgpg-error-dev
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git
-    # running: Qt's platform plugins and Japanese fonts
-    qt6-qpa-plugins fonts-noto-cjk
+    # running: Qt's platform plugins and translations, Japanese fonts
+    qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk
     # PGP: the GnuPG engine and the passphrase entry of its agent
     gnupg pinentry-qt
+    # the desktop files' checks and the Debian package
+    desktop-file-utils appstream groff-base dpkg-dev
     # network-namespace sandbox and real-socket tests
     iproute2 nftables
     # virtual display, clipboard and screenshots

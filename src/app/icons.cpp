@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QSvgRenderer>
 #include <algorithm>
 #include <array>
 
@@ -335,20 +336,6 @@ void drawSign(QPainter& p)
     p.drawPolygon(QPolygonF{{11, 16}, {7, 17}, {8, 13}});
 }
 
-void drawProgram(QPainter& p)
-{
-    QPainterPath bubble;
-    bubble.addRoundedRect(QRectF(1.5, 2.5, 21, 15), 4, 4);
-    QPainterPath tail;
-    tail.addPolygon(QPolygonF{{6, 16}, {5, 22.5}, {12, 16}});
-    p.setPen(outline());
-    p.setBrush(colour::blue);
-    p.drawPath(bubble.united(tail));
-    p.setPen(outline(colour::paper, 2.6));
-    p.drawPolyline(QPolygonF{{7.5, 6.5}, {12.5, 10}, {7.5, 13.5}});
-    p.drawLine(QPointF(14, 13.5), QPointF(17.5, 13.5));
-}
-
 using PaintFunction = void (*)(QPainter&);
 
 struct IconEntry {
@@ -439,7 +426,19 @@ QIcon toolbarIcon(QStringView key)
 
 QIcon programIcon()
 {
-    return render(drawProgram);
+    // Rendered here rather than left to Qt's SVG icon plugin, so the picture does not
+    // depend on a plugin being installed.
+    QSvgRenderer svg(QStringLiteral(":/icons/org.velmar.Velmar.svg"));
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace velmar::app::icons

@@ -20,7 +20,8 @@ QIcon toolbarIcon(QStringView key);
 // The drawn pictogram alone; a null icon for a key without an image.
 QIcon drawnIcon(QStringView key);
 
-// The program's own icon: a speech bubble with a reply mark. Main window and tray.
+// The program's own icon: a speech bubble with a reply mark, the same SVG picture
+// as the icon installed for the desktop. Main window and tray.
 QIcon programIcon();
 
 } // namespace velmar::app::icons

@@ -535,6 +535,20 @@ void MainWindow::setInTray(bool mode)
     m_tray->remove();
 }
 
+void MainWindow::openFilesFromSecondStart(const QStringList& files)
+{
+    if (m_inTray)
+        setInTray(false);
+    else if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    for (const QString& path : files)
+        openFile(path);
+}
+
 void MainWindow::trayClicked(bool rightButton)
 {
     setInTray(false);

@@ -156,6 +156,10 @@ public:
     // platform hook calls it; tests call it directly).
     void activated();
 
+    // A later start of the program handed over its file names: come to the front,
+    // out of the notification area too, and open each in a new text window.
+    void openFilesFromSecondStart(const QStringList& files);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -1,6 +1,8 @@
 #include "platform/file_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace velmar::platform {
@@ -27,15 +29,32 @@ QString qtFileFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
+QString startFolder(const QString& remembered)
+{
+    const QFileInfo info(remembered);
+    if (!remembered.isEmpty() && info.isAbsolute() && info.isDir())
+        return remembered;
+    return QDir::homePath();
+}
+
+QString QtFileDialogs::chosen(QFileDialog& dialog)
+{
+    dialog.setDirectory(startFolder(m_memory.load ? m_memory.load() : QString()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString file = dialog.selectedFiles().constFirst();
+    if (m_memory.save)
+        m_memory.save(QFileInfo(file).absolutePath());
+    return file;
+}
+
 QString QtFileDialogs::openFileName(const QString& filter)
 {
     QFileDialog dialog(m_parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(qtFileFilter(filter));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosen(dialog);
 }
 
 QString QtFileDialogs::saveFileName(const QString& filter, const QString& defaultSuffix)
@@ -46,9 +65,7 @@ QString QtFileDialogs::saveFileName(const QString& filter, const QString& defaul
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(qtFileFilter(filter));
     dialog.setDefaultSuffix(defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosen(dialog);
 }
 
 } // namespace velmar::platform

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace velmar::platform {
@@ -19,16 +21,32 @@ public:
     virtual QString saveFileName(const QString& filter, const QString& defaultSuffix) = 0;
 };
 
+// The folder the dialogs last worked in, kept by their owner (in the settings).
+struct FolderMemory {
+    std::function<QString()> load;
+    std::function<void(const QString&)> save;
+};
+
 class QtFileDialogs final : public FileDialogs {
 public:
     explicit QtFileDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
+    // Both dialogs start in the remembered folder and remember the folder of the file
+    // chosen; without a memory they start in the home folder.
+    void setFolderMemory(FolderMemory memory) { m_memory = std::move(memory); }
     QString openFileName(const QString& filter) override;
     QString saveFileName(const QString& filter, const QString& defaultSuffix) override;
 
 private:
+    QString chosen(QFileDialog& dialog);
+
     QWidget* m_parent;
+    FolderMemory m_memory;
 };
+
+// Where a dialog starts: `remembered` while it is an existing folder given as an
+// absolute path, else the home folder (not the folder the program was started from).
+QString startFolder(const QString& remembered);
 
 // The program's filter in Qt's notation: "ﾃｷｽﾄ (*.txt *.log);;全て (*)". The
 // description's own parenthesised pattern list is replaced by the pattern field,

@@ -38,6 +38,8 @@ inline constexpr Setting PgpJis{General, u"m_pgpJIS", u""};
 // The last recipients (fingerprints separated by ",") and signing key of the PGP component.
 inline constexpr Setting PgpRecipients{General, u"PgpRecipients", u""};
 inline constexpr Setting PgpSigner{General, u"PgpSigner", u""};
+// The folder the open and save dialogs last worked in; empty: the home folder.
+inline constexpr Setting LastFolder{General, u"LastFolder", u""};
 
 // Section "IPM".
 inline constexpr Setting Port{Ipm, u"Port", u"2425"};

@@ -11,7 +11,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QSvgRenderer>
 #include <QTest>
 #include <QToolBar>
 #include <functional>
@@ -490,6 +492,24 @@ TEST(Icons, WithoutAThemeEveryButtonShowsItsOwnDrawnPicture)
     }
     EXPECT_TRUE(icons::toolbarIcon(u"t_absent").isNull());
     EXPECT_TRUE(icons::drawnIcon(u"").isNull());
+}
+
+// The window, the notification area and the desktop's menu show one picture: the
+// program draws the SVG file that is installed.
+TEST(Icons, TheProgramIconIsTheInstalledSvgFile)
+{
+    QSvgRenderer installed(QStringLiteral(VELMAR_DATA_DIR "/org.velmar.Velmar.svg"));
+    ASSERT_TRUE(installed.isValid());
+    for (const int size : {16, 48, 256}) {
+        QImage expected(size, size, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(Qt::transparent);
+        QPainter painter(&expected);
+        installed.render(&painter);
+        painter.end();
+        const QImage shown = icons::programIcon().pixmap(size).toImage().convertToFormat(
+            QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(shown, expected) << size;
+    }
 }
 
 } // namespace

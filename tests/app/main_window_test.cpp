@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QMdiArea>
 #include <gtest/gtest.h>
 
@@ -218,6 +219,40 @@ TEST(MainWindowWindows, CommandLineFilesOpenOnceAndActivationHonoursTheGuard)
 
     w.activated();
     EXPECT_EQ(w.windows().size(), 3) << "a new clipboard window, the file not again";
+}
+
+TEST(MainWindowWindows, FilesFromASecondStartOpenAndBringTheWindowBack)
+{
+    const struct {
+        const char* name;
+        const char* startMode;
+    } cases[] = {{"shown", "0"}, {"minimised", "1"}, {"in the notification area", "3"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainWindowFixture f;
+        f.store().write(keys::StartMode, QString::fromLatin1(c.startMode));
+        QStringList paths;
+        for (const char* text : {"first\n", "second\n"}) {
+            paths << f.settings.dir.filePath(QString::fromLatin1(text).trimmed() + u".txt");
+            QFile file(paths.back());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        auto& w = f.start();
+        const qsizetype before = w.windows().size();
+
+        w.openFilesFromSecondStart(paths);
+        EXPECT_FALSE(w.m_inTray);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_FALSE(w.isMinimized());
+        ASSERT_EQ(w.windows().size(), before + 2);
+        EXPECT_EQ(w.windows()[before]->text(), u"first\r\n");
+        EXPECT_EQ(w.activeWindow()->fileName, paths[1]);
+
+        // Nothing to open: only back to the front.
+        w.openFilesFromSecondStart({});
+        EXPECT_EQ(w.windows().size(), before + 2);
+    }
 }
 
 TEST(MainWindowWindows, ComingBackDuringOrAfterASendOpensNoClipboardWindow)
