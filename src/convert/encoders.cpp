@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace velmar::convert {
 
@@ -149,14 +150,16 @@ QString percentEncode(QByteArrayView bytes, QStringView kept, QChar escape)
         length += keep[quint8(b)] ? 1 : 3;
     QString text(length, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    std::array<std::array<char16_t, 3>, 256> escaped{};
+    for (std::size_t v = 0; v < 256; ++v)
+        escaped[v] = {escape.unicode(), char16_t(kHexDigits[v >> 4]), char16_t(kHexDigits[v & 15])};
     for (const char b : bytes) {
         const quint8 v = quint8(b);
         if (keep[v]) {
             *out++ = char16_t(v);
         } else {
-            *out++ = escape.unicode();
-            *out++ = char16_t(kHexDigits[v >> 4]);
-            *out++ = char16_t(kHexDigits[v & 15]);
+            std::memcpy(out, escaped[v].data(), sizeof(char16_t) * 3);
+            out += 3;
         }
     }
     return text;
@@ -196,11 +199,18 @@ std::optional<QByteArray> percentDecode(QStringView text, QChar escape)
 
 QString hexEncode(QByteArrayView bytes)
 {
+    // Both digits of every byte value, ready to copy.
+    static const std::array<std::array<char16_t, 2>, 256> pairs = [] {
+        std::array<std::array<char16_t, 2>, 256> table{};
+        for (std::size_t b = 0; b < 256; ++b)
+            table[b] = {char16_t(kHexDigits[b >> 4]), char16_t(kHexDigits[b & 15])};
+        return table;
+    }();
     QString text(bytes.size() * 2, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (const char b : bytes) {
-        *out++ = char16_t(kHexDigits[quint8(b) >> 4]);
-        *out++ = char16_t(kHexDigits[quint8(b) & 15]);
+        std::memcpy(out, pairs[quint8(b)].data(), sizeof(char16_t) * 2);
+        out += 2;
     }
     return text;
 }
@@ -233,20 +243,61 @@ QString layoutHex(QStringView hex, qint64 width)
 {
     // A line of k pairs is 3k - 1 characters long.
     const qint64 pairsPerLine = std::max<qint64>(1, (width + 1) / 3);
-    QString digits;
-    digits.reserve(hex.size());
-    for (const QChar c : hex) {
-        if (!isIgnorable(c.unicode()))
-            digits.append(c);
+    qsizetype digits = 0;
+    for (const QChar c : hex)
+        digits += isIgnorable(c.unicode()) ? 0 : 1;
+    const qsizetype pairs = (digits + 1) / 2;
+    const qsizetype lines = pairs == 0 ? 0 : qsizetype((pairs - 1) / pairsPerLine + 1);
+    const qsizetype blanks = pairs == 0 ? 0 : pairs - lines;
+    const qsizetype breaks = lines == 0 ? 0 : lines - 1;
+    QString text(digits + blanks + 2 * breaks, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    if (digits == hex.size()) {
+        // No blanks or breaks to skip: copy whole pairs.
+        const char16_t* in = reinterpret_cast<const char16_t*>(hex.data());
+        const qsizetype whole = digits / 2;
+        qint64 pairsOnLine = 0;
+        for (qsizetype i = 0; i < whole; ++i) {
+            if (pairsOnLine == pairsPerLine) {
+                *out++ = u'\r';
+                *out++ = u'\n';
+                pairsOnLine = 0;
+            } else if (i > 0) {
+                *out++ = u' ';
+            }
+            *out++ = in[2 * i];
+            *out++ = in[2 * i + 1];
+            ++pairsOnLine;
+        }
+        if (digits % 2 != 0) {
+            if (pairsOnLine == pairsPerLine) {
+                *out++ = u'\r';
+                *out++ = u'\n';
+            } else if (whole > 0) {
+                *out++ = u' ';
+            }
+            *out++ = in[digits - 1];
+        }
+        return text;
     }
-    const qsizetype pairs = (digits.size() + 1) / 2;
-    QString text;
-    text.reserve(pairs * 3 + qsizetype(pairs / pairsPerLine) * 2);
-    for (qsizetype i = 0; i < pairs; ++i) {
-        if (i > 0)
-            text.append(i % pairsPerLine == 0 ? QStringView(u"\r\n") : QStringView(u" "));
-        text.append(
-            QStringView(digits).sliced(2 * i, std::min<qsizetype>(2, digits.size() - 2 * i)));
+    bool secondDigit = false;
+    qint64 pairsOnLine = 0; // complete pairs on the current line
+    for (const QChar c : hex) {
+        if (isIgnorable(c.unicode()))
+            continue;
+        if (!secondDigit && pairsOnLine > 0) {
+            if (pairsOnLine == pairsPerLine) {
+                *out++ = u'\r';
+                *out++ = u'\n';
+                pairsOnLine = 0;
+            } else {
+                *out++ = u' ';
+            }
+        }
+        *out++ = c.unicode();
+        if (secondDigit)
+            ++pairsOnLine;
+        secondDigit = !secondDigit;
     }
     return text;
 }

@@ -2,7 +2,9 @@
 
 #include <QHash>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -210,6 +212,46 @@ SjisUnit readSjis(const quint8* p, qsizetype remaining)
     return unit;
 }
 
+// Output written through a pointer: appending byte by byte to a QByteArray checks for
+// sharing and capacity at every byte, which dominates the conversion of large texts.
+class OutputBuffer {
+public:
+    explicit OutputBuffer(qsizetype capacity)
+        : m_bytes(std::max<qsizetype>(capacity, 16), Qt::Uninitialized)
+    {
+        m_begin = m_out = m_bytes.data();
+        m_end = m_begin + m_bytes.size();
+    }
+    // Room for `count` more bytes.
+    void ensure(qsizetype count)
+    {
+        if (m_end - m_out >= count)
+            return;
+        const qsizetype used = m_out - m_begin;
+        m_bytes.resize(std::max(m_bytes.size() * 2, used + count));
+        m_begin = m_bytes.data();
+        m_out = m_begin + used;
+        m_end = m_begin + m_bytes.size();
+    }
+    void put(quint8 b) { *m_out++ = char(b); }
+    void put(QByteArrayView bytes)
+    {
+        std::memcpy(m_out, bytes.data(), std::size_t(bytes.size()));
+        m_out += bytes.size();
+    }
+    QByteArray take()
+    {
+        m_bytes.truncate(m_out - m_begin);
+        return std::move(m_bytes);
+    }
+
+private:
+    QByteArray m_bytes;
+    char* m_begin = nullptr;
+    char* m_out = nullptr;
+    char* m_end = nullptr;
+};
+
 const QByteArray& defaultIn()
 {
     static const QByteArray bytes("\x1B$B");
@@ -282,33 +324,60 @@ QByteArray shiftJisToJis(QByteArrayView sjis, QByteArrayView kanjiIn, QByteArray
 {
     const QByteArrayView in = kanjiIn.isEmpty() ? QByteArrayView(defaultIn()) : kanjiIn;
     const QByteArrayView out = kanjiOut.isEmpty() ? QByteArrayView(defaultOut()) : kanjiOut;
-    QByteArray result;
+    // The most one input unit can add: an escape and a two-byte code.
+    const qsizetype unitMax = std::max(in.size(), out.size()) + 2;
     // Two-byte characters keep their size; escapes add a few bytes per run.
-    result.reserve(sjis.size() + sjis.size() / 4 + 16);
+    OutputBuffer result(sjis.size() + sjis.size() / 4 + 16);
     const auto* p = reinterpret_cast<const quint8*>(sjis.data());
     const qsizetype n = sjis.size();
     bool twoByte = false;
     for (qsizetype i = 0; i < n;) {
+        result.ensure(unitMax);
+        const quint8 b = p[i];
+        // The common cases first, without the general reader: ASCII and the two-byte
+        // characters of JIS X 0208 and the NEC rows.
+        if (b < 0x80) {
+            if (twoByte) {
+                result.put(out);
+                twoByte = false;
+            }
+            result.put(b);
+            ++i;
+            continue;
+        }
+        if (b <= 0xEF && isLead(b) && i + 1 < n && isTrail(p[i + 1])) {
+            if (!twoByte) {
+                result.put(in);
+                twoByte = true;
+            }
+            const quint16 jis = sjisToJisCode(b, p[i + 1]);
+            result.put(quint8(jis >> 8));
+            result.put(quint8(jis & 0xFF));
+            i += 2;
+            continue;
+        }
         const SjisUnit unit = readSjis(p + i, n - i);
         if (unit.kind == SjisUnit::Kind::Double) {
             if (!twoByte) {
-                result.append(in);
+                result.put(in);
                 twoByte = true;
             }
-            result.append(char(unit.jis >> 8));
-            result.append(char(unit.jis & 0xFF));
+            result.put(quint8(unit.jis >> 8));
+            result.put(quint8(unit.jis & 0xFF));
         } else {
             if (twoByte) {
-                result.append(out);
+                result.put(out);
                 twoByte = false;
             }
-            result.append(char(p[i]));
+            result.put(p[i]);
         }
         i += unit.length;
     }
-    if (twoByte)
-        result.append(out);
-    return result;
+    if (twoByte) {
+        result.ensure(out.size());
+        result.put(out);
+    }
+    return result.take();
 }
 
 qsizetype countWithoutJisCode(QByteArrayView sjis)
@@ -337,28 +406,30 @@ struct Escape {
 
 std::optional<Escape> knownEscape(QByteArrayView rest)
 {
-    struct Entry {
-        QByteArrayView bytes;
-        std::optional<JisMode> mode;
-    };
-    // Longer sequences first where one begins another.
-    static const std::array<Entry, 12> table{{
-        {"\x1B$(D", JisMode::TwoByte},
-        {"\x1B$(B", JisMode::TwoByte},
-        {"\x1B$(@", JisMode::TwoByte},
-        {"\x1B$B", JisMode::TwoByte},
-        {"\x1B$@", JisMode::TwoByte},
-        {"\x1BK", JisMode::TwoByte},
-        {"\x1B&@", std::nullopt},
-        {"\x1B(J", JisMode::Single},
-        {"\x1B(H", JisMode::Single},
-        {"\x1B(B", JisMode::Single},
-        {"\x1B(I", JisMode::Kana},
-        {"\x1BH", JisMode::Single},
-    }};
-    for (const Entry& entry : table) {
-        if (rest.startsWith(entry.bytes))
-            return Escape{entry.bytes.size(), entry.mode};
+    const auto at = [&rest](qsizetype i) { return i < rest.size() ? rest[i] : '\0'; };
+    switch (at(1)) {
+    case 'K': // NEC kanji-in
+        return Escape{2, JisMode::TwoByte};
+    case 'H': // NEC kanji-out
+        return Escape{2, JisMode::Single};
+    case '$':
+        if (at(2) == 'B' || at(2) == '@')
+            return Escape{3, JisMode::TwoByte};
+        if (at(2) == '(' && (at(3) == 'D' || at(3) == 'B' || at(3) == '@'))
+            return Escape{4, JisMode::TwoByte};
+        break;
+    case '&': // announces a revision of the kanji set; the designation follows
+        if (at(2) == '@')
+            return Escape{3, std::nullopt};
+        break;
+    case '(':
+        if (at(2) == 'J' || at(2) == 'H' || at(2) == 'B')
+            return Escape{3, JisMode::Single};
+        if (at(2) == 'I')
+            return Escape{3, JisMode::Kana};
+        break;
+    default:
+        break;
     }
     return std::nullopt;
 }
@@ -379,8 +450,8 @@ qsizetype unknownEscapeLength(QByteArrayView rest)
 
 QByteArray jisToShiftJis(QByteArrayView jis)
 {
-    QByteArray result;
-    result.reserve(jis.size());
+    // Escapes are dropped and every other unit keeps its size, so the input size is enough.
+    OutputBuffer result(jis.size());
     const auto* p = reinterpret_cast<const quint8*>(jis.data());
     const qsizetype n = jis.size();
     JisMode mode = JisMode::Single;
@@ -395,34 +466,34 @@ QByteArray jisToShiftJis(QByteArrayView jis)
                 i += escape->length;
             } else {
                 const qsizetype length = unknownEscapeLength(rest);
-                result.append(rest.first(length));
+                result.put(rest.first(length));
                 i += length;
+            }
+            continue;
+        }
+        if (b < 0x80) {
+            if (mode == JisMode::TwoByte && isJisByte(b) && i + 1 < n && isJisByte(p[i + 1])) {
+                const quint16 code = jisToSjisCode(b, p[i + 1]);
+                result.put(quint8(code >> 8));
+                result.put(quint8(code & 0xFF));
+                i += 2;
+            } else {
+                result.put(mode == JisMode::Kana && b >= 0x21 && b <= 0x5F ? quint8(b + 0x80) : b);
+                ++i;
             }
             continue;
         }
         // Bytes that are already a Shift_JIS character stay as they are in every mode.
         if (isLead(b) && i + 1 < n && isTrail(p[i + 1])) {
-            result.append(char(b));
-            result.append(char(p[i + 1]));
+            result.put(b);
+            result.put(p[i + 1]);
             i += 2;
             continue;
         }
-        if (mode == JisMode::TwoByte && isJisByte(b) && i + 1 < n && isJisByte(p[i + 1])) {
-            const quint16 code = jisToSjisCode(b, p[i + 1]);
-            result.append(char(code >> 8));
-            result.append(char(code & 0xFF));
-            i += 2;
-            continue;
-        }
-        if (mode == JisMode::Kana && b >= 0x21 && b <= 0x5F) {
-            result.append(char(b + 0x80));
-            ++i;
-            continue;
-        }
-        result.append(char(b));
+        result.put(b);
         ++i;
     }
-    return result;
+    return result.take();
 }
 
 } // namespace velmar::convert

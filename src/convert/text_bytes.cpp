@@ -75,14 +75,9 @@ TextBytes textToBytes(const QString& text, ByteForm form)
         return {utf16LeBytes(text), {}};
     QStringEncoder encoder = encoderFor(form);
     QByteArray bytes = encoder.encode(text);
-    bool ok = !encoder.hasError();
-    // Only a text that decodes back to itself is exact; the rare failure of this check
-    // is what finds a best-fit mapping.
-    if (ok && form == ByteForm::ShiftJis) {
-        const std::optional<QString> back = decodeShiftJis(bytes);
-        ok = back && *back == text;
-    }
-    if (ok)
+    // The encoder writes no "best fit" stand-ins (¥ is not written as a backslash): a
+    // character without its own code is an error, so no round trip is needed here.
+    if (!encoder.hasError())
         return {std::move(bytes), {}};
     TextBytes result;
     result.unfit = unfitCharacters(text, form);
