@@ -1,0 +1,78 @@
+#pragma once
+
+// The conversion commands of the main window: Shift_JIS <-> JIS with the chosen escapes,
+// ISO-2022-JP through the kanji filter, and the Base64, URL and hex encoders. Each acts
+// on the active text window through its text operations, reaches the converters through
+// the component registry and talks to the user through the message-box seam.
+
+#include "convert/text_bytes.h"
+
+#include <QString>
+
+namespace velmar::components {
+class ComponentRegistry;
+}
+namespace velmar::text {
+class Host;
+}
+
+namespace velmar::convert {
+
+// The choices the menus hold, and what a command may change there.
+class ConversionMenu {
+public:
+    virtual ~ConversionMenu() = default;
+    // Kanji-in sequence 1..5, kanji-out sequence 1..3.
+    virtual int jisIn() const = 0;
+    virtual int jisOut() const = 0;
+    // The byte form of the encoders: UTF-16LE ("UNICODE化してエンコード"), UTF-8 ("UTF-8
+    // 化してエンコード") or, with neither marked, Shift_JIS.
+    virtual ByteForm byteForm() const = 0;
+    // The hex line width as stored with the Unicode option ("49").
+    virtual QString hexWidth() const = 0;
+    // A command that finds its component gone disables its menu items.
+    virtual void disableBase64() = 0;
+    virtual void disableUrlHex() = 0;
+};
+
+enum class JisDirection { ToJis, ToShiftJis };
+enum class Coding { Encode, Decode };
+
+// Where the missing-component boxes send the user.
+QString componentHelpAddress();
+
+class ConversionCommands final {
+public:
+    ConversionCommands(text::Host& host, const components::ComponentRegistry& registry,
+                       ConversionMenu& menu);
+
+    // "JIS 変換実行" (ToJis) and "SJIS変換実行" (ToShiftJis).
+    void convertJis(JisDirection direction);
+    // "to ISO2022JP" and "to SJIS".
+    void toIso2022jp();
+    void toShiftJis();
+    // The text in ISO-2022-JP (as 7-bit characters) or back; the empty text when the
+    // kanji filter is missing or the text cannot be converted (the user has been told).
+    QString kanjiConvert(const QString& text, bool toJis);
+
+    void base64Command(Coding coding);
+    void urlCommand(Coding coding);
+    void hexCommand(Coding coding);
+
+private:
+    // The text in `form`, or nullopt after a box naming the characters it cannot hold.
+    std::optional<QByteArray> bytesOrExplain(const QString& text, ByteForm form);
+    // Reads decoded bytes and makes them the active window's text; a box when they are
+    // no text.
+    void showDecoded(const QByteArray& bytes, DecodedForm form);
+    void showReplaced(qsizetype count);
+    // The active window's text, or the empty text when there is no window.
+    QString activeText() const;
+    void setActiveText(const QString& text);
+
+    text::Host& m_host;
+    const components::ComponentRegistry& m_registry;
+    ConversionMenu& m_menu;
+};
+
+} // namespace velmar::convert
