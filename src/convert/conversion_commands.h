@@ -5,6 +5,7 @@
 // on the active text window through its text operations, reaches the converters through
 // the component registry and talks to the user through the message-box seam.
 
+#include "convert/conversion_menu.h"
 #include "convert/text_bytes.h"
 
 #include <QString>
@@ -17,23 +18,6 @@ class Host;
 }
 
 namespace velmar::convert {
-
-// The choices the menus hold, and what a command may change there.
-class ConversionMenu {
-public:
-    virtual ~ConversionMenu() = default;
-    // Kanji-in sequence 1..5, kanji-out sequence 1..3.
-    virtual int jisIn() const = 0;
-    virtual int jisOut() const = 0;
-    // The byte form of the encoders: UTF-16LE ("UNICODE化してエンコード"), UTF-8 ("UTF-8
-    // 化してエンコード") or, with neither marked, Shift_JIS.
-    virtual ByteForm byteForm() const = 0;
-    // The hex line width as stored with the Unicode option ("49").
-    virtual QString hexWidth() const = 0;
-    // A command that finds its component gone disables its menu items.
-    virtual void disableBase64() = 0;
-    virtual void disableUrlHex() = 0;
-};
 
 enum class JisDirection { ToJis, ToShiftJis };
 enum class Coding { Encode, Decode };
