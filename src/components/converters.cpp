@@ -4,8 +4,6 @@
 #include "convert/kanji_codes.h"
 #include "convert/text_bytes.h"
 
-#include <QStringDecoder>
-
 namespace velmar::components {
 
 QByteArray KanjiPipeImpl::sjis2jis(QByteArray& bytes, QByteArray& kanjiIn, QByteArray& kanjiOut,
@@ -29,9 +27,7 @@ QByteArray KanjiPipeImpl::FromSJIS(QString& text, const QString& option)
 
 QString KanjiPipeImpl::toSJIS(QByteArray& bytes)
 {
-    const QByteArray sjis = convert::jisToShiftJis(bytes);
-    QStringDecoder decoder("windows-31j", QStringDecoder::Flag::Stateless);
-    return decoder.decode(sjis);
+    return convert::decodeShiftJisWithGeta(convert::jisToShiftJis(bytes));
 }
 
 QString RadixerImpl::enBase64Bin(QByteArray& bytes)

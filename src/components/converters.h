@@ -15,8 +15,8 @@ namespace velmar::components {
 //   bytes.
 // - FromSJIS writes a character that Shift_JIS lacks as 〓; only the option "j"
 //   (ISO-2022-JP) exists, any other gives no bytes.
-// - toSJIS reads bytes that are not Shift_JIS text after the conversion as they decode
-//   with the code page's substitutes; the commands check their input before calling.
+// - toSJIS reads a code that names no character of the code page (an empty cell of the
+//   kanji rows) as 〓.
 class KanjiPipeImpl final : public KanjiPipe {
 public:
     QByteArray sjis2jis(QByteArray& bytes, QByteArray& kanjiIn, QByteArray& kanjiOut,

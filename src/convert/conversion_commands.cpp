@@ -132,15 +132,8 @@ void ConversionCommands::convertJis(JisDirection direction)
     pipe.reset();
     if (result.isEmpty())
         return;
-    const std::optional<QString> converted = decodeShiftJis(result);
-    if (!converted) {
-        // JIS codes of cells the code page leaves empty.
-        m_host.messageBoxes().show(
-            NoticeTitle,
-            QStringLiteral("Shift_JIS に無い文字コードが含まれるため、変換しませんでした。"));
-        return;
-    }
-    setActiveText(*converted);
+    // A JIS code of an empty cell reads as 〓.
+    setActiveText(decodeShiftJisWithGeta(result));
     showReplaced(replaced);
 }
 

@@ -110,6 +110,26 @@ QByteArray shiftJisWithGeta(const QString& text)
     return bytes;
 }
 
+QString decodeShiftJisWithGeta(QByteArrayView bytes)
+{
+    if (std::optional<QString> text = decodeShiftJis(bytes))
+        return *text;
+    QString text;
+    text.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const quint8*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const quint8 b = p[i];
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        const qsizetype length =
+            lead && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] <= 0xFC && p[i + 1] != 0x7F ? 2 : 1;
+        const std::optional<QString> unit = decodeShiftJis(bytes.sliced(i, length));
+        text += unit ? *unit : QStringLiteral("〓");
+        i += length;
+    }
+    return text;
+}
+
 std::optional<QString> decodeShiftJis(QByteArrayView bytes)
 {
     QStringDecoder decoder(kCodePage, QStringDecoder::Flag::Stateless);

@@ -30,6 +30,10 @@ TextBytes textToBytes(const QString& text, ByteForm form);
 // callers that must produce something, such as a component handed any text.
 QByteArray shiftJisWithGeta(const QString& text);
 
+// Shift_JIS bytes as text where every byte sequence that is no character of the code
+// page (an empty cell, a stray byte) reads as 〓, one for each such sequence.
+QString decodeShiftJisWithGeta(QByteArrayView bytes);
+
 // Strict decoders: nullopt when the bytes are not valid text in that code.
 std::optional<QString> decodeShiftJis(QByteArrayView bytes);
 std::optional<QString> decodeUtf8(QByteArrayView bytes);

@@ -41,6 +41,9 @@ TEST(Converters, KanjiPipeMembers)
     EXPECT_EQ(pipe.FromSJIS(text, u"x"_s), QByteArray());
     QByteArray isoBytes = iso;
     EXPECT_EQ(pipe.toSJIS(isoBytes), u"漢\r\n〓a"_s);
+    // Row 85 is empty, and 0x80 is no character.
+    QByteArray emptyCell("\x1B$B4Au!\x1B(B\x80");
+    EXPECT_EQ(pipe.toSJIS(emptyCell), u"漢〓〓"_s);
 }
 
 TEST(Converters, ErrorStateFollowsTheLastCall)
