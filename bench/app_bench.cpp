@@ -33,14 +33,14 @@ void BM_StartToFirstTextWindow(benchmark::State& state)
         platform::PdfPrinting printing(settings->dir.filePath(QStringLiteral("p.pdf")));
         state.ResumeTiming();
 
-        app::MDIForm1 window(app::Services{
+        app::MainWindow window(app::Services{
             *settings->store, registry, endpoint, boxes, clipboard, dialogs, printing, {}, [](int) {
             }});
         window.load();
         window.start();
         QApplication::processEvents();
-        text::Form1* first = window.activeWindow();
-        if (!first || !first->isVisible() || first->GetTextData() != clipboardText)
+        text::TextWindow* first = window.activeWindow();
+        if (!first || !first->isVisible() || first->text() != clipboardText)
             state.SkipWithError("no text window with the clipboard text");
 
         state.PauseTiming();

@@ -40,7 +40,7 @@ struct Fixture {
     components::ComponentRegistry registry = components::ComponentRegistry::withBuiltins();
     BenchMenu menu;
     convert::ConversionCommands commands{host, registry, menu};
-    text::Form1* window = nullptr;
+    text::TextWindow* window = nullptr;
     Fixture()
     {
         window = host.newActiveWindow();
@@ -56,11 +56,11 @@ void runCommand(benchmark::State& state, Prepare prepare, Command command)
     const QString input = prepare(f);
     for (auto _ : state) {
         state.PauseTiming();
-        f.window->SetTextData(input);
+        f.window->setText(input);
         state.ResumeTiming();
         command(f);
     }
-    if (!f.host.boxes.boxes.isEmpty() || f.window->GetTextData() == input)
+    if (!f.host.boxes.boxes.isEmpty() || f.window->text() == input)
         state.SkipWithError("the command did not convert the text");
 }
 
@@ -77,9 +77,9 @@ void BM_CommandToShiftJis(benchmark::State& state)
     runCommand(
         state,
         [](Fixture& f) {
-            f.window->SetTextData(japaneseText());
+            f.window->setText(japaneseText());
             f.commands.convertJis(convert::JisDirection::ToJis);
-            return f.window->GetTextData();
+            return f.window->text();
         },
         [](Fixture& f) { f.commands.convertJis(convert::JisDirection::ToShiftJis); });
 }

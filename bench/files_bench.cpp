@@ -80,8 +80,8 @@ void BM_OpenIntoShownWindow(benchmark::State& state)
         text::FileCommands commands(*host, dialogs, printing);
         state.ResumeTiming();
 
-        commands.f_open(path);
-        text::Form1* window = host->activeWindow();
+        commands.openFile(path);
+        text::TextWindow* window = host->activeWindow();
         window->resize(800, 600);
         window->show();
         QCoreApplication::processEvents();
@@ -105,15 +105,15 @@ void BM_AppendSave(benchmark::State& state)
     platform::PdfPrinting printing(files.dir.filePath(QStringLiteral("unused.pdf")));
     text::FileCommands commands(host, dialogs, printing);
     const QString text = text::decodeFileBytes(makeUtf8(state.range(0))).text;
-    text::Form1* window = host.newActiveWindow();
-    window->SetTextData(text);
+    text::TextWindow* window = host.newActiveWindow();
+    window->setText(text);
     const QString path = files.dir.filePath(QStringLiteral("saved.txt"));
     for (auto _ : state) {
         state.PauseTiming();
         QFile::remove(path);
-        window->f_name = path;
+        window->fileName = path;
         state.ResumeTiming();
-        commands.f_save_main();
+        commands.appendActiveToFile();
     }
     state.counters["boxes"] = double(host.boxes.boxes.size());
     state.SetBytesProcessed(state.iterations() * QFile(path).size());
@@ -131,13 +131,13 @@ void BM_AppendSaveToLargeUtf8File(benchmark::State& state)
     text::FileCommands commands(host, dialogs, printing);
     const QByteArray existing = makeUtf8(state.range(0));
     const QString text = text::decodeFileBytes(existing).text;
-    text::Form1* window = host.newActiveWindow();
-    window->SetTextData(text);
+    text::TextWindow* window = host.newActiveWindow();
+    window->setText(text);
     for (auto _ : state) {
         state.PauseTiming();
-        window->f_name = files.write(QStringLiteral("existing.txt"), existing);
+        window->fileName = files.write(QStringLiteral("existing.txt"), existing);
         state.ResumeTiming();
-        commands.f_save_main();
+        commands.appendActiveToFile();
     }
 }
 BENCHMARK(BM_AppendSaveToLargeUtf8File)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);

@@ -19,8 +19,7 @@ using namespace velmar;
 
 class BenchHost final : public ipmsg::MessengerHost {
 public:
-    qint16 chks() const override { return m_chks; }
-    void setChks(qint16 value) override { m_chks = value; }
+    void skipNextActivation() override {}
     QString versionText() const override { return QStringLiteral("Velmar7"); }
     void openMessageWindow(const ipmsg::IncomingMessage&) override {}
     void playArrivalSound() override {}
@@ -29,7 +28,6 @@ public:
     void markSent() override {}
 
 private:
-    qint16 m_chks = 0;
 };
 
 struct Peer {
@@ -52,7 +50,7 @@ struct World {
         messenger =
             std::make_unique<ipmsg::Messenger>(endpoint, *settings.store, textgauge, boxes, host);
         settings.store->write(settings::keys::FuzaiBgColor, QStringLiteral("255"));
-        messenger->Load();
+        messenger->load();
         for (int i = 0; i < count; ++i) {
             peers.push_back(
                 {QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg((i / 256) % 256).arg(i % 256 + 2),

@@ -34,7 +34,7 @@ QString makeText(qsizetype bytes)
 
 struct Fixture {
     testing::FakeHost host;
-    text::Form1* window = nullptr;
+    text::TextWindow* window = nullptr;
     Fixture()
     {
         host.write(settings::keys::ResColor,
@@ -49,8 +49,8 @@ void BM_SetAndGetText(benchmark::State& state)
     Fixture f;
     const QString text = makeText(state.range(0));
     for (auto _ : state) {
-        f.window->SetTextData(text);
-        benchmark::DoNotOptimize(f.window->GetTextData());
+        f.window->setText(text);
+        benchmark::DoNotOptimize(f.window->text());
     }
     state.counters["lines"] = double(text.count(u'\n'));
     state.counters["raw"] = f.window->isRawMode();
@@ -60,9 +60,9 @@ BENCHMARK(BM_SetAndGetText)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMilli
 void BM_GetText(benchmark::State& state)
 {
     Fixture f;
-    f.window->SetTextData(makeText(state.range(0)));
+    f.window->setText(makeText(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.window->GetTextData());
+        benchmark::DoNotOptimize(f.window->text());
 }
 BENCHMARK(BM_GetText)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 
@@ -70,9 +70,9 @@ void BM_ColorChg(benchmark::State& state)
 {
     Fixture f;
     const QString text = makeText(state.range(0));
-    f.window->SetTextData(text);
+    f.window->setText(text);
     for (auto _ : state)
-        f.window->color_chg();
+        f.window->applyReplyColours();
     state.counters["lines"] = double(text.count(u'\n'));
 }
 BENCHMARK(BM_ColorChg)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);

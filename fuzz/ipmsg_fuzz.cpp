@@ -25,8 +25,7 @@ using namespace velmar;
 
 class FuzzHost final : public ipmsg::MessengerHost {
 public:
-    qint16 chks() const override { return m_chks; }
-    void setChks(qint16 value) override { m_chks = value; }
+    void skipNextActivation() override {}
     QString versionText() const override { return QStringLiteral("Velmar7 Ver7.3.2"); }
     void openMessageWindow(const ipmsg::IncomingMessage& message) override
     {
@@ -43,7 +42,6 @@ public:
     std::size_t textChars = 0;
 
 private:
-    qint16 m_chks = 0;
 };
 
 struct World {
@@ -63,7 +61,7 @@ struct World {
         store.write(settings::keys::BroadCast, QStringLiteral("2425:10.77.0.255"));
         store.write(settings::keys::FuzaiBgColor, QStringLiteral("255"));
         store.write(settings::keys::Password, QStringLiteral("pw"));
-        messenger->Load();
+        messenger->load();
     }
 };
 

@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     QStringList files = QApplication::arguments();
     files.removeFirst();
 
-    velmar::app::MDIForm1 window(
+    velmar::app::MainWindow window(
         velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,
                               files, [](int code) { QCoreApplication::exit(code); }});
     boxes.setParent(&window);

@@ -14,6 +14,7 @@
 #include "text/clipboard_commands.h"
 #include "text/file_commands.h"
 #include "text/text_window.h"
+#include "version.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -28,16 +29,13 @@
 #include <cmath>
 #include <optional>
 
-#ifndef VELMAR_VERSION_MAJOR
-#define VELMAR_VERSION_MAJOR 7
-#define VELMAR_VERSION_MINOR 3
-#define VELMAR_VERSION_PATCH 2
-#endif
-
 namespace velmar::app {
 
+using text::WindowPlacement;
+using Mark = text::TextWindow::ActivationMark;
+
 namespace keys = settings::keys;
-using text::Form1;
+using text::TextWindow;
 
 namespace {
 
@@ -90,7 +88,7 @@ bool isFileDrop(const QMimeData* data, Qt::DropActions actions)
 
 } // namespace
 
-MDIForm1::MDIForm1(Services services, QWidget* parent)
+MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), m_services(std::move(services)), m_mdi(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("MDIForm1"));
@@ -107,15 +105,15 @@ MDIForm1::MDIForm1(Services services, QWidget* parent)
     m_fileCommands =
         std::make_unique<text::FileCommands>(*this, m_services.fileDialogs, m_services.printing);
     m_tray = std::make_unique<TrayIcon>();
-    connect(m_tray.get(), &TrayIcon::clicked, this, &MDIForm1::trayClicked);
+    connect(m_tray.get(), &TrayIcon::clicked, this, &MainWindow::trayClicked);
 
-    m_timer2.setInterval(500);
-    connect(&m_timer2, &QTimer::timeout, this, &MDIForm1::blinkTick);
+    m_blinkTimer.setInterval(500);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &MainWindow::blinkTick);
 
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MDIForm1::textWindowActivated);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainWindow::textWindowActivated);
 }
 
-MDIForm1::~MDIForm1()
+MainWindow::~MainWindow()
 {
     // The base classes outlive this part of the object: signals sent while they tear
     // down the sub-windows or move the focus must not reach it any more.
@@ -123,33 +121,34 @@ MDIForm1::~MDIForm1()
     disconnect(qApp, nullptr, this, nullptr);
 }
 
-bool MDIForm1::load()
+bool MainWindow::load()
 {
     // 1. The character-check component: without it nothing works.
-    if (!components::CreateComponent(m_services.registry, MojiObj, components::Textgauge::ProgId)) {
+    if (!components::CreateComponent(m_services.registry, m_textgaugeObject,
+                                     components::Textgauge::ProgId)) {
         m_services.boxes.show(QStringLiteral("起動失敗"), QString::fromUtf16(kTextgaugeHelp));
         m_services.exitProgram(1);
         return false;
     }
     // 2. The sound component is optional.
-    components::CreateComponent(m_services.registry, SoundObj, components::Chimer::ProgId);
+    components::CreateComponent(m_services.registry, m_chimer, components::Chimer::ProgId);
 
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
-                                                     *MojiObj, m_services.boxes, *this);
+                                                     *m_textgaugeObject, m_services.boxes, *this);
 
     // 3. Names and caption.
-    ApplicationName = QStringLiteral("Velmar") + QString::number(VELMAR_VERSION_MAJOR);
-    setWindowTitle(ApplicationName + QStringLiteral(" MainWindow"));
+    m_applicationName = QStringLiteral("Velmar") + QString::number(VersionMajor);
+    setWindowTitle(m_applicationName + QStringLiteral(" MainWindow"));
 
     // 4. Placement, 5. initial state.
     restorePlacement();
-    IsEndmode = false;
-    IsMessage = false;
+    m_endMode = false;
+    m_messageWaiting = false;
 
     // 6. The endpoint's port; a port in use is reported by the first direct send.
     m_messenger->bindEndpoint();
     // 7. The user-list dialog, hidden; its load announces the user.
-    form2();
+    userListDialog();
 
     // 8. and 9. Conversion choices; 10. to 13. commands of missing components.
     readConversionChoices();
@@ -157,7 +156,7 @@ bool MDIForm1::load()
     return true;
 }
 
-void MDIForm1::start()
+void MainWindow::start()
 {
     watchActivation();
     switch (m_startState) {
@@ -176,7 +175,7 @@ void MDIForm1::start()
     activated();
 }
 
-void MDIForm1::restorePlacement()
+void MainWindow::restorePlacement()
 {
     const QStringList parts = m_services.store.read(keys::Iti).split(u',');
     if (parts.size() == 4) {
@@ -198,7 +197,7 @@ void MDIForm1::restorePlacement()
     const QString mode = m_services.store.read(keys::ItiMode);
     if (mode == u"3") {
         m_startState = StartState::Tray;
-        f_to_tray(false);
+        hideToTray(false);
         return;
     }
     const std::optional<double> state = numericValue(mode);
@@ -212,7 +211,7 @@ void MDIForm1::restorePlacement()
         m_startState = StartState::Maximised;
 }
 
-void MDIForm1::readConversionChoices()
+void MainWindow::readConversionChoices()
 {
     const QString unicode = m_services.store.read(keys::TransModeUnicode).trimmed() + u'0';
     m_commands->setUnicodeChecked(unicode.front() == u'0');
@@ -225,17 +224,17 @@ void MDIForm1::readConversionChoices()
     QString jis = m_services.store.read(keys::JisInOut).trimmed();
     if (!numericValue(jis))
         jis = QStringLiteral("1");
-    jis_in_mode = static_cast<qint16>(digitValue(jis.front()));
-    jis_out_mode = static_cast<qint16>(digitValue(jis.back()));
-    if (jis_in_mode < 1 || jis_in_mode > 5)
-        jis_in_mode = 2;
-    if (jis_out_mode < 1 || jis_out_mode > 3)
-        jis_out_mode = 1;
-    m_commands->setJisIn(jis_in_mode);
-    m_commands->setJisOut(jis_out_mode);
+    m_jisInMode = static_cast<qint16>(digitValue(jis.front()));
+    m_jisOutMode = static_cast<qint16>(digitValue(jis.back()));
+    if (m_jisInMode < 1 || m_jisInMode > 5)
+        m_jisInMode = 2;
+    if (m_jisOutMode < 1 || m_jisOutMode > 3)
+        m_jisOutMode = 1;
+    m_commands->setJisIn(m_jisInMode);
+    m_commands->setJisOut(m_jisOutMode);
 }
 
-void MDIForm1::disableMissingComponents()
+void MainWindow::disableMissingComponents()
 {
     const components::ComponentRegistry& registry = m_services.registry;
     if (components::ComponentExists(registry, components::CipherGate::ProgId))
@@ -252,7 +251,7 @@ void MDIForm1::disableMissingComponents()
     m_commands->action(u"m_set")->setEnabled(false);
 }
 
-void MDIForm1::watchActivation()
+void MainWindow::watchActivation()
 {
     // Only a return from one of the program's own forms activates the main window:
     // coming back from another application passes through "no focus window".
@@ -267,61 +266,61 @@ void MDIForm1::watchActivation()
     });
 }
 
-void MDIForm1::activated()
+void MainWindow::activated()
 {
-    res_moji = m_services.store.read(keys::ResMoji);
-    if (m_chks == 3) {
-        m_chks = 0;
+    m_replyMark = m_services.store.read(keys::ResMoji);
+    if (m_skipNextActivation) {
+        m_skipNextActivation = false;
     } else {
-        new_win(1);
-        m_clipboardCommands->views();
+        openTextWindow(WindowPlacement::Foreground);
+        m_clipboardCommands->viewClipboard();
     }
-    IME_OnOff();
+    applyImeSetting();
     // The command-line files open once. Opening them at every activation would stack
     // a duplicate window for each file whenever a dialog of the program closes.
     openCommandLineFiles();
 }
 
-void MDIForm1::openCommandLineFiles()
+void MainWindow::openCommandLineFiles()
 {
     if (m_commandLineOpened)
         return;
     m_commandLineOpened = true;
     for (const QString& path : std::as_const(m_services.commandLine)) {
         if (!path.isEmpty())
-            f_open(path);
+            openFile(path);
     }
 }
 
-Form1* MDIForm1::activeWindow() const
+TextWindow* MainWindow::activeWindow() const
 {
     const QMdiSubWindow* sub = m_mdi->currentSubWindow();
-    return sub ? qobject_cast<Form1*>(sub->widget()) : nullptr;
+    return sub ? qobject_cast<TextWindow*>(sub->widget()) : nullptr;
 }
 
-QList<Form1*> MDIForm1::windows() const
+QList<TextWindow*> MainWindow::windows() const
 {
-    QList<Form1*> forms;
+    QList<TextWindow*> forms;
     const auto subs = m_mdi->subWindowList(QMdiArea::CreationOrder);
     for (QMdiSubWindow* sub : subs) {
-        if (auto* form = qobject_cast<Form1*>(sub->widget()))
+        if (auto* form = qobject_cast<TextWindow*>(sub->widget()))
             forms.append(form);
     }
     return forms;
 }
 
-int MDIForm1::new_win(qint16 inputData)
+TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 {
-    const bool background = inputData == 0;
-    auto* form = new Form1(*this);
+    const bool background = placement == WindowPlacement::Background;
+    auto* form = new TextWindow(*this);
     form->setAttribute(Qt::WA_DeleteOnClose);
-    form->setCaption(ApplicationName);
-    form->setStatusText(ApplicationName);
+    form->setCaption(m_applicationName);
+    form->setStatusText(m_applicationName);
 
     QMdiSubWindow* previous = m_mdi->currentSubWindow();
-    for (Form1* other : windows()) {
-        if (other->flag == 2) {
-            other->flag = background ? 3 : 1;
+    for (TextWindow* other : windows()) {
+        if (other->activationMark == Mark::Active) {
+            other->activationMark = background ? Mark::ActiveBeforeBackgroundOpen : Mark::Inactive;
             break;
         }
     }
@@ -330,10 +329,8 @@ int MDIForm1::new_win(qint16 inputData)
     sub->setWindowIcon(windowIcon());
     sub->resize(defaultTextWindowSize(m_mdi->viewport()->size()));
     sub->show();
-    form->flag = 1;
-    int result = -1;
+    form->activationMark = Mark::Inactive;
     if (background) {
-        result = static_cast<int>(windows().indexOf(form));
         if (previous)
             m_mdi->setActiveSubWindow(previous);
     } else {
@@ -341,140 +338,136 @@ int MDIForm1::new_win(qint16 inputData)
         textWindowActivated(sub);
     }
     // Whatever order the activations arrived in, the end state is one active window
-    // with flag 2 and every other window with flag 1.
-    const Form1* active = activeWindow();
-    for (Form1* other : windows())
-        other->flag = other == active ? 2 : 1;
-    return result;
+    // marked active and every other window marked inactive.
+    const TextWindow* active = activeWindow();
+    for (TextWindow* other : windows())
+        other->activationMark = other == active ? Mark::Active : Mark::Inactive;
+    return form;
 }
 
-void MDIForm1::textWindowActivated(QMdiSubWindow* subWindow)
+void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
 {
     if (!subWindow || subWindow == m_lastActivated)
         return;
-    auto* form = qobject_cast<Form1*>(subWindow->widget());
+    auto* form = qobject_cast<TextWindow*>(subWindow->widget());
     if (!form)
         return;
     m_lastActivated = subWindow;
     form->activate();
-    for (Form1* other : windows()) {
-        if (other->flag != 3)
-            other->flag = 1;
+    for (TextWindow* other : windows()) {
+        if (other->activationMark != Mark::ActiveBeforeBackgroundOpen)
+            other->activationMark = Mark::Inactive;
     }
-    form->flag = 2;
+    form->activationMark = Mark::Active;
 }
 
-void MDIForm1::IME_OnOff()
+void MainWindow::applyImeSetting()
 {
-    if (MDI_chk())
+    if (hasNoActiveWindow())
         return;
     const QString setting = m_services.store.read(keys::Ime).trimmed();
     m_commands->setImeState(setting.startsWith(u'1'));
 }
 
-void MDIForm1::ipm_entry(quint32 command, const QString& destination, qint32 port,
-                         const QString& extra)
+void MainWindow::sendCommand(quint32 command, const QString& destination, qint32 port,
+                             const QString& extra)
 {
-    m_messenger->ipm_entry(command, destination, port, extra);
+    m_messenger->sendCommand(command, destination, port, extra);
 }
 
-ipmsg::Form2& MDIForm1::form2()
+ipmsg::UserListDialog& MainWindow::userListDialog()
 {
-    if (!m_form2) {
-        m_form2 = new ipmsg::Form2(
-            *m_messenger, [this] { return IsEndmode; }, this);
+    if (!m_userListDialog) {
+        m_userListDialog = new ipmsg::UserListDialog(
+            *m_messenger, [this] { return m_endMode; }, this);
         // The engine may have loaded its state already (a datagram needed the peer
         // list while the dialog was closed); loading again would announce twice.
         if (!m_messenger->isLoaded())
-            m_messenger->Load();
+            m_messenger->load();
     }
-    return *m_form2;
+    return *m_userListDialog;
 }
 
-void MDIForm1::send_messege()
+void MainWindow::sendActiveText()
 {
-    Form1* active = activeWindow();
+    TextWindow* active = activeWindow();
     if (!active)
         return;
-    const QString text = active->GetTextData();
+    const QString text = active->text();
     if (text.isEmpty())
         return;
-    m_chks = 3;
-    for (Form1* form : windows())
-        form->IPMs = 0;
-    form2();
-    active->IPMs = 1;
-    m_messenger->send_messege(text, active->Tag, active->PortNo);
+    m_skipNextActivation = true;
+    for (TextWindow* form : windows())
+        form->sendState = TextWindow::SendState::Idle;
+    userListDialog();
+    active->sendState = TextWindow::SendState::Sending;
+    m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
 }
 
-void MDIForm1::openMessageWindow(const ipmsg::IncomingMessage& message)
+void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
 {
-    const int index = new_win(0);
-    const QList<Form1*> forms = windows();
-    if (index < 0 || index >= forms.size())
-        return;
-    Form1* form = forms[index];
-    form->SetTextData(message.text);
+    TextWindow* form = openTextWindow(WindowPlacement::Background);
+    form->setText(message.text);
     form->setCaption(message.caption);
-    form->Tag = message.Tag;
-    form->PortNo = message.PortNo;
+    form->replyAddress = message.replyAddress;
+    form->replyPort = message.replyPort;
     form->setStatusText(message.statusText);
     if (message.background) {
         if (const auto colour = settings::colorFromValue(*message.background, palette()))
             form->setTextBackground(*colour);
     }
     if (message.sealed) {
-        form->pktNo = message.pktNo;
-        form->IPMSG_ReadCheckSend = message.IPMSG_ReadCheckSend;
+        form->packetNumber = message.packetNumber;
+        form->noticeOwed = message.noticeOwed;
         form->showSeal(message.passwordBox);
     }
 }
 
-void MDIForm1::playArrivalSound()
+void MainWindow::playArrivalSound()
 {
     const QString path = m_services.store.read(keys::SoundFile);
-    if (SoundObj && !path.isEmpty())
-        SoundObj->Play(path);
+    if (m_chimer && !path.isEmpty())
+        m_chimer->Play(path);
 }
 
-void MDIForm1::markSent()
+void MainWindow::markSent()
 {
-    for (Form1* form : windows()) {
-        if (form->IPMs == 1) {
+    for (TextWindow* form : windows()) {
+        if (form->sendState == TextWindow::SendState::Sending) {
             form->setStatusText(QStringLiteral("IPM(送信済)"));
-            form->IPMs = 0;
+            form->sendState = TextWindow::SendState::Idle;
             return;
         }
     }
 }
 
-void MDIForm1::f_open(const QString& path)
+void MainWindow::openFile(const QString& path)
 {
-    m_fileCommands->f_open(path);
+    m_fileCommands->openFile(path);
 }
 
-void MDIForm1::popupFileMenu(const QPoint& globalPos)
+void MainWindow::popupFileMenu(const QPoint& globalPos)
 {
     m_commands->fileMenu()->popup(globalPos);
 }
 
-void MDIForm1::f_to_tray(bool mode)
+void MainWindow::hideToTray(bool mode)
 {
-    In_Tray = true;
+    m_inTray = true;
     if (!TrayIcon::isAvailable()) {
         // No notification area: minimise, so the user can always get back.
         showMinimized();
         return;
     }
     hide();
-    m_tray->add(mode ? icons::toolbarIcon(u"t_send") : windowIcon(), ApplicationName);
+    m_tray->add(mode ? icons::toolbarIcon(u"t_send") : windowIcon(), m_applicationName);
 }
 
-void MDIForm1::f_to_tray2(bool mode)
+void MainWindow::setInTray(bool mode)
 {
-    In_Tray = false;
-    IsMessage = false;
-    m_timer2.stop();
+    m_inTray = false;
+    m_messageWaiting = false;
+    m_blinkTimer.stop();
     m_blinkPhase = false;
     if (mode)
         hide();
@@ -485,32 +478,32 @@ void MDIForm1::f_to_tray2(bool mode)
     m_tray->remove();
 }
 
-void MDIForm1::trayClicked(bool rightButton)
+void MainWindow::trayClicked(bool rightButton)
 {
-    f_to_tray2(false);
+    setInTray(false);
     activateWindow();
     if (!m_services.clipboard.hasText())
         return;
-    const Form1* active = activeWindow();
-    if (active && active->GetTextData() == m_services.clipboard.text())
+    const TextWindow* active = activeWindow();
+    if (active && active->text() == m_services.clipboard.text())
         return;
-    new_win(1);
-    m_clipboardCommands->views();
+    openTextWindow(WindowPlacement::Foreground);
+    m_clipboardCommands->viewClipboard();
     if (rightButton)
-        m_clipboardCommands->resset(0);
+        m_clipboardCommands->copyWithReplyMarks(0);
 }
 
-void MDIForm1::startBlinking()
+void MainWindow::startBlinking()
 {
-    IsMessage = true;
+    m_messageWaiting = true;
     m_blinkPhase = false;
-    m_timer2.start();
+    m_blinkTimer.start();
 }
 
-void MDIForm1::blinkTick()
+void MainWindow::blinkTick()
 {
-    if (!IsMessage) {
-        m_timer2.stop();
+    if (!m_messageWaiting) {
+        m_blinkTimer.stop();
         m_blinkPhase = false;
         return;
     }
@@ -520,7 +513,7 @@ void MDIForm1::blinkTick()
     m_blinkPhase = !m_blinkPhase;
 }
 
-void MDIForm1::fin()
+void MainWindow::fin()
 {
     // Ends at once: no exit announcement, nothing more stored. What was written
     // before is already on disk, since the store writes through.
@@ -528,21 +521,21 @@ void MDIForm1::fin()
     m_services.exitProgram(0);
 }
 
-QString MDIForm1::versionString()
+QString MainWindow::versionString()
 {
     return QStringLiteral("Velmar6 Ver%1.%2.0.%3")
-        .arg(QString::number(VELMAR_VERSION_MAJOR), QString::number(VELMAR_VERSION_MINOR),
-             QString::number(VELMAR_VERSION_PATCH));
+        .arg(QString::number(VersionMajor), QString::number(VersionMinor),
+             QString::number(VersionPatch));
 }
 
-void MDIForm1::ver_disp()
+void MainWindow::showVersion()
 {
-    new_win(1);
-    if (Form1* form = activeWindow())
-        form->SetTextData(versionString());
+    openTextWindow(WindowPlacement::Foreground);
+    if (TextWindow* form = activeWindow())
+        form->setText(versionString());
 }
 
-void MDIForm1::arrange(int how)
+void MainWindow::arrange(int how)
 {
     const auto arrangement = static_cast<Arrangement>(how);
     if (arrangement == Arrangement::Cascade) {
@@ -573,81 +566,81 @@ void MDIForm1::arrange(int how)
     }
 }
 
-void MDIForm1::runCommand(Command command)
+void MainWindow::runCommand(Command command)
 {
     text::ClipboardCommands& clip = *m_clipboardCommands;
     text::FileCommands& files = *m_fileCommands;
     switch (command) {
     case Command::Send:
-        send_messege();
+        sendActiveText();
         break;
     case Command::New:
-        clip.new_clip();
+        clip.newClipboardWindow();
         break;
     case Command::Open:
         files.open();
         break;
     case Command::Update:
-        files.file_update();
+        files.appendSave();
         break;
     case Command::SaveAs:
-        files.save_as();
+        files.saveAs();
         break;
     case Command::Print:
-        files.main_prn();
+        files.print();
         break;
     case Command::PrinterSetup:
-        files.printer_setup();
+        files.setUpPrinter();
         break;
     case Command::End:
         fin();
         break;
     case Command::View:
-        clip.views();
+        clip.viewClipboard();
         break;
     case Command::AllCopy:
-        clip.all_copy();
+        clip.copyAll();
         break;
     case Command::SelCopy:
-        clip.sel_copy();
+        clip.copySelection();
         break;
     case Command::ResCopy:
-        clip.resset(0);
+        clip.copyWithReplyMarks(0);
         break;
     case Command::Paste:
-        clip.pastes();
+        clip.paste();
         break;
     case Command::SpaceCut:
-        clip.space_cut();
+        clip.trimBlanks();
         break;
     case Command::CopyAndTask:
-        clip.copy_and_task();
+        clip.copyAllAndHide();
         break;
     case Command::ToTray:
-        f_to_tray(false);
+        hideToTray(false);
         break;
     case Command::Empty:
-        clip.emptys();
+        clip.clearText();
         break;
     case Command::JisIn:
-        jis_in_mode = static_cast<qint16>(m_commands->jisIn());
+        m_jisInMode = static_cast<qint16>(m_commands->jisIn());
         break;
     case Command::JisOut:
-        jis_out_mode = static_cast<qint16>(m_commands->jisOut());
+        m_jisOutMode = static_cast<qint16>(m_commands->jisOut());
         break;
     case Command::ImeOn:
         m_services.store.write(keys::Ime, QStringLiteral("1"));
-        IME_OnOff();
+        applyImeSetting();
         break;
     case Command::ImeOff:
         m_services.store.write(keys::Ime, QStringLiteral("0"));
-        IME_OnOff();
+        applyImeSetting();
         break;
     case Command::ImeToggle: {
         const std::optional<double> value = numericValue(m_services.store.read(keys::Ime));
         m_services.store.write(keys::Ime,
                                value && *value == 1 ? QStringLiteral("0") : QStringLiteral("1"));
-        IME_OnOff();
+        applyImeSetting();
         break;
     }
     case Command::Cascade:
@@ -663,7 +656,7 @@ void MDIForm1::runCommand(Command command)
         arrange(static_cast<int>(Arrangement::ArrangeIcons));
         break;
     case Command::Version:
-        ver_disp();
+        showVersion();
         break;
     case Command::PgpOptionSign:
     case Command::PgpOptionSend:
@@ -678,7 +671,7 @@ void MDIForm1::runCommand(Command command)
     }
 }
 
-void MDIForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_unloaded) {
         event->accept();
@@ -691,16 +684,16 @@ void MDIForm1::closeEvent(QCloseEvent* event)
     m_services.exitProgram(0);
 }
 
-void MDIForm1::unload()
+void MainWindow::unload()
 {
     m_unloaded = true;
-    IsEndmode = true;
+    m_endMode = true;
     m_messenger->exitBroadcast();
     savePlacement();
-    if (In_Tray)
-        f_to_tray2(false);
+    if (m_inTray)
+        setInTray(false);
     m_services.store.write(keys::JisInOut,
-                           QString::number(jis_in_mode) + QString::number(jis_out_mode));
+                           QString::number(m_jisInMode) + QString::number(m_jisOutMode));
     m_services.store.write(keys::TransModeUnicode, m_commands->unicodeChecked()
                                                        ? QStringLiteral("0")
                                                        : QStringLiteral("1"));
@@ -709,11 +702,11 @@ void MDIForm1::unload()
     m_services.endpoint.close();
 }
 
-void MDIForm1::savePlacement()
+void MainWindow::savePlacement()
 {
     if (m_services.store.read(keys::ItiIsSave) != u"1")
         return;
-    const bool normal = !isMinimized() && !isMaximized() && !In_Tray;
+    const bool normal = !isMinimized() && !isMaximized() && !m_inTray;
     if (normal) {
         const qreal scale = twipsPerPixel(this);
         const QRect rect = geometry();
@@ -725,7 +718,7 @@ void MDIForm1::savePlacement()
                                    .join(u','));
     }
     QString mode;
-    if (In_Tray)
+    if (m_inTray)
         mode = QStringLiteral("3");
     else if (isMinimized())
         mode = QStringLiteral("1");
@@ -736,13 +729,13 @@ void MDIForm1::savePlacement()
     m_services.store.write(keys::ItiMode, mode);
 }
 
-void MDIForm1::dragEnterEvent(QDragEnterEvent* event)
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     if (isFileDrop(event->mimeData(), event->possibleActions()))
         event->acceptProposedAction();
 }
 
-void MDIForm1::dropEvent(QDropEvent* event)
+void MainWindow::dropEvent(QDropEvent* event)
 {
     if (!isFileDrop(event->mimeData(), event->possibleActions()))
         return;
@@ -751,7 +744,7 @@ void MDIForm1::dropEvent(QDropEvent* event)
     for (const QUrl& url : urls) {
         const QString path = url.toLocalFile();
         if (!path.isEmpty())
-            f_open(path);
+            openFile(path);
     }
 }
 

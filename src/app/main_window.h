@@ -27,7 +27,7 @@ class Printing;
 class UdpEndpoint;
 } // namespace velmar::platform
 namespace velmar::ipmsg {
-class Form2;
+class UserListDialog;
 class Messenger;
 } // namespace velmar::ipmsg
 namespace velmar::text {
@@ -58,14 +58,14 @@ struct Services {
 // The main window: owner of the program's public state, the text windows, the
 // commands, the timers and the messaging engine with its UDP endpoint. The engine
 // owns the messaging state (absence, send errors, duplicate history).
-class MDIForm1 final : public QMainWindow,
-                       public text::Host,
-                       public CommandTarget,
-                       public ipmsg::MessengerHost {
+class MainWindow final : public QMainWindow,
+                         public text::Host,
+                         public CommandTarget,
+                         public ipmsg::MessengerHost {
     Q_OBJECT
 public:
-    explicit MDIForm1(Services services, QWidget* parent = nullptr);
-    ~MDIForm1() override;
+    explicit MainWindow(Services services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The load steps. False when the program cannot start (the box has been shown
     // and exitProgram called).
@@ -74,26 +74,25 @@ public:
     // notification area) and runs the first activation.
     void start();
 
-    // Public state read and written by the other windows (chks through chks() and
-    // setChks(), shared with the messaging engine's retry counter).
-    qint16 jis_in_mode = 1;
-    qint16 jis_out_mode = 1;
-    QString res_moji = QStringLiteral(">");
-    QString ApplicationName;
-    bool IsEndmode = false;
-    bool IsMessage = false;
-    bool In_Tray = false;
-    std::unique_ptr<components::Textgauge> MojiObj;
-    std::unique_ptr<components::Chimer> SoundObj;
+    // Public state read and written by the other windows.
+    qint16 m_jisInMode = 1;
+    qint16 m_jisOutMode = 1;
+    QString m_replyMark = QStringLiteral(">");
+    QString m_applicationName;
+    bool m_endMode = false;
+    bool m_messageWaiting = false;
+    bool m_inTray = false;
+    std::unique_ptr<components::Textgauge> m_textgaugeObject;
+    std::unique_ptr<components::Chimer> m_chimer;
 
     // Operations of the main window.
-    bool MDI_chk() const { return activeWindow() == nullptr; }
+    bool hasNoActiveWindow() const { return activeWindow() == nullptr; }
     void fin();
-    void ver_disp();
+    void showVersion();
     // "Velmar6 Ver7.3.0.2" for version 7.3, revision 2.
     static QString versionString();
-    void send_messege();
-    void f_to_tray2(bool mode);
+    void sendActiveText();
+    void setInTray(bool mode);
     void arrange(int how);
 
     Commands& commands() { return *m_commands; }
@@ -102,35 +101,34 @@ public:
     text::FileCommands& fileCommands() { return *m_fileCommands; }
     ipmsg::Messenger& messenger() { return *m_messenger; }
     // The user-list dialog, loaded (and so announcing the user) when missing.
-    ipmsg::Form2& form2();
+    ipmsg::UserListDialog& userListDialog();
 
     // text::Host
-    QString applicationName() const override { return ApplicationName; }
+    QString applicationName() const override { return m_applicationName; }
     settings::SettingsStore& settings() override { return m_services.store; }
     platform::Clipboard& clipboard() override { return m_services.clipboard; }
     platform::MessageBoxes& messageBoxes() override { return m_services.boxes; }
-    components::Textgauge& textgauge() override { return *MojiObj; }
-    QString resMoji() const override { return res_moji; }
-    text::Form1* activeWindow() const override;
-    int new_win(qint16 inputData) override;
-    QList<text::Form1*> windows() const override;
-    void IME_OnOff() override;
-    void ipm_entry(quint32 command, const QString& destination, qint32 port,
-                   const QString& extra) override;
-    void f_open(const QString& path) override;
+    components::Textgauge& textgauge() override { return *m_textgaugeObject; }
+    QString replyMark() const override { return m_replyMark; }
+    text::TextWindow* activeWindow() const override;
+    text::TextWindow* openTextWindow(text::WindowPlacement placement) override;
+    QList<text::TextWindow*> windows() const override;
+    void applyImeSetting() override;
+    void sendCommand(quint32 command, const QString& destination, qint32 port,
+                     const QString& extra) override;
+    void openFile(const QString& path) override;
     void popupFileMenu(const QPoint& globalPos) override;
-    void f_to_tray(bool mode) override;
+    void hideToTray(bool mode) override;
 
     // CommandTarget
     void runCommand(Command command) override;
 
     // ipmsg::MessengerHost
-    qint16 chks() const override { return m_chks; }
-    void setChks(qint16 value) override { m_chks = value; }
+    void skipNextActivation() override { m_skipNextActivation = true; }
     QString versionText() const override { return versionString(); }
     void openMessageWindow(const ipmsg::IncomingMessage& message) override;
     void playArrivalSound() override;
-    bool inTray() const override { return In_Tray; }
+    bool inTray() const override { return m_inTray; }
     void startBlinking() override;
     void markSent() override;
 
@@ -163,16 +161,18 @@ private:
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<TrayIcon> m_tray;
-    QTimer m_timer2;
+    QTimer m_blinkTimer;
     bool m_blinkPhase = false;
     StartState m_startState = StartState::Normal;
     QPointer<QWindow> m_lastFocusWindow;
     QPointer<QMdiSubWindow> m_lastActivated;
     bool m_commandLineOpened = false;
     bool m_unloaded = false;
-    qint16 m_chks = 0;
+    // Set when the user is about to come back from the user-list dialog: that
+    // return is no request for a clipboard window.
+    bool m_skipNextActivation = false;
     std::unique_ptr<ipmsg::Messenger> m_messenger;
-    QPointer<ipmsg::Form2> m_form2;
+    QPointer<ipmsg::UserListDialog> m_userListDialog;
 };
 
 } // namespace velmar::app

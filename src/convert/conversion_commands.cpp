@@ -59,14 +59,14 @@ ConversionCommands::ConversionCommands(text::Host& host,
 
 QString ConversionCommands::activeText() const
 {
-    const text::Form1* window = m_host.activeWindow();
-    return window ? window->GetTextData() : QString();
+    const text::TextWindow* window = m_host.activeWindow();
+    return window ? window->text() : QString();
 }
 
 void ConversionCommands::setActiveText(const QString& text)
 {
-    if (text::Form1* window = m_host.activeWindow())
-        window->SetTextData(text);
+    if (text::TextWindow* window = m_host.activeWindow())
+        window->setText(text);
 }
 
 std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text, ByteForm form)

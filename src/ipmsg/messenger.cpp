@@ -1,6 +1,6 @@
 #include "ipmsg/messenger.h"
 
-#include "app/common.h"
+#include "common/list_helpers.h"
 #include "components/components.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
@@ -30,18 +30,17 @@ QString pasGene(components::Textgauge& textgauge)
 
 } // namespace
 
-Messenger::Messenger(platform::UdpEndpoint& Winsock1, settings::SettingsStore& store,
+Messenger::Messenger(platform::UdpEndpoint& endpoint, settings::SettingsStore& store,
                      components::Textgauge& textgauge, platform::MessageBoxes& boxes,
                      MessengerHost& host, QObject* parent)
-    : QObject(parent), m_endpoint(Winsock1), m_store(store), m_textgauge(textgauge), m_boxes(boxes),
+    : QObject(parent), m_endpoint(endpoint), m_store(store), m_textgauge(textgauge), m_boxes(boxes),
       m_host(host)
 {
     // The IP Messenger section is "IPM\<port>" of whatever port the endpoint has now.
     m_store.setPortSource([this] { return m_endpoint.localPort(); });
-    m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, &Messenger::tick);
-    connect(&m_endpoint, &platform::UdpEndpoint::datagramArrived, this,
-            &Messenger::Winsock1_DataArrival);
+    m_retryTimer.setInterval(1000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &Messenger::tick);
+    connect(&m_endpoint, &platform::UdpEndpoint::datagramArrived, this, &Messenger::handleDatagram);
 }
 
 Messenger::~Messenger() = default;
@@ -61,9 +60,9 @@ bool Messenger::rebind(quint16 port)
     return m_endpoint.bind(port);
 }
 
-QString Messenger::ipm_cre_head(const QString& packetNo) const
+QString Messenger::packetHeader(const QString& packetNo) const
 {
-    return ipmsg::ipm_cre_head(m_protcolVer, packetNo, m_endpoint.hostName());
+    return ipmsg::packetHeader(m_protocolVersion, packetNo, m_endpoint.hostName());
 }
 
 QString Messenger::newEntryNumber()
@@ -72,15 +71,15 @@ QString Messenger::newEntryNumber()
     return QString::number(pasGene(m_textgauge).toInt());
 }
 
-void Messenger::ipm_entry(quint32 command, const QString& destination, qint32 port,
-                          const QString& extra)
+void Messenger::sendCommand(quint32 command, const QString& destination, qint32 port,
+                            const QString& extra)
 {
-    const QString packet = ipm_cre_head(newEntryNumber()) + QString::number(command) + u':' + extra;
+    const QString packet = packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra;
     if (destination != kBroadCast) {
-        send_real(destination, port, packet, QString());
+        sendDatagram(destination, port, packet, QString());
         return;
     }
-    if (send_real(kBroadcastAddress, 0, packet, kBroadCast) != 0)
+    if (sendDatagram(kBroadcastAddress, 0, packet, kBroadCast) != 0)
         return;
     const QString list = m_store.read(keys::BroadCast);
     if (list.toUpper() == u"NULL")
@@ -88,12 +87,12 @@ void Messenger::ipm_entry(quint32 command, const QString& destination, qint32 po
     const QStringList entries = list.split(u',');
     for (const QString& entry : entries) {
         if (const auto target = parseAddressEntry(entry, m_textgauge))
-            send_real(target->address, target->port, packet, kBroadCast);
+            sendDatagram(target->address, target->port, packet, kBroadCast);
     }
 }
 
-qint16 Messenger::send_real(const QString& remote, qint32 port, const QString& data,
-                            const QString& mode)
+qint16 Messenger::sendDatagram(const QString& remote, qint32 port, const QString& data,
+                               const QString& mode)
 {
     const qint32 remotePort = port != 0 ? port : m_endpoint.localPort();
     platform::SendResult result;
@@ -103,9 +102,9 @@ qint16 Messenger::send_real(const QString& remote, qint32 port, const QString& d
         result = m_endpoint.send(remote, static_cast<quint16>(remotePort), toWire(data));
     if (result.ok)
         return 0;
-    if (mode != kBroadCast && m_ipmErr == 0) {
+    if (mode != kBroadCast && m_sendErrorState == 0) {
         // Set before the box: its event loop may deliver another failing send.
-        m_ipmErr = 1;
+        m_sendErrorState = 1;
         m_boxes.show(QStringLiteral("送信･ｴﾗｰ"),
                      QStringLiteral("ｴﾗｰ番号=") + QString::number(result.errorCode) +
                          QStringLiteral("\r\nｴﾗｰ情報=") + result.errorText +
@@ -117,8 +116,8 @@ qint16 Messenger::send_real(const QString& remote, qint32 port, const QString& d
 QString Messenger::ownExtra(bool absentForm) const
 {
     QString nickname = m_store.read(keys::UserName);
-    if (absentForm && !m_fuzaiDai.isEmpty())
-        nickname += u'[' + m_fuzaiDai + u']';
+    if (absentForm && !m_absenceTitle.isEmpty())
+        nickname += u'[' + m_absenceTitle + u']';
     return presenceExtra(nickname, m_store.read(keys::GroupName));
 }
 
@@ -130,22 +129,22 @@ qint64 Messenger::retry() const
 void Messenger::entryBroadcast(bool absentForm)
 {
     for (qint64 i = 0, n = retry(); i < n; ++i)
-        ipm_entry(cmd::BrEntry, kBroadCast, 0, ownExtra(absentForm));
+        sendCommand(cmd::BrEntry, kBroadCast, 0, ownExtra(absentForm));
 }
 
 void Messenger::exitBroadcast()
 {
     for (qint64 i = 0, n = retry(); i < n; ++i)
-        ipm_entry(cmd::BrExit, kBroadCast, 0, ownExtra(false));
+        sendCommand(cmd::BrExit, kBroadCast, 0, ownExtra(false));
 }
 
-int Messenger::ipm_find_row(const QString& ip, const QString& port)
+int Messenger::findPeerRow(const QString& ip, const QString& port)
 {
     ensureLoaded();
     return m_peers.findRow(ip, port) + 1;
 }
 
-void Messenger::DeleteGrid(int myIndex)
+void Messenger::deletePeerRow(int myIndex)
 {
     if (m_peers.count() < 2)
         m_peers.clear();
@@ -155,11 +154,11 @@ void Messenger::DeleteGrid(int myIndex)
 
 void Messenger::setAbsence(const QString& title, const QString& text)
 {
-    m_fuzaiDai = title;
-    m_fuzaiBun = text;
+    m_absenceTitle = title;
+    m_absenceText = text;
 }
 
-void Messenger::Winsock1_DataArrival(const platform::Datagram& datagram)
+void Messenger::handleDatagram(const platform::Datagram& datagram)
 {
     // Our own broadcasts come back, and so does everything from this machine.
     if (datagram.senderIp == m_endpoint.localIp())
@@ -167,10 +166,10 @@ void Messenger::Winsock1_DataArrival(const platform::Datagram& datagram)
     const auto fields = splitPacket(fromWire(datagram.data));
     if (!fields)
         return;
-    ipm_receive(*fields, datagram.senderIp, datagram.senderPort);
+    receive(*fields, datagram.senderIp, datagram.senderPort);
 }
 
-void Messenger::ipm_receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
+void Messenger::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
 {
     const QString ip = senderIp.trimmed();
     const QString portText = QString::number(senderPort);
@@ -184,7 +183,7 @@ void Messenger::ipm_receive(const Fields& fields, const QString& senderIp, quint
     if (c == u"00" || c == u"01" || c == u"02" || c == u"03" || c == u"04") {
         presenceUpdate(fields, *command, extraPieces, ip, portText);
     } else if (c == u"21") {
-        const int index = FindListItem(m_list2, addressEntry(portText, ip), true);
+        const int index = findListItem(m_destinationEntries, addressEntry(portText, ip), true);
         if (index >= 0) {
             removeDestinationAt(index);
             if (m_progressValue < m_progressMaximum)
@@ -193,7 +192,7 @@ void Messenger::ipm_receive(const Fields& fields, const QString& senderIp, quint
     } else if (c == u"30" || c == u"31") {
         readNotice(fields, *command, ip, senderPort);
     } else if (c == u"40") {
-        ipm_entry(cmd::SendInfo, ip, senderPort, m_host.versionText());
+        sendCommand(cmd::SendInfo, ip, senderPort, m_host.versionText());
     } else if (c == u"20" || c == u"41") {
         message(fields, *command, ip, senderPort, portText);
     }
@@ -205,7 +204,7 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
 {
     const int oldRow = m_peers.findRow(ip, portText);
     if (oldRow >= 0)
-        DeleteGrid(oldRow + 1);
+        deletePeerRow(oldRow + 1);
     if (command.command == u"02")
         return;
     QString user = fields.user;
@@ -223,7 +222,7 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
     if (command.command == u"01") {
         const quint16 port = static_cast<quint16>(portText.toUInt());
         for (qint64 i = 0, n = retry(); i < n; ++i)
-            ipm_entry(cmd::AnsEntry, ip, port, ownExtra(true));
+            sendCommand(cmd::AnsEntry, ip, port, ownExtra(true));
     }
 }
 
@@ -241,7 +240,7 @@ void Messenger::readNotice(const Fields& fields, const Command& command, const Q
         m_boxes.show(QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
                      QStringLiteral("封書は見ずに破棄されました"));
     if (!command.has(opt::AutoRet))
-        ipm_entry(cmd::AnsReadMsg, ip, port, fields.packetNo);
+        sendCommand(cmd::AnsReadMsg, ip, port, fields.packetNo);
 }
 
 void Messenger::message(const Fields& fields, const Command& command, const QString& ip,
@@ -251,7 +250,7 @@ void Messenger::message(const Fields& fields, const Command& command, const QStr
     const int row = m_peers.findRow(ip, portText);
     if (row < 0) {
         // A stranger: ask it to introduce itself; its answer fills the row.
-        ipm_entry(cmd::BrEntry, ip, port, ownExtra(false));
+        sendCommand(cmd::BrEntry, ip, port, ownExtra(false));
         displayName = fields.user + u'/' + fields.host;
     } else {
         displayName = m_peers.cell(row, 0) + u'/' + m_peers.cell(row, 1);
@@ -259,39 +258,39 @@ void Messenger::message(const Fields& fields, const Command& command, const QStr
 
     // A repeat means the sender missed our receipt: it gets the receipt again, but
     // no second window and no second absence reply.
-    const bool repeated = ipm_dup_chk(fields.packetNo + u':' + ip + u':' + portText);
+    const bool repeated = isDuplicate(fields.packetNo + u':' + ip + u':' + portText);
     if (!repeated) {
         IncomingMessage incoming;
         incoming.text = messageText(fields.extra);
         incoming.caption = QStringLiteral("From Network ") + displayName +
                            QStringLiteral("(IP Messenger Protcol) ") + m_textgauge.DayIs(3);
-        incoming.Tag = ip;
-        incoming.PortNo = port;
+        incoming.replyAddress = ip;
+        incoming.replyPort = port;
         incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
         incoming.background = settings::parseColorValue(m_store.read(keys::IpmBgColor));
         if (command.has(opt::Secret)) {
             incoming.sealed = true;
-            incoming.pktNo = fields.packetNo;
-            incoming.IPMSG_ReadCheckSend = command.has(opt::ReadCheck);
+            incoming.packetNumber = fields.packetNo;
+            incoming.noticeOwed = command.has(opt::ReadCheck);
             incoming.passwordBox =
                 command.has(opt::Password) && !m_store.read(keys::Password).isEmpty();
         }
         m_host.openMessageWindow(incoming);
         m_host.playArrivalSound();
-        if (!m_fuzaiDai.isEmpty() && !command.has(opt::AutoRet)) {
-            const QString reply = ret_chg1(m_fuzaiBun);
+        if (!m_absenceTitle.isEmpty() && !command.has(opt::AutoRet)) {
+            const QString reply = ret_chg1(m_absenceText);
             for (qint64 i = 0, n = retry(); i < n; ++i)
-                ipm_entry(cmd::AbsenceReply, ip, port, reply);
+                sendCommand(cmd::AbsenceReply, ip, port, reply);
         }
     }
     if (!command.has(opt::Broadcast) && !command.has(opt::AutoRet) &&
         !command.has(opt::Multicast) && !command.has(opt::NoAddList))
-        ipm_entry(cmd::RecvMsg, ip, port, fields.packetNo);
+        sendCommand(cmd::RecvMsg, ip, port, fields.packetNo);
     if (!repeated && m_host.inTray())
         m_host.startBlinking();
 }
 
-bool Messenger::ipm_dup_chk(const QString& key)
+bool Messenger::isDuplicate(const QString& key)
 {
     for (const QString& seen : m_remotePacketNo) {
         if (seen == key)
@@ -303,53 +302,53 @@ bool Messenger::ipm_dup_chk(const QString& key)
     return false;
 }
 
-void Messenger::send_messege(const QString& text, const QString& remoteIp, qint32 remotePort)
+void Messenger::sendActiveText(const QString& text, const QString& remoteIp, qint32 remotePort)
 {
     ensureLoaded();
-    m_host.setChks(3);
-    setRichTextBox1(text);
-    if (m_richText.size() > MaxPiece - 1)
+    m_host.skipNextActivation();
+    setTextToSend(text);
+    if (m_textToSend.size() > MaxPiece - 1)
         m_boxes.show(QStringLiteral("注意"),
                      QStringLiteral("データが大きすぎるので、メッセージが分割されます"));
     setReplyTarget(remoteIp, remotePort);
     setDialogVisible(true);
 }
 
-void Messenger::send_main(const QString& piece)
+void Messenger::sendPiece(const QString& piece)
 {
     const QString packetNo = pasGene(m_textgauge); // messages keep the leading zeros
     quint32 word = cmd::SendMsg;
-    if (m_check1 == 1) {
+    if (m_sealedCheck == 1) {
         word += cmd::SecretOpts;
-        if (m_check2 == 1)
+        if (m_lockCheck == 1)
             word += cmd::PasswordOpt;
     }
-    m_text1 = ipm_cre_head(packetNo) + QString::number(word) + u':' + ret_chg1(piece);
-    send_main1(m_text1);
+    m_packetText = packetHeader(packetNo) + QString::number(word) + u':' + ret_chg1(piece);
+    sendPacket(m_packetText);
 }
 
-void Messenger::send_main1(const QString& packet)
+void Messenger::sendPacket(const QString& packet)
 {
-    // A copy: a send-error box runs an event loop in which receipts change List2.
-    const QStringList entries = m_list2;
+    // A copy: a send-error box runs an event loop in which receipts change destinationEntries.
+    const QStringList entries = m_destinationEntries;
     for (const QString& entry : entries) {
         const auto target = parseAddressEntry(entry, m_textgauge);
         if (!target)
             continue; // never sent to and never removed: the send ends in failure
-        send_real(target->address, target->port, packet, QString());
-        if (!m_timer1.isActive()) {
-            m_host.setChks(0);
-            m_timer1.start();
+        sendDatagram(target->address, target->port, packet, QString());
+        if (!m_retryTimer.isActive()) {
+            m_ticks = 0;
+            m_retryTimer.start();
         }
     }
 }
 
-void Messenger::send_main2()
+void Messenger::finishSend()
 {
-    const QStringList entries = m_list2;
+    const QStringList entries = m_destinationEntries;
     for (const QString& entry : entries) {
         if (const auto target = parseAddressEntry(entry, m_textgauge))
-            ipm_entry(cmd::GetInfo, target->address, target->port, QString());
+            sendCommand(cmd::GetInfo, target->address, target->port, QString());
         if (m_progressValue < m_progressMaximum)
             setProgress(m_progressValue + 1, m_progressMaximum);
     }
@@ -359,78 +358,78 @@ void Messenger::send_main2()
 
 void Messenger::tick()
 {
-    // A send-error box inside send_main1 runs an event loop in which the timer keeps
+    // A send-error box inside sendPacket runs an event loop in which the timer keeps
     // firing; those ticks are dropped rather than run inside this one.
     if (m_inTick)
         return;
     m_inTick = true;
     const auto leave = qScopeGuard([this] { m_inTick = false; });
-    const qint16 ticks = m_host.chks();
-    m_host.setChks(ticks < std::numeric_limits<qint16>::max() ? qint16(ticks + 1) : ticks);
-    if (!m_list2.isEmpty()) {
-        if (retry() >= m_host.chks()) {
-            send_main1(m_text1);
+    if (m_ticks < std::numeric_limits<int>::max())
+        ++m_ticks;
+    if (!m_destinationEntries.isEmpty()) {
+        if (retry() >= m_ticks) {
+            sendPacket(m_packetText);
         } else {
-            m_timer1.stop(); // before the box: its event loop would tick again
+            m_retryTimer.stop(); // before the box: its event loop would tick again
             m_boxes.show(QStringLiteral("送信失敗"),
                          QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
-            FormAble(true);
+            setFormEnabled(true);
         }
         return;
     }
     setProgress(m_progressMaximum, m_progressMaximum);
-    m_host.setChks(3);
+    m_host.skipNextActivation();
     setProgressShown(false);
     clearDestinations();
     setDialogVisible(false);
-    m_timer1.stop();
-    FormAble(true);
+    m_retryTimer.stop();
+    setFormEnabled(true);
     m_host.markSent();
 }
 
-void Messenger::Load()
+void Messenger::load()
 {
     m_loaded = true;
     bool ok = false;
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortOption = (n >= 0 && n <= 2) ? n : -1;
-    m_check3 = wholeNumber(m_store.read(keys::ListSortZyun)) != 0 ? 1 : 0;
+    m_sortAscending = wholeNumber(m_store.read(keys::ListSortZyun)) != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
-    PrivateListRefresh();
+    refreshPeers();
 }
 
 void Messenger::ensureLoaded()
 {
     if (!m_loaded)
-        Load();
+        load();
 }
 
-void Messenger::PrivateListRefresh()
+void Messenger::refreshPeers()
 {
     m_peers.clear();
     for (qint64 i = 0, n = retry(); i < n; ++i)
-        ipm_entry(cmd::BrEntry, kBroadCast, 0, ownExtra(false));
+        sendCommand(cmd::BrEntry, kBroadCast, 0, ownExtra(false));
 }
 
-void Messenger::IPMListSort()
+void Messenger::sortPeers()
 {
     if (m_peers.count() < 3 || m_sortOption < 0)
         return;
-    m_peers.sortByColumn(m_sortOption, m_check3 != 0);
+    m_peers.sortByColumn(m_sortOption, m_sortAscending != 0);
 }
 
-void Messenger::Activate()
+void Messenger::activateDialog()
 {
     ensureLoaded();
-    IPMListSort();
-    m_host.setChks(3);
-    if (m_remoteIp.isEmpty())
+    sortPeers();
+    m_host.skipNextActivation();
+    if (m_replyAddress.isEmpty())
         return;
-    const QString portText = QString::number(m_remotePort);
-    if (m_list2.contains(addressEntry(portText, m_remoteIp)))
+    const QString portText = QString::number(m_replyPort);
+    if (m_destinationEntries.contains(addressEntry(portText, m_replyAddress)))
         return;
-    const int row = m_peers.findRow(m_remoteIp, portText);
+    const int row = m_peers.findRow(m_replyAddress, portText);
     if (row < 0)
         return;
     addDestination(m_peers.cell(row, 0),
@@ -443,33 +442,33 @@ void Messenger::chooseRow(int row)
         return;
     const QString entry =
         addressEntry(m_peers.cell(row, 3).trimmed(), m_peers.cell(row, 2).trimmed());
-    if (FindListItem(m_list2, entry, true) < 0)
+    if (findListItem(m_destinationEntries, entry, true) < 0)
         addDestination(m_peers.cell(row, 0), entry);
 }
 
 void Messenger::removeDestination(int index)
 {
-    if (index >= 0 && index < m_list1.size())
+    if (index >= 0 && index < m_destinationNames.size())
         removeDestinationAt(index);
 }
 
-void Messenger::Cancel()
+void Messenger::cancel()
 {
     clearDestinations();
-    m_host.setChks(3);
+    m_host.skipNextActivation();
     setDialogVisible(false);
 }
 
-void Messenger::clickCheck1(int value)
+void Messenger::clickSealed(int value)
 {
-    m_check1 = value == 1 ? 1 : 0;
-    m_check2 = m_check1 == 1 ? 0 : 2;
+    m_sealedCheck = value == 1 ? 1 : 0;
+    m_lockCheck = m_sealedCheck == 1 ? 0 : 2;
     Q_EMIT checksChanged();
 }
 
-void Messenger::clickCheck2(int value)
+void Messenger::clickLocked(int value)
 {
-    m_check2 = m_check1 == 0 ? 2 : (value == 1 ? 1 : 0);
+    m_lockCheck = m_sealedCheck == 0 ? 2 : (value == 1 ? 1 : 0);
     Q_EMIT checksChanged();
 }
 
@@ -477,92 +476,92 @@ void Messenger::setSortOption(int option)
 {
     m_sortOption = (option >= 0 && option <= 3) ? option : -1;
     Q_EMIT sortStateChanged();
-    IPMListSort();
+    sortPeers();
 }
 
-void Messenger::setCheck3(int value)
+void Messenger::setSortAscending(int value)
 {
-    m_check3 = value != 0 ? 1 : 0;
+    m_sortAscending = value != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
-    IPMListSort();
+    sortPeers();
 }
 
-void Messenger::Send(Button button)
+void Messenger::send(Button button)
 {
     const QString own =
         addressEntry(QString::number(m_endpoint.localPort()), m_endpoint.localIp().trimmed());
     bool removed = false;
-    for (int i = m_list2.size() - 1; i >= 0; --i) {
-        if (m_list2.at(i) == own) {
-            m_list2.removeAt(i);
-            if (i < m_list1.size())
-                m_list1.removeAt(i);
+    for (int i = m_destinationEntries.size() - 1; i >= 0; --i) {
+        if (m_destinationEntries.at(i) == own) {
+            m_destinationEntries.removeAt(i);
+            if (i < m_destinationNames.size())
+                m_destinationNames.removeAt(i);
             removed = true;
         }
     }
     if (removed)
         Q_EMIT destinationsChanged();
-    if (m_list1.isEmpty()) {
+    if (m_destinationNames.isEmpty()) {
         m_boxes.show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
         return;
     }
-    m_fuzaiDai.clear(); // sending ends the absence
-    setProgress(0, static_cast<int>(m_list1.size()));
+    m_absenceTitle.clear(); // sending ends the absence
+    setProgress(0, static_cast<int>(m_destinationNames.size()));
     if (button == Button::Left) {
-        FormAble(false);
-        const QStringList pieces = splitPieces(m_richText);
+        setFormEnabled(false);
+        const QStringList pieces = splitPieces(m_textToSend);
         for (const QString& piece : pieces)
-            send_main(piece);
+            sendPiece(piece);
     } else {
-        send_main2();
+        finishSend();
     }
 }
 
-void Messenger::Close(bool isEndmode)
+void Messenger::close(bool isEndmode)
 {
     if (!isEndmode) {
-        m_host.setChks(3);
-        FormAble(true);
+        m_host.skipNextActivation();
+        setFormEnabled(true);
     }
     // The destinations go with the dialog, so a send in progress ends here rather
     // than completing at the next tick and marking its window as sent.
-    m_timer1.stop();
+    m_retryTimer.stop();
     m_loaded = false;
     m_peers.clear();
     clearDestinations();
-    m_text1.clear();
-    setRichTextBox1(QString());
-    m_remoteIp.clear();
-    m_remotePort = 0;
-    m_check1 = 0;
-    m_check2 = 2;
+    m_packetText.clear();
+    setTextToSend(QString());
+    m_replyAddress.clear();
+    m_replyPort = 0;
+    m_sealedCheck = 0;
+    m_lockCheck = 2;
     Q_EMIT checksChanged();
     m_sortOption = -1;
-    m_check3 = 0;
+    m_sortAscending = 0;
     Q_EMIT sortStateChanged();
     setProgress(0, 0);
     setProgressShown(false);
     setDialogVisible(false);
 }
 
-void Messenger::setRichTextBox1(const QString& text)
+void Messenger::setTextToSend(const QString& text)
 {
-    if (text == m_richText)
+    if (text == m_textToSend)
         return;
-    m_richText = text;
-    Q_EMIT richTextChanged(m_richText);
+    m_textToSend = text;
+    Q_EMIT richTextChanged(m_textToSend);
 }
 
 void Messenger::setReplyTarget(const QString& remoteIp, qint32 remotePort)
 {
-    m_remoteIp = remoteIp;
-    m_remotePort = remotePort;
+    m_replyAddress = remoteIp;
+    m_replyPort = remotePort;
 }
 
-void Messenger::FormAble(bool chk)
+void Messenger::setFormEnabled(bool chk)
 {
     m_formEnabled = chk;
-    Q_EMIT formAbleChanged(chk);
+    Q_EMIT formEnabledChanged(chk);
     setProgressShown(!chk);
 }
 
@@ -591,25 +590,25 @@ void Messenger::setDialogVisible(bool visible)
 
 void Messenger::addDestination(const QString& name, const QString& entry)
 {
-    m_list1.append(name);
-    m_list2.append(entry);
+    m_destinationNames.append(name);
+    m_destinationEntries.append(entry);
     Q_EMIT destinationsChanged();
 }
 
 void Messenger::removeDestinationAt(int index)
 {
-    m_list2.removeAt(index);
-    if (index < m_list1.size())
-        m_list1.removeAt(index);
+    m_destinationEntries.removeAt(index);
+    if (index < m_destinationNames.size())
+        m_destinationNames.removeAt(index);
     Q_EMIT destinationsChanged();
 }
 
 void Messenger::clearDestinations()
 {
-    if (m_list1.isEmpty() && m_list2.isEmpty())
+    if (m_destinationNames.isEmpty() && m_destinationEntries.isEmpty())
         return;
-    m_list1.clear();
-    m_list2.clear();
+    m_destinationNames.clear();
+    m_destinationEntries.clear();
     Q_EMIT destinationsChanged();
 }
 

@@ -37,7 +37,7 @@ public:
     // Mouse buttons that can release the send button.
     enum class Button { Left, Other };
 
-    Messenger(platform::UdpEndpoint& Winsock1, settings::SettingsStore& store,
+    Messenger(platform::UdpEndpoint& endpoint, settings::SettingsStore& store,
               components::Textgauge& textgauge, platform::MessageBoxes& boxes, MessengerHost& host,
               QObject* parent = nullptr);
     ~Messenger() override;
@@ -48,19 +48,21 @@ public:
     bool bindEndpoint();
     // Binds to another port (the settings dialog); the IP Messenger section follows.
     bool rebind(quint16 port);
-    platform::UdpEndpoint& Winsock1() { return m_endpoint; }
+    platform::UdpEndpoint& endpoint() { return m_endpoint; }
 
     // Packets.
-    QString ipm_cre_head(const QString& packetNo) const;
+    QString packetHeader(const QString& packetNo) const;
     // The command sender: one packet with a new number to `destination` (port 0 =
     // the local port), or to 255.255.255.255 and the broadcast list for "BroadCast".
-    void ipm_entry(quint32 command, const QString& destination, qint32 port, const QString& extra);
+    void sendCommand(quint32 command, const QString& destination, qint32 port,
+                     const QString& extra);
     // Sends one datagram; 0 when handed to the socket, 1 on failure (with the
     // send-error box once per error state unless `mode` is "BroadCast").
-    qint16 send_real(const QString& remote, qint32 port, const QString& data, const QString& mode);
+    qint16 sendDatagram(const QString& remote, qint32 port, const QString& data,
+                        const QString& mode);
 
     // Presence.
-    // Own extra: UserName (plus "[" FuzaiDai "]" in the absent form while absent),
+    // Own extra: UserName (plus "[" absenceTitle "]" in the absent form while absent),
     // NUL, GroupName.
     QString ownExtra(bool absentForm) const;
     // Retry times an entry to everybody; `absentForm` carries the absence title.
@@ -68,66 +70,67 @@ public:
     // Retry times the exit to everybody (at shutdown, before the endpoint closes).
     void exitBroadcast();
     // Grid row (1 = first peer) of (IP, port), or 0.
-    int ipm_find_row(const QString& ip, const QString& port);
+    int findPeerRow(const QString& ip, const QString& port);
     // Removes grid row `myIndex` (1-based); with at most one peer the list is emptied.
-    void DeleteGrid(int myIndex);
+    void deletePeerRow(int myIndex);
 
     // Receiving.
-    void Winsock1_DataArrival(const platform::Datagram& datagram);
-    void ipm_receive(const Fields& fields, const QString& senderIp, quint16 senderPort);
+    void handleDatagram(const platform::Datagram& datagram);
+    void receive(const Fields& fields, const QString& senderIp, quint16 senderPort);
     // True when `key` is among the last four messages; otherwise it is remembered.
-    bool ipm_dup_chk(const QString& key);
+    bool isDuplicate(const QString& key);
 
     // Sending.
     // The send command's part: puts the text into the dialog (warning when it will
     // go in pieces), sets the reply target and shows the dialog. The caller marks
-    // the source window (IPMs) and checks that there is text.
-    void send_messege(const QString& text, const QString& remoteIp, qint32 remotePort);
-    void send_main(const QString& piece);
-    void send_main1(const QString& packet);
-    void send_main2();
-    // The retry step (Timer1's tick); tests call it instead of waiting.
+    // the source window (sendState) and checks that there is text.
+    void sendActiveText(const QString& text, const QString& remoteIp, qint32 remotePort);
+    void sendPiece(const QString& piece);
+    void sendPacket(const QString& packet);
+    void finishSend();
+    // The retry step (retryTimer's tick); tests call it instead of waiting.
     void tick();
-    QTimer& Timer1() { return m_timer1; }
+    QTimer& retryTimer() { return m_retryTimer; }
 
     // User-list dialog operations.
-    void Load();
+    void load();
     bool isLoaded() const { return m_loaded; }
-    void PrivateListRefresh();
-    void IPMListSort();
-    // Each activation of the dialog: sort, chks = 3, preselect the reply target.
-    void Activate();
+    void refreshPeers();
+    void sortPeers();
+    // Each activation of the dialog: sort, skip the main window's next activation,
+    // preselect the reply target.
+    void activateDialog();
     // Double-click on a peer (model row): add it to the destinations once.
     void chooseRow(int row);
     // Double-click on a destination: remove it.
     void removeDestination(int index);
     // "ｷｬﾝｾﾙ": destinations emptied, dialog hidden, peers kept.
-    void Cancel();
+    void cancel();
     // The user clicked a check box; the value is what the box shows now.
-    void clickCheck1(int value);
-    void clickCheck2(int value);
+    void clickSealed(int value);
+    void clickLocked(int value);
     // Sort option 0..3 (-1 none) and the ascending box; each click sorts.
     void setSortOption(int option);
-    void setCheck3(int value);
+    void setSortAscending(int value);
     // "送信" released with a mouse button.
-    void Send(Button button);
+    void send(Button button);
     // The close box. The dialog's state is discarded; the next use loads it again.
-    void Close(bool isEndmode);
+    void close(bool isEndmode);
 
     // State.
     PeerListModel* peers() { return &m_peers; }
     const PeerListModel* peers() const { return &m_peers; }
-    const QStringList& List1() const { return m_list1; }
-    const QStringList& List2() const { return m_list2; }
-    const QString& Text1() const { return m_text1; }
-    const QString& RichTextBox1() const { return m_richText; }
-    void setRichTextBox1(const QString& text);
-    const QString& RemoteIP() const { return m_remoteIp; }
-    qint32 RemorePort() const { return m_remotePort; }
+    const QStringList& destinationNames() const { return m_destinationNames; }
+    const QStringList& destinationEntries() const { return m_destinationEntries; }
+    const QString& packetText() const { return m_packetText; }
+    const QString& textToSend() const { return m_textToSend; }
+    void setTextToSend(const QString& text);
+    const QString& replyAddress() const { return m_replyAddress; }
+    qint32 replyPort() const { return m_replyPort; }
     void setReplyTarget(const QString& remoteIp, qint32 remotePort);
-    int Check1() const { return m_check1; }
-    int Check2() const { return m_check2; }
-    int Check3() const { return m_check3; }
+    int sealedCheck() const { return m_sealedCheck; }
+    int lockCheck() const { return m_lockCheck; }
+    int sortAscending() const { return m_sortAscending; }
     int sortOption() const { return m_sortOption; }
     int progressValue() const { return m_progressValue; }
     int progressMaximum() const { return m_progressMaximum; }
@@ -135,18 +138,18 @@ public:
     bool formEnabled() const { return m_formEnabled; }
     bool dialogVisible() const { return m_dialogVisible; }
 
-    const QString& FuzaiDai() const { return m_fuzaiDai; }
-    const QString& FuzaiBun() const { return m_fuzaiBun; }
+    const QString& absenceTitle() const { return m_absenceTitle; }
+    const QString& absenceText() const { return m_absenceText; }
     void setAbsence(const QString& title, const QString& text);
-    qint16 IPMErr() const { return m_ipmErr; }
-    void setIPMErr(qint16 value) { m_ipmErr = value; }
+    qint16 sendErrorState() const { return m_sendErrorState; }
+    void setSendErrorState(qint16 value) { m_sendErrorState = value; }
     const std::array<QString, 4>& remotePacketNumbers() const { return m_remotePacketNo; }
-    int protcol_ver() const { return m_protcolVer; }
+    int protocolVersion() const { return m_protocolVersion; }
 
 Q_SIGNALS:
     void dialogVisibilityChanged(bool visible);
-    // FormAble: the controls' enabled state; "送信中" and the progress bar show when false.
-    void formAbleChanged(bool enabled);
+    // setFormEnabled: the controls' enabled state; "送信中" and the progress bar show when false.
+    void formEnabledChanged(bool enabled);
     void progressChanged(int value, int maximum);
     void progressShownChanged(bool shown);
     void destinationsChanged();
@@ -156,7 +159,7 @@ Q_SIGNALS:
 
 private:
     void ensureLoaded();
-    void FormAble(bool chk);
+    void setFormEnabled(bool chk);
     void setProgress(int value, int maximum);
     void setProgressShown(bool shown);
     void setDialogVisible(bool visible);
@@ -178,15 +181,15 @@ private:
     MessengerHost& m_host;
 
     PeerListModel m_peers;
-    QStringList m_list1;
-    QStringList m_list2;
-    QString m_text1;
-    QString m_richText;
-    QString m_remoteIp;
-    qint32 m_remotePort = 0;
-    int m_check1 = 0;
-    int m_check2 = 2;
-    int m_check3 = 0;
+    QStringList m_destinationNames;
+    QStringList m_destinationEntries;
+    QString m_packetText;
+    QString m_textToSend;
+    QString m_replyAddress;
+    qint32 m_replyPort = 0;
+    int m_sealedCheck = 0;
+    int m_lockCheck = 2;
+    int m_sortAscending = 0;
     int m_sortOption = -1;
     int m_progressValue = 0;
     int m_progressMaximum = 0;
@@ -195,13 +198,15 @@ private:
     bool m_dialogVisible = false;
     bool m_loaded = false;
     bool m_inTick = false;
+    // Ticks of the retry timer since the last piece went out.
+    int m_ticks = 0;
 
-    QString m_fuzaiDai;
-    QString m_fuzaiBun;
-    qint16 m_ipmErr = 0;
+    QString m_absenceTitle;
+    QString m_absenceText;
+    qint16 m_sendErrorState = 0;
     std::array<QString, 4> m_remotePacketNo;
-    int m_protcolVer = 1;
-    QTimer m_timer1;
+    int m_protocolVersion = 1;
+    QTimer m_retryTimer;
 };
 
 } // namespace velmar::ipmsg

@@ -1,6 +1,6 @@
 #include "ipmsg/packet.h"
 
-#include "app/common.h"
+#include "common/list_helpers.h"
 #include "components/components.h"
 
 #include <QStringDecoder>
@@ -45,10 +45,10 @@ constexpr const char* kCodePage = "windows-31j";
 
 bool Command::has(int option) const
 {
-    return HexBitIsSet(options, option);
+    return hexBitIsSet(options, option);
 }
 
-QString ipm_cre_head(int protcolVer, const QString& packetNo, const QString& hostName)
+QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName)
 {
     return QString::number(protcolVer) + u':' + packetNo + u":Wait:" + hostName + u':';
 }

@@ -32,7 +32,7 @@ inline constexpr quint32 SendInfo = 0x41;       // version answer
 inline constexpr quint32 GetInfo = 0x240;       // version query
 } // namespace cmd
 
-// Option numbers (counted from 1) tested with HexBitIsSet on the option field.
+// Option numbers (counted from 1) tested with hexBitIsSet on the option field.
 namespace opt {
 inline constexpr int Absence = 1;
 inline constexpr int Secret = 2;
@@ -62,7 +62,7 @@ struct Command {
 };
 
 // Header: version, packet number, "Wait", the local host name, each followed by ":".
-QString ipm_cre_head(int protcolVer, const QString& packetNo, const QString& hostName);
+QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName);
 // Before sending: every CR LF becomes LF.
 QString ret_chg1(const QString& text);
 // After receiving: every LF becomes CR LF (an existing CR LF becomes CR CR LF).

@@ -256,7 +256,7 @@ void PeerListModel::ensureCapacity()
         return;
     // Full: squeeze out the holes when they are at least half, else grow. Either
     // way the cost is paid by the appends and removals since the last rebuild.
-    // Row numbers do not change, so the views need no signal.
+    // Row numbers do not change, so the viewClipboard need no signal.
     std::vector<Peer> peers;
     peers.reserve(static_cast<std::size_t>(m_alive));
     for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {

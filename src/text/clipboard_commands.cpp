@@ -16,115 +16,115 @@ const QString LineBreak = QStringLiteral("\r\n");
 
 ClipboardCommands::ClipboardCommands(Host& host) : m_host(host) {}
 
-void ClipboardCommands::views()
+void ClipboardCommands::viewClipboard()
 {
     platform::Clipboard& clipboard = m_host.clipboard();
     const bool hasText = clipboard.hasText();
     if (m_host.activeWindow() == nullptr)
-        m_host.new_win(1);
-    Form1* window = m_host.activeWindow();
+        m_host.openTextWindow(WindowPlacement::Foreground);
+    TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
     if (hasText) {
-        window->SetTextData(clipboard.text());
+        window->setText(clipboard.text());
         window->setCaption(m_host.applicationName());
     } else {
-        window->SetTextData(QStringLiteral("ClipBord is not TEXT"));
+        window->setText(QStringLiteral("ClipBord is not TEXT"));
     }
-    window->color_chg();
+    window->applyReplyColours();
     // The window is an ordinary one from now on (its next activation takes the ordinary
     // background); its file name and message bookkeeping stay.
     window->setStatusText(m_host.applicationName());
 }
 
-void ClipboardCommands::new_clip()
+void ClipboardCommands::newClipboardWindow()
 {
-    m_host.new_win(1);
-    views();
+    m_host.openTextWindow(WindowPlacement::Foreground);
+    viewClipboard();
 }
 
-void ClipboardCommands::all_copy()
+void ClipboardCommands::copyAll()
 {
-    Form1* window = m_host.activeWindow();
-    if (window != nullptr && !window->GetTextData().isEmpty())
-        all_sets();
+    TextWindow* window = m_host.activeWindow();
+    if (window != nullptr && !window->text().isEmpty())
+        selectAll();
 }
 
-void ClipboardCommands::sel_copy()
+void ClipboardCommands::copySelection()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
-    const QString s = window->GetSelTextData();
+    const QString s = window->selectedText();
     if (!s.isEmpty())
-        clip_copy(s);
+        copyText(s);
 }
 
-void ClipboardCommands::copy_and_task()
+void ClipboardCommands::copyAllAndHide()
 {
     if (m_host.activeWindow() != nullptr)
-        all_sets();
-    m_host.f_to_tray(false);
+        selectAll();
+    m_host.hideToTray(false);
 }
 
-void ClipboardCommands::pastes()
+void ClipboardCommands::paste()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     platform::Clipboard& clipboard = m_host.clipboard();
     if (window == nullptr || !clipboard.hasText())
         return;
-    window->SetSelTextData(clipboard.text());
+    window->replaceSelectedText(clipboard.text());
 }
 
-void ClipboardCommands::emptys()
+void ClipboardCommands::clearText()
 {
     m_host.clipboard().clear();
     m_host.messageBoxes().show(QStringLiteral("報告"),
                                QStringLiteral("クリップボードを空にしました"));
 }
 
-void ClipboardCommands::space_cut()
+void ClipboardCommands::trimBlanks()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
-    QString s = window->GetTextData();
+    QString s = window->text();
     s = m_host.textgauge().TRimText(s, LineBreak);
-    window->SetTextData(s);
+    window->setText(s);
 }
 
-void ClipboardCommands::clip_copy(const QString& s)
+void ClipboardCommands::copyText(const QString& s)
 {
     platform::Clipboard& clipboard = m_host.clipboard();
     clipboard.clear();
     clipboard.setText(s);
 }
 
-void ClipboardCommands::all_sets()
+void ClipboardCommands::selectAll()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
-    const QString s = window->GetTextData();
+    const QString s = window->text();
     if (!s.isEmpty())
-        clip_copy(s);
+        copyText(s);
 }
 
-void ClipboardCommands::resset(qint16 mode)
+void ClipboardCommands::copyWithReplyMarks(qint16 mode)
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
         return;
-    QString text = window->GetSelTextData();
+    QString text = window->selectedText();
     if (text.isEmpty())
-        text = window->GetTextData();
-    text = m_host.textgauge().ResAddText(text, LineBreak, m_host.resMoji());
+        text = window->text();
+    text = m_host.textgauge().ResAddText(text, LineBreak, m_host.replyMark());
     // The whole window takes the marked text, also when only a selection was marked.
-    window->SetTextData(text);
-    window->color_chg();
+    window->setText(text);
+    window->applyReplyColours();
     // Like every copy command, an empty result leaves the clipboard as it was.
     if (mode == 0 && !text.isEmpty())
-        clip_copy(text);
+        copyText(text);
 }
 
 } // namespace velmar::text

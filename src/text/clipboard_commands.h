@@ -14,21 +14,21 @@ public:
     explicit ClipboardCommands(Host& host);
 
     // Shows the clipboard in the active window (a new one when none is active).
-    void views();
+    void viewClipboard();
     // A new window holding the clipboard.
-    void new_clip();
-    void all_copy();
-    void sel_copy();
+    void newClipboardWindow();
+    void copyAll();
+    void copySelection();
     // Copies the whole text, then hides the program to the notification area.
-    void copy_and_task();
-    void pastes();
-    void emptys();
-    void space_cut();
-    void clip_copy(const QString& s);
-    void all_sets();
+    void copyAllAndHide();
+    void paste();
+    void clearText();
+    void trimBlanks();
+    void copyText(const QString& s);
+    void selectAll();
     // Puts the reply mark before every line of the selection (or the whole text), makes
     // that the window's text and colours it; mode 0 also copies it.
-    void resset(qint16 mode);
+    void copyWithReplyMarks(qint16 mode);
 
 private:
     Host& m_host;

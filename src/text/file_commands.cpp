@@ -28,9 +28,9 @@ QString reason(const QString& systemError)
 
 // A window in raw mode may hold a single odd byte and no text unit at all; it
 // still has something to save.
-bool hasNothingToSave(const Form1& window)
+bool hasNothingToSave(const TextWindow& window)
 {
-    return window.isRawMode() ? window.RawBytes().isEmpty() : window.GetTextData().isEmpty();
+    return window.isRawMode() ? window.rawBytes().isEmpty() : window.text().isEmpty();
 }
 
 QString unfitMessage(const QString& path, TextEncoding encoding, const QStringList& unfit)
@@ -49,9 +49,9 @@ QString unfitMessage(const QString& path, TextEncoding encoding, const QStringLi
 
 // The window's font in points: a pixel size would shrink to nothing on a printer
 // with many dots per inch.
-QFont printFont(const Form1& window)
+QFont printFont(const TextWindow& window)
 {
-    QFont font = window.v_windows() ? window.v_windows()->font() : window.font();
+    QFont font = window.textArea() ? window.textArea()->font() : window.font();
     if (font.pointSizeF() <= 0 && font.pixelSize() > 0)
         font.setPointSizeF(font.pixelSize() * 72.0 / 96.0);
     return font;
@@ -76,7 +76,7 @@ void FileCommands::showError(const QString& text)
 
 void FileCommands::open()
 {
-    const QString path = file_open(textFileFilter());
+    const QString path = chooseFileToOpen(textFileFilter());
     if (path.isEmpty())
         return;
     // The user chose this file a moment ago; if it is gone now, say so rather than
@@ -85,22 +85,22 @@ void FileCommands::open()
         showError(path + QStringLiteral("\r\nファイルが見つかりません。"));
         return;
     }
-    openFile(path);
+    loadIntoNewWindow(path);
 }
 
-QString FileCommands::file_open(const QString& filter)
+QString FileCommands::chooseFileToOpen(const QString& filter)
 {
     return m_dialogs.openFileName(filter);
 }
 
-void FileCommands::f_open(const QString& path)
+void FileCommands::openFile(const QString& path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
-    openFile(path);
+    loadIntoNewWindow(path);
 }
 
-void FileCommands::openFile(const QString& path)
+void FileCommands::loadIntoNewWindow(const QString& path)
 {
     // Read before creating the window, so a file that cannot be read leaves no
     // empty window behind.
@@ -122,76 +122,76 @@ void FileCommands::openFile(const QString& path)
     }
 
     const DecodedFile decoded = decodeFileBytes(read.bytes);
-    m_host.new_win(1);
-    Form1* window = m_host.activeWindow();
+    m_host.openTextWindow(WindowPlacement::Foreground);
+    TextWindow* window = m_host.activeWindow();
     if (!window)
         return;
     if (decoded.isText)
-        window->SetTextData(decoded.text);
+        window->setText(decoded.text);
     else
-        window->SetRawBytes(read.bytes);
-    window->f_name = path;
+        window->setRawBytes(read.bytes);
+    window->fileName = path;
     window->setCaption(path);
     // The window was coloured when it became active, before it had this text.
-    window->color_chg();
+    window->applyReplyColours();
 }
 
-void FileCommands::f_name_is()
+void FileCommands::chooseSaveName()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (!window)
         return;
-    window->f_name = m_dialogs.saveFileName(textFileFilter(), QStringLiteral("txt"));
+    window->fileName = m_dialogs.saveFileName(textFileFilter(), QStringLiteral("txt"));
 }
 
-void FileCommands::save_as()
+void FileCommands::saveAs()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (!window)
         return;
-    const QString old = window->f_name;
+    const QString old = window->fileName;
     if (hasNothingToSave(*window))
         return;
-    f_name_is();
+    chooseSaveName();
     // A cancelled dialog, or a name nothing could be written to, leaves the window
     // with the file it had.
-    if (window->f_name.isEmpty() || !saveMain())
-        window->f_name = old;
+    if (window->fileName.isEmpty() || !saveMain())
+        window->fileName = old;
 }
 
-void FileCommands::file_update()
+void FileCommands::appendSave()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (!window || hasNothingToSave(*window))
         return;
-    const QString old = window->f_name;
-    if (window->f_name.isEmpty()) {
-        f_name_is();
-        if (window->f_name.isEmpty())
+    const QString old = window->fileName;
+    if (window->fileName.isEmpty()) {
+        chooseSaveName();
+        if (window->fileName.isEmpty())
             return;
     }
     if (!saveMain())
-        window->f_name = old;
+        window->fileName = old;
 }
 
-void FileCommands::f_save_main()
+void FileCommands::appendActiveToFile()
 {
     saveMain();
 }
 
 bool FileCommands::saveMain()
 {
-    Form1* window = m_host.activeWindow();
-    if (!window || window->f_name.isEmpty())
+    TextWindow* window = m_host.activeWindow();
+    if (!window || window->fileName.isEmpty())
         return false;
-    const QString path = window->f_name;
+    const QString path = window->fileName;
     const QFileInfo info(path);
     const bool existed = info.exists();
 
     QByteArray bytes;
     if (window->isRawMode()) {
         // Raw mode keeps the exact bytes, and they go out unchanged.
-        bytes = window->RawBytes();
+        bytes = window->rawBytes();
     } else {
         FileFormat format;
         // Only a regular file is read for its format: a device or a pipe would
@@ -206,7 +206,7 @@ bool FileCommands::saveMain()
             }
             format = sniffFileFormat(head.bytes, head.bytes.size() >= head.size);
         }
-        AppendBytes plan = bytesToAppend(window->GetTextData(), format);
+        AppendBytes plan = bytesToAppend(window->text(), format);
         if (!plan.unfit.isEmpty()) {
             showError(unfitMessage(path, plan.encoding, plan.unfit));
             return false;
@@ -219,7 +219,7 @@ bool FileCommands::saveMain()
         showError(path + QStringLiteral("\r\nに保存できませんでした。") + reason(written.error));
         return false;
     }
-    window->f_name = path;
+    window->fileName = path;
     window->setCaption(path);
     const QString note = existed ? QStringLiteral("追加") : QString();
     m_host.messageBoxes().show(QStringLiteral("情報"), path + QStringLiteral("\r\nに") + note +
@@ -227,12 +227,12 @@ bool FileCommands::saveMain()
     return true;
 }
 
-void FileCommands::main_prn()
+void FileCommands::print()
 {
-    Form1* window = m_host.activeWindow();
+    TextWindow* window = m_host.activeWindow();
     if (!window)
         return;
-    const QString text = window->GetTextData();
+    const QString text = window->text();
     if (text.isEmpty()) {
         m_host.messageBoxes().show(QStringLiteral("紙の無駄使い反対! ;-P"),
                                    QStringLiteral("印刷するデータが空でしょ!"));
@@ -246,7 +246,7 @@ void FileCommands::main_prn()
     m_host.messageBoxes().show(QStringLiteral("確認"), QStringLiteral("印刷完了"));
 }
 
-void FileCommands::printer_setup()
+void FileCommands::setUpPrinter()
 {
     m_printing.printerDialog();
 }

@@ -9,7 +9,7 @@ class Printing;
 
 namespace velmar::text {
 
-class Form1;
+class TextWindow;
 class Host;
 
 // The main window's file and print commands. They act on the active text window;
@@ -30,28 +30,28 @@ public:
     // 開く: choose a file and open it into a new window.
     void open();
     // The open dialog with `filter`; the chosen path, empty on cancel.
-    QString file_open(const QString& filter);
+    QString chooseFileToOpen(const QString& filter);
     // Opens `path` into a new foreground window. An empty name or one that is not an
     // existing file (a drop of a folder, say) is ignored.
-    void f_open(const QString& path);
+    void openFile(const QString& path);
     // The save dialog; stores the chosen path, or empty on cancel, in the active
-    // window's f_name.
-    void f_name_is();
-    // 名前を付けて保存: choose a name, then append to it. Cancelling keeps f_name.
-    void save_as();
+    // window's fileName.
+    void chooseSaveName();
+    // 名前を付けて保存: choose a name, then append to it. Cancelling keeps fileName.
+    void saveAs();
     // 追加保存: append to the window's file, asking for a name when it has none.
-    void file_update();
-    // Appends the active window's text to its file (f_name).
-    void f_save_main();
+    void appendSave();
+    // Appends the active window's text to its file (fileName).
+    void appendActiveToFile();
     // 印刷: prints the active window's text on the current printer.
-    void main_prn();
+    void print();
     // プリンタの設定: the printer dialog.
-    void printer_setup();
+    void setUpPrinter();
 
 private:
-    // f_save_main's work; false when nothing was written.
+    // appendActiveToFile's work; false when nothing was written.
     bool saveMain();
-    void openFile(const QString& path);
+    void loadIntoNewWindow(const QString& path);
     void showError(const QString& text);
 
     Host& m_host;

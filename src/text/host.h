@@ -1,6 +1,6 @@
 #pragma once
 
-// What the text windows and the text commands need from the main window. MDIForm1
+// What the text windows and the text commands need from the main window. MainWindow
 // implements it; tests use a small fake.
 
 #include <QString>
@@ -20,7 +20,9 @@ class Textgauge;
 
 namespace velmar::text {
 
-class Form1;
+class TextWindow;
+
+enum class WindowPlacement { Foreground, Background };
 
 class Host {
 public:
@@ -31,30 +33,30 @@ public:
     virtual settings::SettingsStore& settings() = 0;
     virtual platform::Clipboard& clipboard() = 0;
     virtual platform::MessageBoxes& messageBoxes() = 0;
-    // The character-check component (MojiObj); it lives as long as the main window.
+    // The character-check component (m_textgaugeObject); it lives as long as the main window.
     virtual components::Textgauge& textgauge() = 0;
     // The reply mark read at the last activation of the main window.
-    virtual QString resMoji() const = 0;
+    virtual QString replyMark() const = 0;
 
-    // The active text window, or nullptr (MDI_chk is `activeWindow() == nullptr`).
-    virtual Form1* activeWindow() const = 0;
-    // new_win: 1 opens in the foreground (returns -1), 0 in the background (returns
-    // the new window's index in windows()).
-    virtual int new_win(qint16 inputData) = 0;
+    // The active text window, or nullptr (hasNoActiveWindow is `activeWindow() == nullptr`).
+    virtual TextWindow* activeWindow() const = 0;
+    // Opens a new text window. In the foreground it becomes the active window; in the
+    // background (a message arriving) the active window stays active.
+    virtual TextWindow* openTextWindow(WindowPlacement placement) = 0;
     // Every text window in collection (creation) order.
-    virtual QList<Form1*> windows() const = 0;
+    virtual QList<TextWindow*> windows() const = 0;
 
     // Automatic IME setting applied to the active text window.
-    virtual void IME_OnOff() = 0;
+    virtual void applyImeSetting() = 0;
     // The command sender: read and discard notices of sealed messages go out here.
-    virtual void ipm_entry(quint32 command, const QString& destination, qint32 port,
-                           const QString& extra) = 0;
+    virtual void sendCommand(quint32 command, const QString& destination, qint32 port,
+                             const QString& extra) = 0;
     // Opens a file into a new window (dropped files).
-    virtual void f_open(const QString& path) = 0;
+    virtual void openFile(const QString& path) = 0;
     // Pops up the main window's File menu at a global position.
     virtual void popupFileMenu(const QPoint& globalPos) = 0;
     // Hides the program to the notification area.
-    virtual void f_to_tray(bool mode) = 0;
+    virtual void hideToTray(bool mode) = 0;
 };
 
 } // namespace velmar::text

@@ -7,7 +7,7 @@
 
 namespace velmar::text {
 
-// The text area `v_windows` of a text window. The program's text uses CRLF line
+// The text area `textArea` of a text window. The program's text uses CRLF line
 // breaks; the document uses one block per line. Every conversion happens here.
 class TextArea final : public QPlainTextEdit {
     Q_OBJECT

@@ -51,7 +51,7 @@ std::optional<bool> settingBool(const QString& value)
 
 } // namespace
 
-Form1::Form1(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
+TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("Form1"));
     setAcceptDrops(true);
@@ -61,27 +61,27 @@ Form1::Form1(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
     m_area->setToolTip(
         QStringLiteral("テキストファイルは、このボックスの外へドラッグ&ドロップするといいよ。"));
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setToolTip(DropTip);
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar->setSizeGripEnabled(false);
+    statusBar->setToolTip(DropTip);
     // A label, not showMessage(): temporary messages would erase the simple text.
-    m_statusLabel = new QLabel(StatusBar1);
-    StatusBar1->addWidget(m_statusLabel, 1);
+    m_statusLabel = new QLabel(statusBar);
+    statusBar->addWidget(m_statusLabel, 1);
 
-    Command1 = new QPushButton(QStringLiteral("封書"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setToolTip(DropTip);
-    Command1->hide();
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    sealButton = new QPushButton(QStringLiteral("封書"), this);
+    sealButton->setObjectName(QStringLiteral("Command1"));
+    sealButton->setToolTip(DropTip);
+    sealButton->hide();
+    connect(sealButton, &QPushButton::clicked, this, &TextWindow::sealButtonClicked);
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setEchoMode(QLineEdit::Password);
-    Text1->setToolTip(QStringLiteral("封書施錠のパスワード"));
-    Text1->hide();
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("Text1"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setToolTip(QStringLiteral("封書施錠のパスワード"));
+    passwordEdit->hide();
     // Enter in the password box does what the button does.
-    connect(Text1, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
+    connect(passwordEdit, &QLineEdit::returnPressed, this, &TextWindow::sealButtonClicked);
 
     const QString name = m_host.applicationName();
     setCaption(name);
@@ -90,19 +90,19 @@ Form1::Form1(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
     layoutControls();
 }
 
-Form1::~Form1() = default;
+TextWindow::~TextWindow() = default;
 
-QString Form1::caption() const
+QString TextWindow::caption() const
 {
     return windowTitle();
 }
 
-void Form1::setCaption(const QString& caption)
+void TextWindow::setCaption(const QString& caption)
 {
     setWindowTitle(caption);
 }
 
-void Form1::SetTextData(const QString& iStr)
+void TextWindow::setText(const QString& iStr)
 {
     m_rawText = iStr;
     m_rawTail.clear();
@@ -112,27 +112,27 @@ void Form1::SetTextData(const QString& iStr)
     m_area->setEnabled(m_area->crlfText() == iStr);
 }
 
-QString Form1::GetTextData() const
+QString TextWindow::text() const
 {
     return isRawMode() ? m_rawText : m_area->crlfText();
 }
 
-QString Form1::GetSelTextData() const
+QString TextWindow::selectedText() const
 {
     return isRawMode() ? m_rawText : m_area->selectedCrlfText();
 }
 
-void Form1::SetSelTextData(const QString& iStr)
+void TextWindow::replaceSelectedText(const QString& iStr)
 {
     m_area->replaceSelection(iStr);
 }
 
-void Form1::AddTextData(const QString& iStr)
+void TextWindow::appendText(const QString& iStr)
 {
     m_area->appendCrlfText(iStr);
 }
 
-void Form1::SetRawBytes(const QByteArray& bytes)
+void TextWindow::setRawBytes(const QByteArray& bytes)
 {
     const qsizetype even = bytes.size() & ~qsizetype(1);
     m_rawText = QString(reinterpret_cast<const QChar*>(bytes.constData()), even / 2);
@@ -145,12 +145,12 @@ void Form1::SetRawBytes(const QByteArray& bytes)
     m_area->setEnabled(false);
 }
 
-QByteArray Form1::RawBytes() const
+QByteArray TextWindow::rawBytes() const
 {
-    const QString text = GetTextData();
-    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    const QString current = text();
+    QByteArray bytes(current.size() * 2, Qt::Uninitialized);
     char* out = bytes.data();
-    for (const QChar c : text) {
+    for (const QChar c : current) {
         const char16_t u = c.unicode();
         *out++ = char(u & 0xFF);
         *out++ = char(u >> 8);
@@ -160,12 +160,12 @@ QByteArray Form1::RawBytes() const
     return bytes;
 }
 
-bool Form1::isRawMode() const
+bool TextWindow::isRawMode() const
 {
     return !m_area->isEnabled();
 }
 
-void Form1::font_chg()
+void TextWindow::applyFont()
 {
     settings::SettingsStore& store = m_host.settings();
     QFont font = m_area->font();
@@ -200,12 +200,12 @@ void Form1::font_chg()
         setTextBackground(*colour);
 }
 
-QStringList Form1::form2list3_format() const
+QStringList TextWindow::colourTable() const
 {
     return buildColorTable(m_host.settings().read(settings::keys::ResColor));
 }
 
-void Form1::color_chg()
+void TextWindow::applyReplyColours()
 {
     if (m_host.activeWindow() == nullptr || m_area->document()->isEmpty())
         return;
@@ -214,7 +214,7 @@ void Form1::color_chg()
     const std::optional<QColor> base = settings::colorFromSetting(
         m_host.settings().read(settings::keys::FontColor).trimmed(), palette);
 
-    const LineColorer colorer(form2list3_format());
+    const LineColorer colorer(colourTable());
     QList<std::optional<QColor>> ruleColours;
     for (const ColorRule& rule : colorer.rules()) {
         const auto colour = settings::colorFromValue(rule.colour, palette);
@@ -233,69 +233,70 @@ void Form1::color_chg()
     m_area->setBlockColours(colours);
 }
 
-QString Form1::statusText() const
+QString TextWindow::statusText() const
 {
     return m_statusLabel->text();
 }
 
-void Form1::setStatusText(const QString& text)
+void TextWindow::setStatusText(const QString& text)
 {
     m_statusLabel->setText(text);
 }
 
-void Form1::setTextBackground(const QColor& colour)
+void TextWindow::setTextBackground(const QColor& colour)
 {
     QPalette palette = m_area->palette();
     palette.setColor(QPalette::Base, colour);
     m_area->setPalette(palette);
 }
 
-void Form1::showSeal(bool withPassword)
+void TextWindow::showSeal(bool withPassword)
 {
     m_sealed = true;
-    Command1->show();
-    Command1->raise();
-    Text1->clear();
-    Text1->setVisible(withPassword);
-    Text1->raise();
+    sealButton->show();
+    sealButton->raise();
+    passwordEdit->clear();
+    passwordEdit->setVisible(withPassword);
+    passwordEdit->raise();
     layoutControls();
 }
 
-void Form1::open_seal()
+void TextWindow::openSeal()
 {
     m_sealed = false;
-    Command1->hide();
-    Text1->hide();
-    if (IPMSG_ReadCheckSend)
+    sealButton->hide();
+    passwordEdit->hide();
+    if (noticeOwed)
         sendNotice(IPMSG_READMSG);
 }
 
-void Form1::Command1_Click()
+void TextWindow::sealButtonClicked()
 {
     if (!m_sealed)
         return;
-    if (Text1->isHidden() || Text1->text() == m_host.settings().read(settings::keys::Password)) {
-        open_seal();
+    if (passwordEdit->isHidden() ||
+        passwordEdit->text() == m_host.settings().read(settings::keys::Password)) {
+        openSeal();
         return;
     }
     // A wrong password only clears the box; there is no retry limit and no message.
-    Text1->clear();
+    passwordEdit->clear();
 }
 
-void Form1::sendNotice(quint32 command)
+void TextWindow::sendNotice(quint32 command)
 {
-    IPMSG_ReadCheckSend = false;
-    m_host.ipm_entry(command, Tag, PortNo, pktNo);
+    noticeOwed = false;
+    m_host.sendCommand(command, replyAddress, replyPort, packetNumber);
 }
 
-void Form1::activate()
+void TextWindow::activate()
 {
-    m_host.IME_OnOff();
-    font_chg();
-    color_chg();
+    m_host.applyImeSetting();
+    applyFont();
+    applyReplyColours();
 }
 
-void Form1::resizeEvent(QResizeEvent* e)
+void TextWindow::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
     // Too small in the normal state: both sides go back to the minimum, even when only
@@ -310,11 +311,11 @@ void Form1::resizeEvent(QResizeEvent* e)
     layoutControls();
 }
 
-void Form1::layoutControls()
+void TextWindow::layoutControls()
 {
-    const int statusHeight = StatusBar1->sizeHint().height();
+    const int statusHeight = statusBar->sizeHint().height();
     const int statusTop = height() - statusHeight;
-    StatusBar1->setGeometry(0, statusTop, width(), statusHeight);
+    statusBar->setGeometry(0, statusTop, width(), statusHeight);
 
     const QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
     if (frame == nullptr)
@@ -329,24 +330,24 @@ void Form1::layoutControls()
         areaHeight = 1;
     m_area->setGeometry(AreaInset, AreaInset, areaWidth, areaHeight);
 
-    if (!Command1->isHidden())
-        Command1->setGeometry(m_area->geometry());
-    if (!Text1->isHidden()) {
+    if (!sealButton->isHidden())
+        sealButton->setGeometry(m_area->geometry());
+    if (!passwordEdit->isHidden()) {
         const int boxWidth = qMin(areaWidth, 160);
-        Text1->setGeometry(AreaInset + (areaWidth - boxWidth) / 2, AreaInset, boxWidth,
-                           Text1->sizeHint().height());
+        passwordEdit->setGeometry(AreaInset + (areaWidth - boxWidth) / 2, AreaInset, boxWidth,
+                                  passwordEdit->sizeHint().height());
     }
 }
 
-void Form1::closeEvent(QCloseEvent* e)
+void TextWindow::closeEvent(QCloseEvent* e)
 {
     // An unopened sealed message owes its sender a discard notice instead of a read one.
-    if (m_sealed && IPMSG_ReadCheckSend)
+    if (m_sealed && noticeOwed)
         sendNotice(IPMSG_DELMSG);
     e->accept();
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent* e)
+void TextWindow::dragEnterEvent(QDragEnterEvent* e)
 {
     if (isFileDrop(e))
         e->acceptProposedAction();
@@ -354,7 +355,7 @@ void Form1::dragEnterEvent(QDragEnterEvent* e)
         e->ignore();
 }
 
-void Form1::dragMoveEvent(QDragMoveEvent* e)
+void TextWindow::dragMoveEvent(QDragMoveEvent* e)
 {
     if (isFileDrop(e))
         e->acceptProposedAction();
@@ -362,7 +363,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* e)
         e->ignore();
 }
 
-void Form1::dropEvent(QDropEvent* e)
+void TextWindow::dropEvent(QDropEvent* e)
 {
     if (!isFileDrop(e)) {
         e->ignore();
@@ -373,11 +374,11 @@ void Form1::dropEvent(QDropEvent* e)
     for (const QUrl& url : urls) {
         const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
         if (!path.isEmpty())
-            m_host.f_open(path);
+            m_host.openFile(path);
     }
 }
 
-void Form1::mouseReleaseEvent(QMouseEvent* e)
+void TextWindow::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::RightButton && childAt(e->position().toPoint()) == nullptr) {
         m_host.popupFileMenu(e->globalPosition().toPoint());

@@ -17,13 +17,13 @@ class TextArea;
 
 // The text window: one text in a text area with coloured lines, and the bookkeeping of
 // a received message when it was opened for one. Other parts of the program read and
-// change the text only through SetTextData, GetTextData, GetSelTextData,
-// SetSelTextData and AddTextData.
+// change the text only through setText, text, selectedText,
+// replaceSelectedText and appendText.
 //
 // Normal mode: the text area holds the text exactly and the user edits it. Raw mode
 // (text area disabled): the text area cannot hold the text, shows an approximation,
 // and the exact text (and bytes) are kept apart.
-class Form1 final : public QWidget {
+class TextWindow final : public QWidget {
     Q_OBJECT
 public:
     // Sizes in pixels (15 twips per pixel): the smallest window is 1920 x 1425 twips
@@ -32,40 +32,45 @@ public:
     static constexpr int MinimumHeight = 95;
     static constexpr int AreaInset = 8;
 
-    explicit Form1(Host& host, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit TextWindow(Host& host, QWidget* parent = nullptr);
+    ~TextWindow() override;
 
-    QString f_name;
-    qint16 flag = 0;
-    QString pktNo;
-    qint32 PortNo = 0;
-    bool IPMSG_ReadCheckSend = false;
-    qint16 IPMs = 0;
-    QString Tag;
+    QString fileName;
+    // Which window the main window last activated. A window that was active when a
+    // message window opened in the background keeps a mark of its own.
+    enum class ActivationMark { Inactive, Active, ActiveBeforeBackgroundOpen };
+    ActivationMark activationMark = ActivationMark::Inactive;
+    QString packetNumber;
+    qint32 replyPort = 0;
+    bool noticeOwed = false;
+    // Sending: this window's text is being sent and shows "IPM(送信済)" when done.
+    enum class SendState { Idle, Sending };
+    SendState sendState = SendState::Idle;
+    QString replyAddress;
 
     QString caption() const;
     void setCaption(const QString& caption);
 
-    void SetTextData(const QString& iStr);
-    QString GetTextData() const;
-    QString GetSelTextData() const;
-    void SetSelTextData(const QString& iStr);
-    void AddTextData(const QString& iStr);
+    void setText(const QString& iStr);
+    QString text() const;
+    QString selectedText() const;
+    void replaceSelectedText(const QString& iStr);
+    void appendText(const QString& iStr);
 
     // Bytes that are no valid text (an odd length, binary): raw mode with the exact
     // bytes kept, an odd trailing byte included. The text is their UTF-16LE reading.
-    void SetRawBytes(const QByteArray& bytes);
+    void setRawBytes(const QByteArray& bytes);
     // Raw mode: the exact bytes given (UTF-16LE of the text plus any odd byte).
     // Normal mode: the UTF-16LE bytes of the current text.
-    QByteArray RawBytes() const;
+    QByteArray rawBytes() const;
     bool isRawMode() const;
 
     // Font and background from the settings.
-    void font_chg();
+    void applyFont();
     // Colours every line by its reply mark (display only).
-    void color_chg();
+    void applyReplyColours();
     // The mark-to-colour table built from "ResColor": entries "mark colour".
-    QStringList form2list3_format() const;
+    QStringList colourTable() const;
 
     QString statusText() const;
     void setStatusText(const QString& text);
@@ -74,15 +79,15 @@ public:
     // Covers the text with the "封書" button; a locked message also gets the password box.
     void showSeal(bool withPassword);
     bool isSealed() const { return m_sealed; }
-    void open_seal();
+    void openSeal();
 
     // This window's share of an activation: IME, font and colours from the settings.
     void activate();
 
-    TextArea* v_windows() const { return m_area; }
-    QStatusBar* StatusBar1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLineEdit* Text1 = nullptr;
+    TextArea* textArea() const { return m_area; }
+    QStatusBar* statusBar = nullptr;
+    QPushButton* sealButton = nullptr;
+    QLineEdit* passwordEdit = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -93,7 +98,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    void Command1_Click();
+    void sealButtonClicked();
     void layoutControls();
     // The read (0x30) or discard (0x31) notice, at most once per message.
     void sendNotice(quint32 command);
@@ -102,7 +107,7 @@ private:
     TextArea* m_area = nullptr;
     QLabel* m_statusLabel = nullptr;
     QString m_rawText;
-    // The odd trailing byte of bytes given to SetRawBytes, kept beside m_rawText.
+    // The odd trailing byte of bytes given to setRawBytes, kept beside m_rawText.
     QByteArray m_rawTail;
     bool m_sealed = false;
 };

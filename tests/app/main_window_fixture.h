@@ -22,20 +22,20 @@ struct MainWindowFixture {
     platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("print.pdf"))};
     QStringList commandLine;
     int exitCode = -1;
-    std::unique_ptr<app::MDIForm1> window;
+    std::unique_ptr<app::MainWindow> window;
 
     settings::SettingsStore& store() { return *settings.store; }
 
-    app::MDIForm1& create()
+    app::MainWindow& create()
     {
-        window = std::make_unique<app::MDIForm1>(
+        window = std::make_unique<app::MainWindow>(
             app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
                           commandLine, [this](int code) { exitCode = code; }});
         return *window;
     }
 
     // Load and the first activation, as the program starts.
-    app::MDIForm1& start()
+    app::MainWindow& start()
     {
         create();
         if (window->load())

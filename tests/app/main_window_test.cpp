@@ -1,4 +1,5 @@
 #include "app/commands.h"
+#include "ipmsg/messenger.h"
 #include "main_window_fixture.h"
 #include "settings/keys.h"
 #include "text/text_window.h"
@@ -10,6 +11,8 @@
 
 namespace keys = velmar::settings::keys;
 using velmar::testing::MainWindowFixture;
+using velmar::text::WindowPlacement;
+using Mark = velmar::text::TextWindow::ActivationMark;
 
 namespace {
 
@@ -23,10 +26,10 @@ TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
     ASSERT_EQ(w.windows().size(), 1);
     const auto* form = w.activeWindow();
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->GetTextData(), u"こんにちは\r\n世界");
+    EXPECT_EQ(form->text(), u"こんにちは\r\n世界");
     EXPECT_FALSE(form->isRawMode());
     EXPECT_EQ(form->caption(), u"Velmar7");
-    EXPECT_EQ(form->flag, 2);
+    EXPECT_EQ(form->activationMark, Mark::Active);
 
     EXPECT_EQ(f.endpoint.localPort(), 2425);
     EXPECT_TRUE(w.commands().unicodeChecked());
@@ -71,8 +74,8 @@ TEST(MainWindowStart, BadStoredValuesFallBack)
         f.store().write(QStringLiteral("general"), QString::fromUtf16(c.key),
                         QString::fromUtf16(c.value));
         auto& w = f.start();
-        EXPECT_EQ(w.jis_in_mode, c.jisIn) << QString::fromUtf16(c.value).toStdString();
-        EXPECT_EQ(w.jis_out_mode, c.jisOut) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.m_jisInMode, c.jisIn) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.m_jisOutMode, c.jisOut) << QString::fromUtf16(c.value).toStdString();
         EXPECT_EQ(w.commands().jisIn(), c.jisIn);
         EXPECT_EQ(w.commands().jisOut(), c.jisOut);
     }
@@ -112,13 +115,13 @@ TEST(MainWindowStart, PlacementReadings)
         auto& w = f.start();
         EXPECT_FALSE(w.isMinimized());
         EXPECT_FALSE(w.isMaximized());
-        EXPECT_FALSE(w.In_Tray);
+        EXPECT_FALSE(w.m_inTray);
     }
     {
         MainWindowFixture f;
         f.store().write(keys::ItiMode, QStringLiteral("3"));
         auto& w = f.start();
-        EXPECT_TRUE(w.In_Tray);
+        EXPECT_TRUE(w.m_inTray);
         EXPECT_FALSE(w.isVisible() && !w.isMinimized());
     }
 }
@@ -180,19 +183,19 @@ TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)
     auto* first = w.activeWindow();
     ASSERT_NE(first, nullptr);
 
-    const int index = w.new_win(0);
+    auto* opened = w.openTextWindow(WindowPlacement::Background);
     ASSERT_EQ(w.windows().size(), 2);
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(opened, w.windows()[1]);
     EXPECT_EQ(w.activeWindow(), first);
-    EXPECT_EQ(first->flag, 2);
-    EXPECT_EQ(w.windows()[1]->flag, 1);
+    EXPECT_EQ(first->activationMark, Mark::Active);
+    EXPECT_EQ(w.windows()[1]->activationMark, Mark::Inactive);
 
-    w.new_win(1);
+    w.openTextWindow(WindowPlacement::Foreground);
     ASSERT_EQ(w.windows().size(), 3);
     EXPECT_EQ(w.activeWindow(), w.windows()[2]);
     int active = 0;
     for (const auto* form : w.windows())
-        active += form->flag == 2 ? 1 : 0;
+        active += form->activationMark == Mark::Active ? 1 : 0;
     EXPECT_EQ(active, 1);
 }
 
@@ -207,15 +210,40 @@ TEST(MainWindowWindows, CommandLineFilesOpenOnceAndActivationHonoursTheGuard)
     f.commandLine = {path};
     auto& w = f.start();
     ASSERT_EQ(w.windows().size(), 2); // the clipboard window and the file
-    EXPECT_EQ(w.activeWindow()->f_name, path);
+    EXPECT_EQ(w.activeWindow()->fileName, path);
 
-    w.setChks(3);
+    w.skipNextActivation();
     w.activated();
     EXPECT_EQ(w.windows().size(), 2);
-    EXPECT_EQ(w.chks(), 0);
 
     w.activated();
     EXPECT_EQ(w.windows().size(), 3) << "a new clipboard window, the file not again";
+}
+
+TEST(MainWindowWindows, ComingBackDuringOrAfterASendOpensNoClipboardWindow)
+{
+    MainWindowFixture f;
+    f.store().write(keys::Retry, QStringLiteral("1"));
+    auto& w = f.start();
+    f.endpoint.inject(QByteArray("1:1:u:h:1:peer\0g", 16), QStringLiteral("10.77.0.2"), 2425);
+    w.activeWindow()->setText(QStringLiteral("hello"));
+    w.sendActiveText();
+    w.messenger().chooseRow(0);
+    w.messenger().send(velmar::ipmsg::Messenger::Button::Left);
+    const auto before = w.windows().size();
+
+    // Each return from the dialog (its activation arms the guard) is no request for
+    // a clipboard window, however many retry ticks lie between.
+    w.activated();
+    w.messenger().activateDialog();
+    w.messenger().tick();
+    w.activated();
+    EXPECT_EQ(w.windows().size(), before);
+    w.messenger().tick(); // no receipt: the send fails
+    w.messenger().tick();
+    w.messenger().activateDialog();
+    w.activated();
+    EXPECT_EQ(w.windows().size(), before);
 }
 
 TEST(MainWindowCommands, VersionWindowAndReceivedMessageWindow)
@@ -223,17 +251,17 @@ TEST(MainWindowCommands, VersionWindowAndReceivedMessageWindow)
     MainWindowFixture f;
     auto& w = f.start();
     w.commands().action(u"m_ver")->trigger();
-    EXPECT_EQ(w.activeWindow()->GetTextData(), u"Velmar6 Ver7.3.0.2");
+    EXPECT_EQ(w.activeWindow()->text(), u"Velmar6 Ver7.3.0.2");
 
     velmar::ipmsg::IncomingMessage message;
     message.text = QStringLiteral("封書の中身");
     message.caption = QStringLiteral("From Network a/b(IP Messenger Protcol) now");
-    message.Tag = QStringLiteral("10.77.0.2");
-    message.PortNo = 2425;
+    message.replyAddress = QStringLiteral("10.77.0.2");
+    message.replyPort = 2425;
     message.statusText = QStringLiteral("IPM(未返信)2425:10.77.0.2");
     message.sealed = true;
-    message.pktNo = QStringLiteral("42");
-    message.IPMSG_ReadCheckSend = true;
+    message.packetNumber = QStringLiteral("42");
+    message.noticeOwed = true;
     auto* before = w.activeWindow();
     w.openMessageWindow(message);
     EXPECT_EQ(w.activeWindow(), before);
@@ -241,10 +269,10 @@ TEST(MainWindowCommands, VersionWindowAndReceivedMessageWindow)
     EXPECT_EQ(form->caption(), message.caption);
     EXPECT_EQ(form->statusText(), message.statusText);
     EXPECT_TRUE(form->isSealed());
-    EXPECT_EQ(form->GetTextData(), message.text);
+    EXPECT_EQ(form->text(), message.text);
 
     f.endpoint.sent.clear();
-    form->open_seal();
+    form->openSeal();
     ASSERT_EQ(f.endpoint.sent.size(), 1);
     EXPECT_EQ(f.endpoint.sent[0].host, u"10.77.0.2");
     EXPECT_EQ(f.endpoint.sent[0].data.split(':').value(4), "48");

@@ -1,4 +1,4 @@
-#include "app/common.h"
+#include "common/list_helpers.h"
 #include "components/registry.h"
 
 #include <gtest/gtest.h>
@@ -36,18 +36,18 @@ TEST(ComponentRegistry, FactoryFailuresAreSwallowed)
 TEST(CommonModule, ListHelpersAndHexBits)
 {
     QStringList list{QStringLiteral("2425:10.0.0.1"), QStringLiteral("Abc")};
-    EXPECT_EQ(velmar::FindListItem(list, QStringLiteral("abc"), true), -1);
-    EXPECT_EQ(velmar::FindListItem(list, QStringLiteral("abc"), false), 1);
-    EXPECT_EQ(velmar::FindListItem({}, QStringLiteral("x"), true), -1);
-    EXPECT_TRUE(velmar::AddListItemUnique(list, QStringLiteral("Abc"), true));
-    EXPECT_FALSE(velmar::AddListItemUnique(list, QStringLiteral("abc"), true));
+    EXPECT_EQ(velmar::findListItem(list, QStringLiteral("abc"), true), -1);
+    EXPECT_EQ(velmar::findListItem(list, QStringLiteral("abc"), false), 1);
+    EXPECT_EQ(velmar::findListItem({}, QStringLiteral("x"), true), -1);
+    EXPECT_TRUE(velmar::addListItemUnique(list, QStringLiteral("Abc"), true));
+    EXPECT_FALSE(velmar::addListItemUnique(list, QStringLiteral("abc"), true));
     EXPECT_EQ(list.size(), 3);
 
     // 1049376 = 0x100320: option field 001003 has options 1, 2 and 13.
     const QString options = QStringLiteral("001003");
     for (int n = 1; n <= 24; ++n)
-        EXPECT_EQ(velmar::HexBitIsSet(options, n), n == 1 || n == 2 || n == 13) << n;
-    EXPECT_FALSE(velmar::HexBitIsSet(QStringLiteral("zz"), 1));
+        EXPECT_EQ(velmar::hexBitIsSet(options, n), n == 1 || n == 2 || n == 13) << n;
+    EXPECT_FALSE(velmar::hexBitIsSet(QStringLiteral("zz"), 1));
 }
 
 } // namespace

@@ -35,17 +35,17 @@ protected:
     FakeMenu menu;
     convert::ConversionCommands commands{host, registry, menu};
 
-    text::Form1* windowWith(const QString& text)
+    text::TextWindow* windowWith(const QString& text)
     {
-        text::Form1* window = host.newActiveWindow();
-        window->SetTextData(text);
+        text::TextWindow* window = host.newActiveWindow();
+        window->setText(text);
         return window;
     }
     QString run(const QString& text, const std::function<void()>& command)
     {
-        text::Form1* window = windowWith(text);
+        text::TextWindow* window = windowWith(text);
         command();
-        return window->GetTextData();
+        return window->text();
     }
 };
 
@@ -81,30 +81,30 @@ TEST_F(ConversionCommandsTest, NothingHappensWithoutWindowTextOrFilter)
     commands.toShiftJis();
     EXPECT_TRUE(host.boxes.boxes.isEmpty());
 
-    text::Form1* window = windowWith(u""_s);
+    text::TextWindow* window = windowWith(u""_s);
     commands.convertJis(JisDirection::ToJis);
     commands.toIso2022jp();
-    EXPECT_EQ(window->GetTextData(), u""_s);
+    EXPECT_EQ(window->text(), u""_s);
 
     registry.remove(components::KanjiPipe::ProgId.toString());
-    window->SetTextData(u"漢字"_s);
+    window->setText(u"漢字"_s);
     commands.convertJis(JisDirection::ToJis);
     EXPECT_TRUE(host.boxes.boxes.isEmpty());
     commands.toIso2022jp();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
     EXPECT_EQ(host.boxes.boxes[0].title, u"エラー"_s);
     EXPECT_EQ(host.boxes.boxes[0].text, u"KanjiPipe が必要"_s);
-    EXPECT_EQ(window->GetTextData(), u"漢字"_s);
+    EXPECT_EQ(window->text(), u"漢字"_s);
 }
 
 TEST_F(ConversionCommandsTest, Iso2022jpThereAndBack)
 {
     const QString text = u"お世話になります。\r\nｶﾞｲﾄﾞ ①\r\nabc"_s;
-    text::Form1* window = windowWith(text);
+    text::TextWindow* window = windowWith(text);
     commands.toIso2022jp();
-    EXPECT_TRUE(window->GetTextData().startsWith(u"\x1B$B"_s));
+    EXPECT_TRUE(window->text().startsWith(u"\x1B$B"_s));
     commands.toShiftJis();
-    EXPECT_EQ(window->GetTextData(), u"お世話になります。\r\nガイド ①\r\nabc"_s);
+    EXPECT_EQ(window->text(), u"お世話になります。\r\nガイド ①\r\nabc"_s);
     EXPECT_TRUE(host.boxes.boxes.isEmpty());
 }
 

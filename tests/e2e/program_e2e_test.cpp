@@ -50,7 +50,7 @@ struct Program {
     velmar::platform::FakeClipboard clipboard;
     velmar::platform::ScriptedFileDialogs fileDialogs;
     velmar::platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("p.pdf"))};
-    std::unique_ptr<velmar::app::MDIForm1> window;
+    std::unique_ptr<velmar::app::MainWindow> window;
     int exitCode = -1;
 
     // Starts the program inside `netns`, with `userName` as its name on the network.
@@ -62,7 +62,7 @@ struct Program {
             ADD_FAILURE() << in.error().toStdString();
             return false;
         }
-        window = std::make_unique<velmar::app::MDIForm1>(
+        window = std::make_unique<velmar::app::MainWindow>(
             velmar::app::Services{*settings.store,
                                   registry,
                                   endpoint,
@@ -101,15 +101,15 @@ struct Program {
 
     // Sends `text` from a new window to the peer at `ip`, as a user would through
     // the user-list dialog with the left button.
-    velmar::text::Form1* sendTo(const QString& ip, const QString& text, bool sealed = false)
+    velmar::text::TextWindow* sendTo(const QString& ip, const QString& text, bool sealed = false)
     {
-        window->new_win(1);
-        velmar::text::Form1* source = window->activeWindow();
-        source->SetTextData(text);
-        window->send_messege();
-        engine().clickCheck1(sealed ? 1 : 0);
+        window->openTextWindow(velmar::text::WindowPlacement::Foreground);
+        velmar::text::TextWindow* source = window->activeWindow();
+        source->setText(text);
+        window->sendActiveText();
+        engine().clickSealed(sealed ? 1 : 0);
         engine().chooseRow(peerRow(ip));
-        engine().Send(velmar::ipmsg::Messenger::Button::Left);
+        engine().send(velmar::ipmsg::Messenger::Button::Left);
         return source;
     }
 };
@@ -181,8 +181,8 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     const QString number =
         peer.send(pair().ipA(), 288, sjis(QStringLiteral("こんにちは\n明日の会議: 10時")));
     ASSERT_TRUE(waitUntil([&] { return a.window->windows().size() == windowsBefore + 1; }));
-    velmar::text::Form1* message = a.window->windows().back();
-    EXPECT_EQ(message->GetTextData(), u"こんにちは\r\n明日の会議: 10時");
+    velmar::text::TextWindow* message = a.window->windows().back();
+    EXPECT_EQ(message->text(), u"こんにちは\r\n明日の会議: 10時");
     EXPECT_TRUE(message->caption().startsWith(u"From Network 太郎/営業(IP Messenger Protcol) "));
     EXPECT_EQ(message->statusText(), QStringLiteral("IPM(未返信)2425:") + pair().ipB());
     ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("33").contains(number); }));
@@ -190,9 +190,9 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     // A sealed message asking for a read notice: opening it sends the notice once.
     const QString sealed = peer.send(pair().ipA(), 1049376, sjis(QStringLiteral("秘密")));
     ASSERT_TRUE(waitUntil([&] { return a.window->windows().size() == windowsBefore + 2; }));
-    velmar::text::Form1* letter = a.window->windows().back();
+    velmar::text::TextWindow* letter = a.window->windows().back();
     EXPECT_TRUE(letter->isSealed());
-    letter->open_seal();
+    letter->openSeal();
     ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("48").contains(sealed); }));
     velmar::e2e::processEventsFor(200ms);
     EXPECT_EQ(peer.extrasOf("48").size(), 1);
@@ -213,7 +213,7 @@ void startBoth(velmar::e2e::NetnsPair& pair, Program& a, Program& b)
     // A's answers to B's own start-up announcement, or by a refresh.
     ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair.ipB()) >= 0; }));
     if (b.peerRow(pair.ipA()) < 0)
-        b.engine().PrivateListRefresh();
+        b.engine().refreshPeers();
     ASSERT_TRUE(waitUntil([&] { return b.peerRow(pair.ipA()) >= 0; }));
 }
 
@@ -230,13 +230,13 @@ TEST_F(TwoPrograms, LongTextArrivesInThreePiecesAndTheSenderIsTold)
     text.truncate(70000);
 
     const auto before = b.window->windows().size();
-    velmar::text::Form1* source = a.sendTo(pair().ipB(), text);
+    velmar::text::TextWindow* source = a.sendTo(pair().ipB(), text);
     EXPECT_TRUE(a.hasBox(QStringLiteral("注意"),
                          QStringLiteral("データが大きすぎるので、メッセージが分割されます")));
     ASSERT_TRUE(waitUntil([&] { return b.window->windows().size() == before + 3; }, 10s));
     QString arrived;
     for (auto i = before; i < before + 3; ++i)
-        arrived += b.window->windows()[i]->GetTextData();
+        arrived += b.window->windows()[i]->text();
     EXPECT_EQ(arrived, text);
     ASSERT_TRUE(waitUntil([&] { return source->statusText() == u"IPM(送信済)"; }, 5s));
 }
@@ -250,9 +250,9 @@ TEST_F(TwoPrograms, OpeningASealedMessageTellsTheSender)
     const auto before = b.window->windows().size();
     a.sendTo(pair().ipB(), QStringLiteral("開封してね"), /*sealed=*/true);
     ASSERT_TRUE(waitUntil([&] { return b.window->windows().size() == before + 1; }));
-    velmar::text::Form1* letter = b.window->windows().back();
+    velmar::text::TextWindow* letter = b.window->windows().back();
     ASSERT_TRUE(letter->isSealed());
-    letter->Command1->click();
+    letter->sealButton->click();
     ASSERT_TRUE(waitUntil([&] {
         return a.hasBox(QStringLiteral("封書開封通知 From ") + pair().ipB(),
                         QStringLiteral("開封されました"));
@@ -266,7 +266,7 @@ TEST_F(TwoPrograms, ASilentPeerEndsInTheFailureBox)
     startBoth(pair(), a, b);
     ASSERT_TRUE(pair().setLinkUp(false));
 
-    velmar::text::Form1* source = a.sendTo(pair().ipB(), QStringLiteral("届かない"));
+    velmar::text::TextWindow* source = a.sendTo(pair().ipB(), QStringLiteral("届かない"));
     // Retry 6: the packet goes out seven times, one second apart, then the box.
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -275,7 +275,7 @@ TEST_F(TwoPrograms, ASilentPeerEndsInTheFailureBox)
         },
         12s));
     EXPECT_NE(source->statusText(), u"IPM(送信済)");
-    EXPECT_EQ(a.engine().List2().size(), 1);
+    EXPECT_EQ(a.engine().destinationEntries().size(), 1);
 }
 
 TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
@@ -287,7 +287,7 @@ TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
     ASSERT_TRUE(pair().addUdpLoss(velmar::e2e::NetnsPair::Side::B, 30));
     // The retry step runs every 100 ms instead of every second: the protocol is the
     // same, the test just does not wait minutes for it.
-    a.engine().Timer1().setInterval(100);
+    a.engine().retryTimer().setInterval(100);
 
     constexpr int sends = 100;
     const auto before = b.window->windows().size();
@@ -295,7 +295,7 @@ TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
     int failed = 0;
     for (int i = 0; i < sends; ++i) {
         const qsizetype boxes = a.boxes.boxes.size();
-        velmar::text::Form1* source = a.sendTo(pair().ipB(), QStringLiteral("番号 %1").arg(i));
+        velmar::text::TextWindow* source = a.sendTo(pair().ipB(), QStringLiteral("番号 %1").arg(i));
         ASSERT_TRUE(waitUntil(
             [&] { return source->statusText() == u"IPM(送信済)" || a.boxes.boxes.size() > boxes; },
             5s));
@@ -303,7 +303,7 @@ TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
             ++sent;
         } else {
             ++failed;
-            a.engine().Cancel();
+            a.engine().cancel();
         }
         source->close();
     }
@@ -311,7 +311,7 @@ TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)
 
     QMap<QString, int> shown;
     for (auto i = before; i < b.window->windows().size(); ++i)
-        ++shown[b.window->windows()[i]->GetTextData()];
+        ++shown[b.window->windows()[i]->text()];
     int duplicates = 0;
     for (int count : std::as_const(shown))
         duplicates += count - 1;

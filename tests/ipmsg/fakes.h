@@ -17,8 +17,7 @@ namespace velmar::ipmsg::testing {
 
 class FakeHost final : public MessengerHost {
 public:
-    qint16 chks() const override { return chksValue; }
-    void setChks(qint16 value) override { chksValue = value; }
+    void skipNextActivation() override { skipRequested = true; }
     QString versionText() const override { return QStringLiteral("Velmar6 Ver7.3.0.2"); }
     void openMessageWindow(const IncomingMessage& message) override { windows.append(message); }
     void playArrivalSound() override { ++sounds; }
@@ -26,7 +25,7 @@ public:
     void startBlinking() override { ++blinks; }
     void markSent() override { ++sentMarks; }
 
-    qint16 chksValue = 0;
+    bool skipRequested = false;
     QList<IncomingMessage> windows;
     int sounds = 0;
     bool tray = false;
@@ -78,7 +77,7 @@ protected:
     // Loads the dialog state (which announces us) and forgets what that sent.
     void load()
     {
-        messenger->Load();
+        messenger->load();
         endpoint.sent.clear();
     }
     // A datagram from ip:port, given as UTF-8 text with "\0" allowed via QByteArray.

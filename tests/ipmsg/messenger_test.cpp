@@ -19,7 +19,7 @@ class Presence : public MessengerTest {};
 TEST_F(Presence, RetryZeroSendsNoEntryExitOrAnswer)
 {
     set(keys::Retry, "0");
-    messenger->Load();
+    messenger->load();
     messenger->exitBroadcast();
     receive(bytes("1:5:u:h:1:a\0g", 13), "10.77.0.9", 2425);
     EXPECT_TRUE(endpoint.sent.isEmpty());
@@ -31,7 +31,7 @@ TEST_F(Presence, EntryGoesToTheBroadcastAddressAndTheList)
     set(keys::Retry, "2");
     set(keys::UserName, "山田");
     set(keys::BroadCast, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
-    messenger->Load();
+    messenger->load();
     ASSERT_EQ(endpoint.sent.size(), 6);
     const QByteArray first =
         QByteArray("1:1001:Wait:PC01:1:") + sjis("山田") + bytes("\0NoGroup", 8);
@@ -96,20 +96,20 @@ TEST_F(Presence, KnownPeerMovesToTheBottomAndExitRemovesIt)
     addPeer("a", "10.77.0.2", 2425);
     addPeer("b", "10.77.0.3", 2425);
     addPeer("c", "10.77.0.3", 2426);
-    EXPECT_EQ(messenger->ipm_find_row(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 1);
+    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 1);
     addPeer("a2", "10.77.0.2", 2425);
     const PeerListModel& peers = *messenger->peers();
     ASSERT_EQ(peers.count(), 3);
     EXPECT_EQ(peers.cell(0, 0), u"b");
     EXPECT_EQ(peers.cell(1, 0), u"c");
     EXPECT_EQ(peers.cell(2, 0), u"a2");
-    EXPECT_EQ(messenger->ipm_find_row(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 3);
+    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 3);
 
     receive("1:9:u:h:2:", "10.77.0.3", 2425);
     receive("1:9:u:h:2:", "10.77.0.99", 2425); // unknown: nothing changes
     ASSERT_EQ(peers.count(), 2);
     EXPECT_EQ(peers.cell(0, 0), u"c");
-    EXPECT_EQ(messenger->ipm_find_row(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), 0);
+    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), 0);
 }
 
 TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
@@ -189,11 +189,11 @@ TEST_F(Receive, MessageFromAStrangerOpensAWindowAndAsksItToIntroduceItself)
     const IncomingMessage& m = host.windows[0];
     EXPECT_EQ(m.text, u"hello\r\nworld:x");
     EXPECT_EQ(m.caption, u"From Network Wait/PC09(IP Messenger Protcol) 2024/05/06 07:08:09");
-    EXPECT_EQ(m.Tag, u"10.77.0.9");
-    EXPECT_EQ(m.PortNo, 2425);
+    EXPECT_EQ(m.replyAddress, u"10.77.0.9");
+    EXPECT_EQ(m.replyPort, 2425);
     EXPECT_EQ(m.statusText, QStringLiteral("IPM(未返信)2425:10.77.0.9"));
     EXPECT_FALSE(m.sealed);
-    EXPECT_TRUE(m.pktNo.isEmpty());
+    EXPECT_TRUE(m.packetNumber.isEmpty());
     EXPECT_EQ(m.background, std::nullopt);
     EXPECT_EQ(host.sounds, 1);
     EXPECT_EQ(host.blinks, 0);
@@ -265,8 +265,8 @@ TEST_F(Receive, SealedMessages)
         ASSERT_EQ(host.windows.size(), 1) << c.word;
         const IncomingMessage& m = host.windows[0];
         EXPECT_TRUE(m.sealed) << c.word;
-        EXPECT_EQ(m.pktNo, QString::number(number)) << c.word;
-        EXPECT_EQ(m.IPMSG_ReadCheckSend, c.readCheck) << c.word;
+        EXPECT_EQ(m.packetNumber, QString::number(number)) << c.word;
+        EXPECT_EQ(m.noticeOwed, c.readCheck) << c.word;
         EXPECT_EQ(m.passwordBox, c.passwordBox) << c.word;
     }
 }
@@ -332,8 +332,8 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("ｴﾗｰ番号=10065\r\nｴﾗｰ情報=host unreachable\r\n\r\n"
                              "\"設定\"にて、ポート番号を変更してください"));
-    EXPECT_EQ(messenger->IPMErr(), 1);
-    messenger->setIPMErr(0);
+    EXPECT_EQ(messenger->sendErrorState(), 1);
+    messenger->setSendErrorState(0);
     receive("1:52:u:h:64:", "10.77.0.5", 2425);
     EXPECT_EQ(boxes.boxes.size(), 2);
 }
@@ -342,7 +342,7 @@ TEST_F(Receive, PortInUseIsSilentForBroadcastsAndReportedOnTheFirstDirectSend)
 {
     endpoint.failBind = true;
     EXPECT_FALSE(messenger->bindEndpoint());
-    messenger->PrivateListRefresh();
+    messenger->refreshPeers();
     messenger->exitBroadcast();
     EXPECT_TRUE(boxes.boxes.isEmpty());
     receive("1:50:u:h:64:", "10.77.0.5", 2425);

@@ -96,7 +96,7 @@ TEST(Packet, LineBreakConversions)
 
 TEST(Packet, HeaderAndAddressEntries)
 {
-    EXPECT_EQ(ipm_cre_head(1, u8("482"), u8("PC01")), u"1:482:Wait:PC01:");
+    EXPECT_EQ(packetHeader(1, u8("482"), u8("PC01")), u"1:482:Wait:PC01:");
     EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), true), u"2425");
     EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), false), u"10.0.0.255");
     EXPECT_EQ(GetIPandPort(u8("２４２５：１０．０．０．２５５"), true), u"2425");

@@ -29,8 +29,7 @@ namespace keys = settings::keys;
 
 class FakeHost final : public MessengerHost {
 public:
-    qint16 chks() const override { return m_chks; }
-    void setChks(qint16 value) override { m_chks = value; }
+    void skipNextActivation() override { skipRequested = true; }
     QString versionText() const override { return QStringLiteral("Velmar7 Ver7.0.0"); }
     void openMessageWindow(const IncomingMessage&) override {}
     void playArrivalSound() override {}
@@ -38,7 +37,7 @@ public:
     void startBlinking() override {}
     void markSent() override { ++marked; }
 
-    qint16 m_chks = 0;
+    bool skipRequested = false;
     int marked = 0;
 };
 
@@ -56,8 +55,8 @@ protected:
     // What the main window does at the first use and after the close box.
     void newForm()
     {
-        form = new Form2(engine, [this] { return endmode; });
-        engine.Load();
+        form = new UserListDialog(engine, [this] { return endmode; });
+        engine.load();
     }
 
     template <typename T> T* child(const char* name) const
@@ -87,12 +86,12 @@ protected:
 
     void openWithText(const QString& text, const QString& remoteIp = {}, qint32 remotePort = 0)
     {
-        engine.send_messege(text, remoteIp, remotePort);
+        engine.sendActiveText(text, remoteIp, remotePort);
         ASSERT_TRUE(form->isVisible());
     }
 
     // What the platform delivers for a double click; QTest::mouseDClick on a widget
-    // sends the double-click event alone, which item views ignore without the press.
+    // sends the double-click event alone, which item viewClipboard ignore without the press.
     static void doubleClick(QWidget* widget, QPoint pos)
     {
         QTest::mousePress(widget, Qt::LeftButton, {}, pos);
@@ -132,7 +131,7 @@ protected:
     FakeHost host;
     Messenger engine{endpoint, *settings.store, textgauge, boxes, host};
     bool endmode = false;
-    QPointer<Form2> form;
+    QPointer<UserListDialog> form;
 };
 
 TEST_F(Form2Test, ControlsCarryTheirCaptionsAndTips)
@@ -200,13 +199,13 @@ TEST_F(Form2Test, DoubleClicksChooseAPeerOnceAndRemoveADestination)
     auto* list = child<QListWidget>("List1");
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("Bob"));
-    EXPECT_EQ(engine.List2(),
+    EXPECT_EQ(engine.destinationEntries(),
               QStringList({QStringLiteral("2425:10.77.0.6"), QStringLiteral("2425:10.77.0.5")}));
 
     doubleClick(list->viewport(), list->visualItemRect(list->item(0)).center());
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("Alice"));
-    EXPECT_EQ(engine.List2(), QStringList{QStringLiteral("2425:10.77.0.5")});
+    EXPECT_EQ(engine.destinationEntries(), QStringList{QStringLiteral("2425:10.77.0.5")});
 }
 
 TEST_F(Form2Test, LockIsOnlyAvailableOnASealedMessage)
@@ -217,7 +216,7 @@ TEST_F(Form2Test, LockIsOnlyAvailableOnASealedMessage)
 
     QTest::mouseClick(check2, Qt::LeftButton, {}, check2->rect().center());
     EXPECT_EQ(check2->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(engine.Check2(), 2);
+    EXPECT_EQ(engine.lockCheck(), 2);
 
     QTest::mouseClick(check1, Qt::LeftButton, {}, check1->rect().center());
     EXPECT_EQ(check1->checkState(), Qt::Checked);
@@ -227,12 +226,12 @@ TEST_F(Form2Test, LockIsOnlyAvailableOnASealedMessage)
     QTest::mouseClick(check2, Qt::LeftButton, {}, check2->rect().center());
     EXPECT_EQ(check2->checkState(), Qt::Unchecked);
     QTest::mouseClick(check2, Qt::LeftButton, {}, check2->rect().center());
-    EXPECT_EQ(engine.Check2(), 1);
+    EXPECT_EQ(engine.lockCheck(), 1);
 
     QTest::mouseClick(check1, Qt::LeftButton, {}, check1->rect().center());
     EXPECT_EQ(check2->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(engine.Check1(), 0);
-    EXPECT_EQ(engine.Check2(), 2);
+    EXPECT_EQ(engine.sealedCheck(), 0);
+    EXPECT_EQ(engine.lockCheck(), 2);
 }
 
 TEST_F(Form2Test, LeftReleaseSendsTheMessageAndShowsTheSendingLook)
@@ -341,7 +340,7 @@ TEST_F(Form2Test, SortOptionsAndOrderFollowClicks)
 
     auto* ascending = child<QCheckBox>("Check3");
     QTest::mouseClick(ascending, Qt::LeftButton, {}, ascending->rect().center());
-    EXPECT_EQ(engine.Check3(), 1);
+    EXPECT_EQ(engine.sortAscending(), 1);
     EXPECT_EQ(column(3), QStringList({QStringLiteral("999"), QStringLiteral("2425"),
                                       QStringLiteral("10000")}));
 
@@ -354,7 +353,7 @@ TEST_F(Form2Test, SortOptionsAndOrderFollowClicks)
 TEST_F(Form2Test, StoredOrderOutsideTheOptionsSelectsNone)
 {
     delete form.data();
-    engine.Close(false);
+    engine.close(false);
     settings.store->write(keys::ListSort, QStringLiteral("7"));
     newForm();
     for (const char* name : {"Option1_0", "Option1_1", "Option1_2", "Option1_3"})
@@ -365,12 +364,12 @@ TEST_F(Form2Test, ActivationPreselectsTheReplyTargetOnce)
 {
     addPeer(QStringLiteral("Alice"), QStringLiteral("10.77.0.5"), 2425);
     openWithText(QStringLiteral("re: hello"), QStringLiteral("10.77.0.5"), 2425);
-    host.m_chks = 0;
+    host.skipRequested = false;
     for (int i = 0; i < 2; ++i) {
         QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(form, &activate);
     }
-    EXPECT_EQ(host.m_chks, 3);
+    EXPECT_TRUE(host.skipRequested);
     ASSERT_EQ(child<QListWidget>("List1")->count(), 1);
     EXPECT_EQ(child<QListWidget>("List1")->item(0)->text(), QStringLiteral("Alice"));
 }
@@ -380,12 +379,12 @@ TEST_F(Form2Test, TextBoxEditsTheTextToSendWithCrLf)
     openWithText(QStringLiteral("one\r\ntwo"));
     auto* text = child<QPlainTextEdit>("RichTextBox1");
     EXPECT_EQ(text->toPlainText(), QStringLiteral("one\ntwo"));
-    EXPECT_EQ(engine.RichTextBox1(), QStringLiteral("one\r\ntwo")); // untouched, unchanged
+    EXPECT_EQ(engine.textToSend(), QStringLiteral("one\r\ntwo")); // untouched, unchanged
 
     text->moveCursor(QTextCursor::End);
     QTest::keyClick(text, Qt::Key_Return);
     QTest::keyClicks(text, QStringLiteral("3"));
-    EXPECT_EQ(engine.RichTextBox1(), QStringLiteral("one\r\ntwo\r\n3"));
+    EXPECT_EQ(engine.textToSend(), QStringLiteral("one\r\ntwo\r\n3"));
 }
 
 TEST_F(Form2Test, CancelAndRefreshButtons)
@@ -410,14 +409,14 @@ TEST_F(Form2Test, CloseBoxDiscardsTheDialogAndTheNextOneAnnouncesAgain)
     openWithText(QStringLiteral("hello"));
     doubleClickPeer(0);
     releaseOnSend(Qt::LeftButton);
-    host.m_chks = 0;
+    host.skipRequested = false;
 
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
-    EXPECT_EQ(host.m_chks, 3);
+    EXPECT_TRUE(host.skipRequested);
     EXPECT_TRUE(engine.formEnabled());
-    EXPECT_FALSE(engine.Timer1().isActive());
+    EXPECT_FALSE(engine.retryTimer().isActive());
 
     endpoint.sent.clear();
     newForm();
@@ -427,11 +426,11 @@ TEST_F(Form2Test, CloseBoxDiscardsTheDialogAndTheNextOneAnnouncesAgain)
 
     // While the program ends, closing leaves the main window's state alone.
     endmode = true;
-    host.m_chks = 0;
+    host.skipRequested = false;
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
-    EXPECT_EQ(host.m_chks, 0);
+    EXPECT_FALSE(host.skipRequested);
 }
 
 TEST_F(Form2Test, ControlsFitTheWindowWithoutOverlapping)
@@ -440,10 +439,10 @@ TEST_F(Form2Test, ControlsFitTheWindowWithoutOverlapping)
     openWithText(QStringLiteral("hello"));
     doubleClickPeer(0);
     releaseOnSend(Qt::LeftButton); // the sending look shows every control
-    EXPECT_EQ(form->size(), Form2::designSize());
-    EXPECT_EQ(form->minimumSize(), Form2::designSize());
+    EXPECT_EQ(form->size(), UserListDialog::designSize());
+    EXPECT_EQ(form->minimumSize(), UserListDialog::designSize());
 
-    for (const QSize size : {Form2::designSize(), QSize(640, 520)}) {
+    for (const QSize size : {UserListDialog::designSize(), QSize(640, 520)}) {
         form->resize(size);
         const QList<QWidget*> controls =
             form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);

@@ -5,9 +5,9 @@
 namespace velmar::ipmsg {
 namespace {
 
-Form2Metrics sampleMetrics()
+UserListMetrics sampleMetrics()
 {
-    Form2Metrics m{};
+    UserListMetrics m{};
     m.frame1 = {1650, 1800};
     m.check1 = {900, 300};
     m.check2 = {900, 300};
@@ -20,10 +20,10 @@ Form2Metrics sampleMetrics()
     return m;
 }
 
-TEST(Form2Layout, DesignSizeFollowsTheColumnRules)
+TEST(userListLayout, DesignSizeFollowsTheColumnRules)
 {
-    const Form2Metrics m = sampleMetrics();
-    const auto r = Form2Layout(5685, 5250, m);
+    const UserListMetrics m = sampleMetrics();
+    const auto r = userListLayout(5685, 5250, m);
 
     // Buttons: width Int(5685 / 4.5), one column centred at three quarters.
     for (const char* name : {"Command1", "Command2", "Command3"}) {
@@ -62,11 +62,11 @@ TEST(Form2Layout, DesignSizeFollowsTheColumnRules)
     EXPECT_EQ(text.top() + text.height(), 5250 - 20);
 }
 
-TEST(Form2Layout, GrowingKeepsTheUpperTopsAndGivesTheListsHalfOfTheRest)
+TEST(userListLayout, GrowingKeepsTheUpperTopsAndGivesTheListsHalfOfTheRest)
 {
-    const Form2Metrics m = sampleMetrics();
-    const auto small = Form2Layout(5685, 5250, m);
-    const auto large = Form2Layout(9000, 9000, m);
+    const UserListMetrics m = sampleMetrics();
+    const auto small = userListLayout(5685, 5250, m);
+    const auto large = userListLayout(9000, 9000, m);
     for (const char* name :
          {"Frame1", "Check1", "Command3", "Label1", "ProgressBar1", "Label3", "MSFlexGrid1"}) {
         SCOPED_TRACE(name);
@@ -81,7 +81,7 @@ TEST(Form2Layout, GrowingKeepsTheUpperTopsAndGivesTheListsHalfOfTheRest)
               9000 - 20);
 }
 
-TEST(Form2Layout, PixelEdgesOfTouchingRectanglesStayTouching)
+TEST(userListLayout, PixelEdgesOfTouchingRectanglesStayTouching)
 {
     // 20 twips = 1.33 px, 3790 twips = 252.67 px: sizes rounded on their own would
     // leave a gap or an overlap between the grid and the list.

@@ -1,6 +1,6 @@
 #pragma once
 
-// A main window stand-in for text window tests: Form1 windows in a plain list, the
+// A main window stand-in for text window tests: TextWindow windows in a plain list, the
 // active one tracked by hand, the platform fakes, and a record of every call.
 
 #include "components/textgauge.h"
@@ -31,53 +31,48 @@ public:
     platform::Clipboard& clipboard() override { return clip; }
     platform::MessageBoxes& messageBoxes() override { return boxes; }
     components::Textgauge& textgauge() override { return gauge; }
-    QString resMoji() const override { return mark; }
-    text::Form1* activeWindow() const override { return active; }
+    QString replyMark() const override { return mark; }
+    text::TextWindow* activeWindow() const override { return active; }
 
-    // Creates a window; 1 makes it the active one (-1), 0 leaves the active one alone
-    // and answers the new window's index.
-    int new_win(qint16 inputData) override
+    // Creates a window; in the foreground it becomes the active one.
+    text::TextWindow* openTextWindow(text::WindowPlacement placement) override
     {
-        m_windows.push_back(std::make_unique<text::Form1>(*this));
-        text::Form1* window = m_windows.back().get();
-        window->flag = 1;
-        if (inputData == 1) {
+        m_windows.push_back(std::make_unique<text::TextWindow>(*this));
+        text::TextWindow* window = m_windows.back().get();
+        if (placement == text::WindowPlacement::Foreground)
             activate(window);
-            return -1;
-        }
-        return int(m_windows.size()) - 1;
+        return window;
     }
-    QList<text::Form1*> windows() const override
+    QList<text::TextWindow*> windows() const override
     {
-        QList<text::Form1*> list;
+        QList<text::TextWindow*> list;
         for (const auto& window : m_windows)
             list.append(window.get());
         return list;
     }
-    void IME_OnOff() override { ++imeCalls; }
-    void ipm_entry(quint32 command, const QString& destination, qint32 port,
-                   const QString& extra) override
+    void applyImeSetting() override { ++imeCalls; }
+    void sendCommand(quint32 command, const QString& destination, qint32 port,
+                     const QString& extra) override
     {
         notices.append({command, destination, port, extra});
     }
-    void f_open(const QString& path) override { opened.append(path); }
+    void openFile(const QString& path) override { opened.append(path); }
     void popupFileMenu(const QPoint& globalPos) override { popups.append(globalPos); }
-    void f_to_tray(bool mode) override { trayCalls.append(mode); }
+    void hideToTray(bool mode) override { trayCalls.append(mode); }
 
     // Makes `window` the active one and runs its part of the activation.
-    void activate(text::Form1* window)
+    void activate(text::TextWindow* window)
     {
         for (const auto& other : m_windows)
-            other->flag = 1;
-        window->flag = 2;
+            other->activationMark = text::TextWindow::ActivationMark::Inactive;
+        window->activationMark = text::TextWindow::ActivationMark::Active;
         active = window;
         window->activate();
     }
     // A window made active without running the activation step.
-    text::Form1* newActiveWindow()
+    text::TextWindow* newActiveWindow()
     {
-        new_win(0);
-        active = m_windows.back().get();
+        active = openTextWindow(text::WindowPlacement::Background);
         return active;
     }
     void write(const settings::Setting& key, const QString& value)
@@ -90,7 +85,7 @@ public:
     platform::RecordingMessageBoxes boxes;
     components::TextgaugeImpl gauge;
     QString mark = QStringLiteral(">");
-    text::Form1* active = nullptr;
+    text::TextWindow* active = nullptr;
     int imeCalls = 0;
     QList<Notice> notices;
     QStringList opened;
@@ -98,7 +93,7 @@ public:
     QList<bool> trayCalls;
 
 private:
-    std::vector<std::unique_ptr<text::Form1>> m_windows;
+    std::vector<std::unique_ptr<text::TextWindow>> m_windows;
 };
 
 } // namespace velmar::testing

@@ -26,11 +26,11 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // A window in normal mode holding `text`, as if typed in.
-    Form1* windowWith(const QString& text, const QString& fileName = {})
+    TextWindow* windowWith(const QString& text, const QString& fileName = {})
     {
-        host.new_win(1);
-        host.active->SetTextData(text);
-        host.active->f_name = fileName;
+        host.openTextWindow(WindowPlacement::Foreground);
+        host.active->setText(text);
+        host.active->fileName = fileName;
         return host.active;
     }
     QString lastBoxTitle() const
@@ -69,12 +69,12 @@ TEST_F(FileCommandsTest, OpenShowsTheDecodedTextInNormalMode)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString file = write(QString::fromLatin1(c.name), c.bytes);
-        commands.f_open(file);
-        Form1* window = host.activeWindow();
+        commands.openFile(file);
+        TextWindow* window = host.activeWindow();
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->GetTextData(), c.text);
+        EXPECT_EQ(window->text(), c.text);
         EXPECT_FALSE(window->isRawMode());
-        EXPECT_EQ(window->f_name, file);
+        EXPECT_EQ(window->fileName, file);
         EXPECT_EQ(window->caption(), file);
     }
     EXPECT_EQ(host.windows().size(), qsizetype(std::size(cases)));
@@ -84,29 +84,29 @@ TEST_F(FileCommandsTest, OpenShowsTheDecodedTextInNormalMode)
 TEST_F(FileCommandsTest, BinaryOpensRawAndIsSavedBackExactly)
 {
     const QByteArray binary = bytesOf({0x41, 0x42, 0x43, 0x00, 0xFF, 0x80, 0x00});
-    commands.f_open(write(QStringLiteral("blob.bin"), binary));
-    Form1* window = host.activeWindow();
+    commands.openFile(write(QStringLiteral("blob.bin"), binary));
+    TextWindow* window = host.activeWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isRawMode());
-    EXPECT_EQ(window->RawBytes(), binary);
+    EXPECT_EQ(window->rawBytes(), binary);
 
     const QString copy = path(QStringLiteral("copy.bin"));
     dialogs.saveAnswers << copy;
-    commands.save_as();
+    commands.saveAs();
     EXPECT_EQ(read(copy), binary);
-    EXPECT_EQ(window->f_name, copy);
-    commands.file_update();
+    EXPECT_EQ(window->fileName, copy);
+    commands.appendSave();
     EXPECT_EQ(read(copy), binary + binary);
     EXPECT_EQ(lastBoxText(), copy + QStringLiteral("\r\nに追加保存しました"));
 }
 
 TEST_F(FileCommandsTest, SingleOddByteIsStillSaved)
 {
-    commands.f_open(write(QStringLiteral("one"), bytesOf({0x81})));
+    commands.openFile(write(QStringLiteral("one"), bytesOf({0x81})));
     ASSERT_TRUE(host.activeWindow()->isRawMode());
     const QString copy = path(QStringLiteral("one-copy"));
     dialogs.saveAnswers << copy;
-    commands.save_as();
+    commands.saveAs();
     EXPECT_EQ(read(copy), bytesOf({0x81}));
 }
 
@@ -115,7 +115,7 @@ TEST_F(FileCommandsTest, AppendSaveToANewFileThenAgain)
     const QString file = path(QStringLiteral("new.txt"));
     windowWith(QStringLiteral("a\r\nb"));
     dialogs.saveAnswers << file;
-    commands.file_update();
+    commands.appendSave();
     EXPECT_EQ(read(file), QByteArray("a\r\nb\r\n"));
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("情報"));
     EXPECT_EQ(lastBoxText(), file + QStringLiteral("\r\nに保存しました"));
@@ -123,7 +123,7 @@ TEST_F(FileCommandsTest, AppendSaveToANewFileThenAgain)
     EXPECT_EQ(dialogs.saveSuffixes, QStringList{QStringLiteral("txt")});
     EXPECT_EQ(dialogs.saveFilters, QStringList{FileCommands::textFileFilter()});
 
-    commands.file_update();
+    commands.appendSave();
     EXPECT_EQ(read(file), QByteArray("a\r\nb\r\na\r\nb\r\n"));
     EXPECT_EQ(lastBoxText(), file + QStringLiteral("\r\nに追加保存しました"));
     EXPECT_EQ(dialogs.saveFilters.size(), 1); // the name was known the second time
@@ -133,7 +133,7 @@ TEST_F(FileCommandsTest, AppendFollowsAnExistingUtf8LfFile)
 {
     const QString file = write(QStringLiteral("notes.txt"), QByteArray("x\n"));
     windowWith(QString::fromUtf8("あ\r\nb"), file);
-    commands.f_save_main();
+    commands.appendActiveToFile();
     EXPECT_EQ(read(file), QByteArray("x\n\xE3\x81\x82\nb\n"));
 }
 
@@ -142,7 +142,7 @@ TEST_F(FileCommandsTest, ShiftJisFileRefusesCharactersItLacks)
     const QByteArray before("\x82\xA0\r\n");
     const QString file = write(QStringLiteral("sjis.txt"), before);
     windowWith(QString::fromUtf8("波〜"), file);
-    commands.file_update();
+    commands.appendSave();
     EXPECT_EQ(read(file), before);
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
     EXPECT_TRUE(lastBoxText().contains(QString::fromUtf8("〜 (U+301C)")));
@@ -151,26 +151,26 @@ TEST_F(FileCommandsTest, ShiftJisFileRefusesCharactersItLacks)
 
     // What fits goes in as Shift_JIS.
     windowWith(QString::fromUtf8("波"), file);
-    commands.file_update();
+    commands.appendSave();
     EXPECT_EQ(read(file), before + QByteArray("\x94\x67\r\n"));
 }
 
 TEST_F(FileCommandsTest, SaveAsCancelledOrFailedKeepsTheFileName)
 {
     const QString old = path(QStringLiteral("old.txt"));
-    Form1* window = windowWith(QStringLiteral("text"), old);
-    commands.save_as(); // no scripted answer: cancelled
-    EXPECT_EQ(window->f_name, old);
+    TextWindow* window = windowWith(QStringLiteral("text"), old);
+    commands.saveAs(); // no scripted answer: cancelled
+    EXPECT_EQ(window->fileName, old);
     EXPECT_FALSE(QFile::exists(old));
 
     const QString blocked = write(QStringLiteral("plain"), "x") + QStringLiteral("/sub.txt");
     dialogs.saveAnswers << blocked << QStringLiteral("/dev/full");
-    commands.save_as();
-    EXPECT_EQ(window->f_name, old);
+    commands.saveAs();
+    EXPECT_EQ(window->fileName, old);
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
     EXPECT_TRUE(lastBoxText().startsWith(blocked + QStringLiteral("\r\nに保存できませんでした")));
-    commands.save_as();
-    EXPECT_EQ(window->f_name, old);
+    commands.saveAs();
+    EXPECT_EQ(window->fileName, old);
     EXPECT_TRUE(lastBoxText().startsWith(QStringLiteral("/dev/full\r\nに保存できませんでした")));
     EXPECT_FALSE(host.boxes.titles().contains(QStringLiteral("情報")));
 }
@@ -178,10 +178,10 @@ TEST_F(FileCommandsTest, SaveAsCancelledOrFailedKeepsTheFileName)
 TEST_F(FileCommandsTest, EmptyTextIsNeitherSavedNorPrinted)
 {
     windowWith(QString());
-    commands.save_as();
-    commands.file_update();
+    commands.saveAs();
+    commands.appendSave();
     EXPECT_TRUE(dialogs.saveFilters.isEmpty());
-    commands.main_prn();
+    commands.print();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("紙の無駄使い反対! ;-P"));
     EXPECT_EQ(lastBoxText(), QStringLiteral("印刷するデータが空でしょ!"));
@@ -190,10 +190,10 @@ TEST_F(FileCommandsTest, EmptyTextIsNeitherSavedNorPrinted)
 
 TEST_F(FileCommandsTest, CommandsWithoutAWindowDoNothing)
 {
-    commands.save_as();
-    commands.file_update();
-    commands.f_save_main();
-    commands.main_prn();
+    commands.saveAs();
+    commands.appendSave();
+    commands.appendActiveToFile();
+    commands.print();
     EXPECT_TRUE(host.boxes.boxes.isEmpty());
     EXPECT_TRUE(dialogs.saveFilters.isEmpty());
 }
@@ -213,9 +213,9 @@ TEST_F(FileCommandsTest, OpenCommandUsesTheFilterAndReportsAVanishedFile)
     EXPECT_EQ(lastBoxText(), gone + QStringLiteral("\r\nファイルが見つかりません。"));
 
     // A dropped name that is no file is ignored silently.
-    commands.f_open(gone);
-    commands.f_open(dir.path());
-    commands.f_open(QString());
+    commands.openFile(gone);
+    commands.openFile(dir.path());
+    commands.openFile(QString());
     EXPECT_TRUE(host.windows().isEmpty());
     EXPECT_EQ(host.boxes.boxes.size(), 1);
 }
@@ -226,16 +226,16 @@ TEST_F(FileCommandsTest, LargeFilesOpenUpToTheLimit)
     const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXY\n");
     const qsizetype lines = 50 * 1024 * 1024 / line.size();
     const QString big = write(QStringLiteral("big.log"), line.repeated(lines));
-    commands.f_open(big);
+    commands.openFile(big);
     ASSERT_NE(host.activeWindow(), nullptr);
     EXPECT_FALSE(host.activeWindow()->isRawMode());
-    EXPECT_EQ(host.activeWindow()->GetTextData().size(), lines * (line.size() + 1));
+    EXPECT_EQ(host.activeWindow()->text().size(), lines * (line.size() + 1));
 
     QFile file(path(QStringLiteral("huge.log")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_TRUE(file.resize(FileCommands::MaxOpenBytes + 1)); // sparse, costs no disk
     file.close();
-    commands.f_open(file.fileName());
+    commands.openFile(file.fileName());
     EXPECT_EQ(host.windows().size(), 1);
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
     EXPECT_TRUE(lastBoxText().contains(QStringLiteral("大きすぎる")));

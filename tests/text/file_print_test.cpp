@@ -59,9 +59,9 @@ TEST(FilePrintTest, LongTextFlowsOverPagesWithEveryLine)
                     QStringLiteral("END%1").arg(i);
         lines << line;
     }
-    host.new_win(1);
-    host.active->SetTextData(lines.join(QStringLiteral("\r\n")));
-    commands.main_prn();
+    host.openTextWindow(WindowPlacement::Foreground);
+    host.active->setText(lines.join(QStringLiteral("\r\n")));
+    commands.print();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
     EXPECT_EQ(host.boxes.boxes.last().title, QStringLiteral("確認"));
     EXPECT_EQ(host.boxes.boxes.last().text, QStringLiteral("印刷完了"));
@@ -82,13 +82,13 @@ TEST(FilePrintTest, UnopenablePrinterIsReported)
     platform::ScriptedFileDialogs dialogs;
     platform::PdfPrinting printing(QStringLiteral("/nonexistent-dir/out.pdf"));
     FileCommands commands(host, dialogs, printing);
-    host.new_win(1);
-    host.active->SetTextData(QStringLiteral("x"));
-    commands.main_prn();
+    host.openTextWindow(WindowPlacement::Foreground);
+    host.active->setText(QStringLiteral("x"));
+    commands.print();
     ASSERT_EQ(host.boxes.boxes.size(), 1);
     EXPECT_EQ(host.boxes.boxes.last().title, QStringLiteral("エラー"));
 
-    commands.printer_setup();
+    commands.setUpPrinter();
     EXPECT_EQ(printing.dialogs, 1);
 }
 

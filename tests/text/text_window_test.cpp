@@ -16,18 +16,18 @@
 
 using namespace velmar;
 using namespace Qt::StringLiterals;
-using text::Form1;
+using text::TextWindow;
 
 namespace {
 
 class TextWindowTest : public ::testing::Test {
 protected:
     velmar::testing::FakeHost host;
-    Form1* window = host.newActiveWindow();
+    TextWindow* window = host.newActiveWindow();
 
     std::optional<QColor> lineColour(int line) const
     {
-        return window->v_windows()->blockColour(line);
+        return window->textArea()->blockColour(line);
     }
 };
 
@@ -48,53 +48,53 @@ TEST_F(TextWindowTest, ModeIsDecidedByARoundTripThroughTheArea)
         {u"a\u2029b"_s, true},
     };
     for (const Case& c : cases) {
-        window->SetTextData(c.text);
+        window->setText(c.text);
         EXPECT_EQ(window->isRawMode(), c.raw) << c.text.toStdString();
-        EXPECT_EQ(window->v_windows()->isEnabled(), !c.raw);
-        EXPECT_EQ(window->GetTextData(), c.text);
+        EXPECT_EQ(window->textArea()->isEnabled(), !c.raw);
+        EXPECT_EQ(window->text(), c.text);
     }
 }
 
 TEST_F(TextWindowTest, OddBytesAreKeptExactlyInRawMode)
 {
     const QByteArray bytes("a\0b\0\xFF", 5);
-    window->SetRawBytes(bytes);
+    window->setRawBytes(bytes);
     EXPECT_TRUE(window->isRawMode());
-    EXPECT_EQ(window->GetTextData(), u"ab"_s);
-    EXPECT_EQ(window->RawBytes(), bytes);
+    EXPECT_EQ(window->text(), u"ab"_s);
+    EXPECT_EQ(window->rawBytes(), bytes);
 
     // New text drops the old odd byte and decides the mode again.
-    window->SetTextData(u"x"_s);
+    window->setText(u"x"_s);
     EXPECT_FALSE(window->isRawMode());
-    EXPECT_EQ(window->RawBytes(), QByteArray("x\0", 2));
+    EXPECT_EQ(window->rawBytes(), QByteArray("x\0", 2));
 }
 
 TEST_F(TextWindowTest, RawModeSelectionIsTheWholeTextAndEditsOnlyChangeTheDisplay)
 {
-    window->SetTextData(u"a\nb"_s);
+    window->setText(u"a\nb"_s);
     ASSERT_TRUE(window->isRawMode());
-    EXPECT_EQ(window->GetSelTextData(), u"a\nb"_s);
-    window->SetSelTextData(u"X"_s);
-    window->AddTextData(u"Y"_s);
-    EXPECT_EQ(window->GetTextData(), u"a\nb"_s);
+    EXPECT_EQ(window->selectedText(), u"a\nb"_s);
+    window->replaceSelectedText(u"X"_s);
+    window->appendText(u"Y"_s);
+    EXPECT_EQ(window->text(), u"a\nb"_s);
     EXPECT_TRUE(window->isRawMode());
-    EXPECT_EQ(window->v_windows()->crlfText(), u"Xa\r\nbY"_s);
+    EXPECT_EQ(window->textArea()->crlfText(), u"Xa\r\nbY"_s);
 }
 
 TEST_F(TextWindowTest, SelectionOperationsInNormalMode)
 {
-    window->SetTextData(u"abc\r\ndef"_s);
-    EXPECT_EQ(window->GetSelTextData(), QString());
-    QTextCursor cursor = window->v_windows()->textCursor();
+    window->setText(u"abc\r\ndef"_s);
+    EXPECT_EQ(window->selectedText(), QString());
+    QTextCursor cursor = window->textArea()->textCursor();
     cursor.setPosition(1);
     cursor.setPosition(6, QTextCursor::KeepAnchor);
-    window->v_windows()->setTextCursor(cursor);
-    EXPECT_EQ(window->GetSelTextData(), u"bc\r\nde"_s);
+    window->textArea()->setTextCursor(cursor);
+    EXPECT_EQ(window->selectedText(), u"bc\r\nde"_s);
 
-    window->SetSelTextData(u"1\r\n2"_s);
-    EXPECT_EQ(window->GetTextData(), u"a1\r\n2f"_s);
-    window->AddTextData(u"\r\nend"_s);
-    EXPECT_EQ(window->GetTextData(), u"a1\r\n2f\r\nend"_s);
+    window->replaceSelectedText(u"1\r\n2"_s);
+    EXPECT_EQ(window->text(), u"a1\r\n2f"_s);
+    window->appendText(u"\r\nend"_s);
+    EXPECT_EQ(window->text(), u"a1\r\n2f\r\nend"_s);
 }
 
 TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
@@ -102,10 +102,10 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     host.write(settings::keys::ResColor, u">> 255 > 32768"_s);
     host.write(settings::keys::FontColor, u"16711680"_s);
     const QString text = u">>a\r\n>b\r\n  >b\r\nx\r\n\t>b\r\n>ab"_s;
-    window->SetTextData(text);
+    window->setText(text);
     EXPECT_EQ(lineColour(0), std::nullopt) << "SetTextData does not colour";
 
-    window->color_chg();
+    window->applyReplyColours();
     const QColor red(255, 0, 0), green(0, 128, 0), blue(0, 0, 255);
     EXPECT_EQ(lineColour(0), red);
     EXPECT_EQ(lineColour(1), green);
@@ -113,28 +113,28 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     EXPECT_EQ(lineColour(3), blue);
     EXPECT_EQ(lineColour(4), blue);
     EXPECT_EQ(lineColour(5), blue) << "a short last line keeps the base colour";
-    EXPECT_EQ(window->GetTextData(), text);
+    EXPECT_EQ(window->text(), text);
 
-    window->SetTextData(text);
+    window->setText(text);
     EXPECT_EQ(lineColour(0), std::nullopt);
 }
 
 TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
 {
     host.write(settings::keys::ResColor, u", 255"_s);
-    window->SetTextData(u"one\r\ntwo"_s);
-    QTextCursor cursor = window->v_windows()->textCursor();
+    window->setText(u"one\r\ntwo"_s);
+    QTextCursor cursor = window->textArea()->textCursor();
     cursor.setPosition(1);
     cursor.setPosition(2, QTextCursor::KeepAnchor);
-    window->v_windows()->setTextCursor(cursor);
-    window->color_chg();
+    window->textArea()->setTextCursor(cursor);
+    window->applyReplyColours();
     EXPECT_EQ(lineColour(0), QColor(255, 0, 0));
     EXPECT_EQ(lineColour(1), QColor(0, 0, 0)) << "three characters on the last line";
-    EXPECT_EQ(window->GetSelTextData(), u"n"_s);
+    EXPECT_EQ(window->selectedText(), u"n"_s);
 
-    window->SetTextData(u"one\r\ntwo"_s);
+    window->setText(u"one\r\ntwo"_s);
     host.active = nullptr;
-    window->color_chg();
+    window->applyReplyColours();
     EXPECT_EQ(lineColour(0), std::nullopt);
 }
 
@@ -142,23 +142,23 @@ TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
 {
     host.write(settings::keys::BgColor, u"255"_s);
     host.write(settings::keys::IpmBgColor, u"65280"_s);
-    const auto background = [this] { return window->v_windows()->palette().color(QPalette::Base); };
-    window->font_chg();
+    const auto background = [this] { return window->textArea()->palette().color(QPalette::Base); };
+    window->applyFont();
     EXPECT_EQ(background(), QColor(255, 0, 0));
     window->setStatusText(u"From Network 山田"_s);
-    window->font_chg();
+    window->applyFont();
     EXPECT_EQ(background(), QColor(0, 255, 0));
 
     host.write(settings::keys::IpmBgColor, u"blue"_s);
-    window->font_chg();
+    window->applyFont();
     EXPECT_EQ(background(), QColor(0, 255, 0)) << "a value that is no number is ignored";
 
     const QColor systemBase = QPalette().color(QPalette::Active, QPalette::Base);
     host.write(settings::keys::IpmBgColor, u"-2147483643"_s);
-    Form1 fresh(host);
+    TextWindow fresh(host);
     fresh.setStatusText(u"From Network 山田"_s);
-    fresh.font_chg();
-    EXPECT_EQ(fresh.v_windows()->palette().color(QPalette::Base), systemBase);
+    fresh.applyFont();
+    EXPECT_EQ(fresh.textArea()->palette().color(QPalette::Base), systemBase);
 }
 
 TEST_F(TextWindowTest, FontFromTheSettings)
@@ -166,8 +166,8 @@ TEST_F(TextWindowTest, FontFromTheSettings)
     host.write(settings::keys::FontBold, u"True"_s);
     host.write(settings::keys::FontSize, u"14"_s);
     host.write(settings::keys::FontUnderline, u"maybe"_s);
-    window->font_chg();
-    const QFont font = window->v_windows()->font();
+    window->applyFont();
+    const QFont font = window->textArea()->font();
     EXPECT_TRUE(font.bold());
     EXPECT_EQ(font.pointSizeF(), 14.0);
     EXPECT_FALSE(font.underline());
@@ -176,7 +176,7 @@ TEST_F(TextWindowTest, FontFromTheSettings)
 TEST_F(TextWindowTest, ActivationAppliesImeFontAndColours)
 {
     host.write(settings::keys::ResColor, u"> 255"_s);
-    window->SetTextData(u">quoted\r\n"_s);
+    window->setText(u">quoted\r\n"_s);
     window->activate();
     EXPECT_EQ(host.imeCalls, 1);
     EXPECT_EQ(lineColour(0), QColor(255, 0, 0));
@@ -195,19 +195,19 @@ TEST_P(SealTest, ButtonOpensTheSealAndTheNoticeGoesOnce)
 {
     const SealCase& c = GetParam();
     host.write(settings::keys::Password, u"secret"_s);
-    window->Tag = u"10.77.0.9"_s;
-    window->PortNo = 2425;
-    window->pktNo = u"1234"_s;
-    window->IPMSG_ReadCheckSend = true;
+    window->replyAddress = u"10.77.0.9"_s;
+    window->replyPort = 2425;
+    window->packetNumber = u"1234"_s;
+    window->noticeOwed = true;
     window->show();
     window->showSeal(c.locked);
-    EXPECT_EQ(window->Command1->geometry(), window->v_windows()->geometry());
-    EXPECT_EQ(window->Text1->isVisible(), c.locked);
+    EXPECT_EQ(window->sealButton->geometry(), window->textArea()->geometry());
+    EXPECT_EQ(window->passwordEdit->isVisible(), c.locked);
 
-    window->Text1->setText(c.typed);
-    window->Command1->click();
+    window->passwordEdit->setText(c.typed);
+    window->sealButton->click();
     EXPECT_EQ(window->isSealed(), !c.opens);
-    window->Command1->click();
+    window->sealButton->click();
     window->close();
     window->close();
 
@@ -217,7 +217,7 @@ TEST_P(SealTest, ButtonOpensTheSealAndTheNoticeGoesOnce)
     EXPECT_EQ(host.notices[0].port, 2425);
     EXPECT_EQ(host.notices[0].extra, u"1234"_s);
     if (!c.opens) {
-        EXPECT_TRUE(window->Text1->text().isEmpty()) << "a wrong password is cleared";
+        EXPECT_TRUE(window->passwordEdit->text().isEmpty()) << "a wrong password is cleared";
     }
 }
 
@@ -231,7 +231,7 @@ TEST_F(TextWindowTest, NoNoticeWhenNoneIsOwed)
 {
     window->showSeal(false);
     window->close();
-    window->open_seal();
+    window->openSeal();
     EXPECT_TRUE(host.notices.isEmpty());
 }
 
@@ -240,15 +240,15 @@ TEST_F(TextWindowTest, LayoutKeepsTheMinimumSizeAndTheInset)
     window->show();
     window->resize(66, 133);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(Form1::MinimumWidth, Form1::MinimumHeight));
+    EXPECT_EQ(window->size(), QSize(TextWindow::MinimumWidth, TextWindow::MinimumHeight));
 
     window->resize(300, 200);
     QCoreApplication::processEvents();
-    const QRect area = window->v_windows()->geometry();
-    EXPECT_EQ(area.topLeft(), QPoint(Form1::AreaInset, Form1::AreaInset));
-    EXPECT_EQ(area.width(), 300 - 2 * Form1::AreaInset);
-    EXPECT_EQ(window->StatusBar1->geometry().bottom(), 199);
-    EXPECT_EQ(area.bottom(), window->StatusBar1->geometry().top() - Form1::AreaInset - 1);
+    const QRect area = window->textArea()->geometry();
+    EXPECT_EQ(area.topLeft(), QPoint(TextWindow::AreaInset, TextWindow::AreaInset));
+    EXPECT_EQ(area.width(), 300 - 2 * TextWindow::AreaInset);
+    EXPECT_EQ(window->statusBar->geometry().bottom(), 199);
+    EXPECT_EQ(area.bottom(), window->statusBar->geometry().top() - TextWindow::AreaInset - 1);
 }
 
 TEST_F(TextWindowTest, MenuShortcutsWinOverTheAreaOtherKeysStayThere)
@@ -256,14 +256,14 @@ TEST_F(TextWindowTest, MenuShortcutsWinOverTheAreaOtherKeysStayThere)
     const auto overrideAccepted = [this](int key) {
         QKeyEvent e(QEvent::ShortcutOverride, key, Qt::ControlModifier);
         e.setAccepted(false);
-        QCoreApplication::sendEvent(window->v_windows(), &e);
+        QCoreApplication::sendEvent(window->textArea(), &e);
         return e.isAccepted();
     };
     for (const int key : {Qt::Key_A, Qt::Key_C, Qt::Key_E, Qt::Key_G, Qt::Key_J, Qt::Key_K,
                           Qt::Key_M, Qt::Key_P, Qt::Key_Q, Qt::Key_R, Qt::Key_W})
         EXPECT_FALSE(overrideAccepted(key)) << key;
-    window->SetTextData(u"abc"_s);
-    window->v_windows()->selectAll();
+    window->setText(u"abc"_s);
+    window->textArea()->selectAll();
     for (const int key : {Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y})
         EXPECT_TRUE(overrideAccepted(key)) << key;
 
@@ -276,7 +276,7 @@ TEST_F(TextWindowTest, MenuShortcutsWinOverTheAreaOtherKeysStayThere)
     window->show();
     QApplication::setActiveWindow(window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    window->v_windows()->setFocus();
+    window->textArea()->setFocus();
     QTest::keyClick(window->windowHandle(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(triggered, 1);
 
@@ -316,7 +316,7 @@ TEST_F(TextWindowTest, RightClickOnTheMarginPopsUpTheFileMenu)
     QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, QPoint(2, 2));
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
     EXPECT_EQ(host.popups.size(), 1);
-    QTest::mouseRelease(window->v_windows()->viewport(), Qt::RightButton, Qt::NoModifier,
+    QTest::mouseRelease(window->textArea()->viewport(), Qt::RightButton, Qt::NoModifier,
                         QPoint(5, 5));
     EXPECT_EQ(host.popups.size(), 1);
 }
@@ -325,8 +325,8 @@ TEST_F(TextWindowTest, NewWindowShowsTheApplicationName)
 {
     EXPECT_EQ(window->caption(), u"Velmar7"_s);
     EXPECT_EQ(window->statusText(), u"Velmar7"_s);
-    EXPECT_EQ(window->Command1->text(), u"封書"_s);
-    EXPECT_EQ(window->Text1->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(window->sealButton->text(), u"封書"_s);
+    EXPECT_EQ(window->passwordEdit->echoMode(), QLineEdit::Password);
 }
 
 } // namespace

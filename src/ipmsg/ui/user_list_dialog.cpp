@@ -84,7 +84,7 @@ QSize toTwips(const QSize& pixels)
 
 } // namespace
 
-Form2::Form2(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent)
+UserListDialog::UserListDialog(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent)
     : QWidget(parent, Qt::Dialog), m_engine(engine), m_isEndmode(std::move(isEndmode))
 {
     setObjectName(QStringLiteral("Form2"));
@@ -100,20 +100,20 @@ Form2::Form2(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent
     setMinimumSize(designSize());
     applyLayout();
 
-    FormAble(m_engine.formEnabled());
+    setFormEnabled(m_engine.formEnabled());
     syncProgress(m_engine.progressValue(), m_engine.progressMaximum());
     syncProgressShown(m_engine.progressShown());
     syncDestinations();
     syncChecks();
     syncSort();
-    syncRichText(m_engine.RichTextBox1());
+    syncRichText(m_engine.textToSend());
     if (m_engine.dialogVisible())
         syncVisibility(true);
 }
 
-Form2::~Form2() = default;
+UserListDialog::~UserListDialog() = default;
 
-QSize Form2::designSize()
+QSize UserListDialog::designSize()
 {
     // The design size was drawn for small bitmap fonts; with today's Japanese fonts it
     // shows two peers and clips the captions. The dialog starts half as large again,
@@ -122,7 +122,7 @@ QSize Form2::designSize()
     return {kDesignWidth * scale2 / 2 / TwipsPerPixel, kDesignHeight * scale2 / 2 / TwipsPerPixel};
 }
 
-void Form2::buildControls()
+void UserListDialog::buildControls()
 {
     m_frame1 = new QGroupBox(QStringLiteral("ソート"), this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
@@ -146,26 +146,26 @@ void Form2::buildControls()
         frameLayout->addWidget(option);
         m_option1[static_cast<std::size_t>(i)] = option;
     }
-    m_check3 = new QCheckBox(QStringLiteral("昇順"), m_frame1);
-    m_check3->setObjectName(QStringLiteral("Check3"));
-    m_check3->setToolTip(QStringLiteral("チェックで昇順です"));
-    m_check3->setFixedHeight(rowHeight);
-    frameLayout->addWidget(m_check3);
+    m_sortAscending = new QCheckBox(QStringLiteral("昇順"), m_frame1);
+    m_sortAscending->setObjectName(QStringLiteral("Check3"));
+    m_sortAscending->setToolTip(QStringLiteral("チェックで昇順です"));
+    m_sortAscending->setFixedHeight(rowHeight);
+    frameLayout->addWidget(m_sortAscending);
 
-    m_check1 = new QCheckBox(QStringLiteral("封書"), this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setToolTip(QStringLiteral("送信時、未対応です"));
-    m_check2 = new QCheckBox(QStringLiteral("施錠"), this);
-    m_check2->setObjectName(QStringLiteral("Check2"));
-    m_check2->setToolTip(QStringLiteral("送信時、未対応です"));
-    m_check2->setTristate(true); // partially checked is the greyed state
+    m_sealedCheck = new QCheckBox(QStringLiteral("封書"), this);
+    m_sealedCheck->setObjectName(QStringLiteral("Check1"));
+    m_sealedCheck->setToolTip(QStringLiteral("送信時、未対応です"));
+    m_lockCheck = new QCheckBox(QStringLiteral("施錠"), this);
+    m_lockCheck->setObjectName(QStringLiteral("Check2"));
+    m_lockCheck->setToolTip(QStringLiteral("送信時、未対応です"));
+    m_lockCheck->setTristate(true); // partially checked is the greyed state
 
     m_command1 = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setToolTip(QStringLiteral("送信をキャンセルします。"));
     auto* send = new SendButton(QStringLiteral("送信"), this);
     send->onRelease = [this](Qt::MouseButton button) {
-        m_engine.Send(button == Qt::LeftButton ? Messenger::Button::Left
+        m_engine.send(button == Qt::LeftButton ? Messenger::Button::Left
                                                : Messenger::Button::Other);
     };
     m_command2 = send;
@@ -201,9 +201,10 @@ void Form2::buildControls()
 
     m_label2 = new QLabel(QStringLiteral("送信先"), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
-    m_list1 = new QListWidget(this);
-    m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setToolTip(QStringLiteral("送信先リストです。自分宛てには送れない仕様です"));
+    m_destinationNames = new QListWidget(this);
+    m_destinationNames->setObjectName(QStringLiteral("List1"));
+    m_destinationNames->setToolTip(
+        QStringLiteral("送信先リストです。自分宛てには送れない仕様です"));
 
     m_label4 = new QLabel(QStringLiteral("送信内容"), this);
     m_label4->setObjectName(QStringLiteral("Label4"));
@@ -213,26 +214,28 @@ void Form2::buildControls()
     // The user's actions go to the engine; what they change comes back by its signals.
     connect(m_options, &QButtonGroup::idClicked, this,
             [this](int id) { m_engine.setSortOption(id); });
-    connect(m_check3, &QCheckBox::clicked, this,
-            [this](bool checked) { m_engine.setCheck3(checked ? 1 : 0); });
-    connect(m_check1, &QCheckBox::clicked, this,
-            [this](bool checked) { m_engine.clickCheck1(checked ? 1 : 0); });
+    connect(m_sortAscending, &QCheckBox::clicked, this,
+            [this](bool checked) { m_engine.setSortAscending(checked ? 1 : 0); });
+    connect(m_sealedCheck, &QCheckBox::clicked, this,
+            [this](bool checked) { m_engine.clickSealed(checked ? 1 : 0); });
     // A click toggles the lock; the widget's own tri-state cycle would pass through
     // "greyed", which is the engine's to decide.
-    connect(m_check2, &QCheckBox::clicked, this, [this] {
-        m_engine.clickCheck2(m_engine.Check2() == 1 ? 0 : 1);
+    connect(m_lockCheck, &QCheckBox::clicked, this, [this] {
+        m_engine.clickLocked(m_engine.lockCheck() == 1 ? 0 : 1);
         syncChecks();
     });
-    connect(m_command1, &QPushButton::clicked, this, [this] { m_engine.Cancel(); });
+    connect(m_command1, &QPushButton::clicked, this, [this] { m_engine.cancel(); });
     connect(m_command3, &QPushButton::clicked, this, [this] {
-        m_engine.PrivateListRefresh();
+        m_engine.refreshPeers();
         resetColumnWidths();
     });
     connect(m_grid, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { m_engine.chooseRow(index.row()); });
-    connect(m_list1, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { m_engine.removeDestination(m_list1->row(item)); });
-    connect(m_richTextBox1, &QPlainTextEdit::textChanged, this, &Form2::richTextEdited);
+    connect(m_destinationNames, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) {
+                m_engine.removeDestination(m_destinationNames->row(item));
+            });
+    connect(m_richTextBox1, &QPlainTextEdit::textChanged, this, &UserListDialog::richTextEdited);
 
     // Sorting and refreshing reset the model; keep the widths the user gave the columns.
     connect(m_engine.peers(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
@@ -246,26 +249,26 @@ void Form2::buildControls()
     });
 }
 
-void Form2::connectEngine()
+void UserListDialog::connectEngine()
 {
-    connect(&m_engine, &Messenger::dialogVisibilityChanged, this, &Form2::syncVisibility);
-    connect(&m_engine, &Messenger::formAbleChanged, this, &Form2::FormAble);
-    connect(&m_engine, &Messenger::progressChanged, this, &Form2::syncProgress);
-    connect(&m_engine, &Messenger::progressShownChanged, this, &Form2::syncProgressShown);
-    connect(&m_engine, &Messenger::destinationsChanged, this, &Form2::syncDestinations);
-    connect(&m_engine, &Messenger::checksChanged, this, &Form2::syncChecks);
-    connect(&m_engine, &Messenger::sortStateChanged, this, &Form2::syncSort);
-    connect(&m_engine, &Messenger::richTextChanged, this, &Form2::syncRichText);
+    connect(&m_engine, &Messenger::dialogVisibilityChanged, this, &UserListDialog::syncVisibility);
+    connect(&m_engine, &Messenger::formEnabledChanged, this, &UserListDialog::setFormEnabled);
+    connect(&m_engine, &Messenger::progressChanged, this, &UserListDialog::syncProgress);
+    connect(&m_engine, &Messenger::progressShownChanged, this, &UserListDialog::syncProgressShown);
+    connect(&m_engine, &Messenger::destinationsChanged, this, &UserListDialog::syncDestinations);
+    connect(&m_engine, &Messenger::checksChanged, this, &UserListDialog::syncChecks);
+    connect(&m_engine, &Messenger::sortStateChanged, this, &UserListDialog::syncSort);
+    connect(&m_engine, &Messenger::richTextChanged, this, &UserListDialog::syncRichText);
 }
 
-void Form2::resetColumnWidths()
+void UserListDialog::resetColumnWidths()
 {
     const int width = twipsToPixels(QRect(0, 0, kColumnWidth, 0)).width();
     for (int c = 0; c < 3; ++c)
         m_grid->setColumnWidth(c, width);
 }
 
-int Form2::japaneseLineHeight() const
+int UserListDialog::japaneseLineHeight() const
 {
     // Japanese text comes from a fallback font whose lines are taller than the
     // default font's height(); measure it the way a label does.
@@ -274,12 +277,12 @@ int Form2::japaneseLineHeight() const
         .height();
 }
 
-Form2Metrics Form2::metrics() const
+UserListMetrics UserListDialog::metrics() const
 {
-    Form2Metrics m{};
+    UserListMetrics m{};
     m.frame1 = toTwips(m_frame1->sizeHint());
-    m.check1 = toTwips(m_check1->sizeHint());
-    m.check2 = toTwips(m_check2->sizeHint());
+    m.check1 = toTwips(m_sealedCheck->sizeHint());
+    m.check2 = toTwips(m_lockCheck->sizeHint());
     m.buttonHeight = pixelsToTwips(m_command1->sizeHint().height());
     m.label1 = toTwips(m_label1->sizeHint());
     m.progressHeight = pixelsToTwips(qMax(8, fontMetrics().height() / 2 + 4));
@@ -289,47 +292,49 @@ Form2Metrics Form2::metrics() const
     return m;
 }
 
-void Form2::applyLayout()
+void UserListDialog::applyLayout()
 {
     const QMap<QString, QRect> rects =
-        Form2Layout(pixelsToTwips(width()), pixelsToTwips(height()), metrics());
-    const QList<QWidget*> controls = {
-        m_frame1,       m_check1, m_check2, m_command1, m_command2, m_command3, m_label1,
-        m_progressBar1, m_label3, m_grid,   m_label2,   m_list1,    m_label4,   m_richTextBox1};
+        userListLayout(pixelsToTwips(width()), pixelsToTwips(height()), metrics());
+    const QList<QWidget*> controls = {m_frame1,   m_sealedCheck, m_lockCheck, m_command1,
+                                      m_command2, m_command3,    m_label1,    m_progressBar1,
+                                      m_label3,   m_grid,        m_label2,    m_destinationNames,
+                                      m_label4,   m_richTextBox1};
     for (QWidget* control : controls)
         control->setGeometry(twipsToPixels(rects.value(control->objectName())));
 }
 
-void Form2::resizeEvent(QResizeEvent* event)
+void UserListDialog::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     applyLayout();
 }
 
-bool Form2::event(QEvent* event)
+bool UserListDialog::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && !m_closing)
-        m_engine.Activate();
+        m_engine.activateDialog();
     return QWidget::event(event);
 }
 
-void Form2::closeEvent(QCloseEvent* event)
+void UserListDialog::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
-    m_engine.Close(m_isEndmode && m_isEndmode());
+    m_engine.close(m_isEndmode && m_isEndmode());
     event->accept();
 }
 
-void Form2::FormAble(bool chk)
+void UserListDialog::setFormEnabled(bool chk)
 {
-    const QList<QWidget*> controls = {
-        m_frame1, m_check1, m_check2,     m_check3,     m_command1,   m_command2,  m_command3,
-        m_list1,  m_grid,   m_option1[0], m_option1[1], m_option1[2], m_option1[3]};
+    const QList<QWidget*> controls = {m_frame1,    m_sealedCheck, m_lockCheck,  m_sortAscending,
+                                      m_command1,  m_command2,    m_command3,   m_destinationNames,
+                                      m_grid,      m_option1[0],  m_option1[1], m_option1[2],
+                                      m_option1[3]};
     for (QWidget* control : controls)
         control->setEnabled(chk);
 }
 
-void Form2::syncVisibility(bool visible)
+void UserListDialog::syncVisibility(bool visible)
 {
     if (m_closing)
         return;
@@ -343,32 +348,32 @@ void Form2::syncVisibility(bool visible)
     }
 }
 
-void Form2::syncProgress(int value, int maximum)
+void UserListDialog::syncProgress(int value, int maximum)
 {
     // A maximum of 0 would turn the bar into a busy indicator.
     m_progressBar1->setRange(0, qMax(maximum, 1));
     m_progressBar1->setValue(value);
 }
 
-void Form2::syncProgressShown(bool shown)
+void UserListDialog::syncProgressShown(bool shown)
 {
     m_label1->setVisible(shown);
     m_progressBar1->setVisible(shown);
 }
 
-void Form2::syncDestinations()
+void UserListDialog::syncDestinations()
 {
-    m_list1->clear();
-    m_list1->addItems(m_engine.List1());
+    m_destinationNames->clear();
+    m_destinationNames->addItems(m_engine.destinationNames());
 }
 
-void Form2::syncChecks()
+void UserListDialog::syncChecks()
 {
-    m_check1->setCheckState(m_engine.Check1() == 1 ? Qt::Checked : Qt::Unchecked);
-    m_check2->setCheckState(checkState(m_engine.Check2()));
+    m_sealedCheck->setCheckState(m_engine.sealedCheck() == 1 ? Qt::Checked : Qt::Unchecked);
+    m_lockCheck->setCheckState(checkState(m_engine.lockCheck()));
 }
 
-void Form2::syncSort()
+void UserListDialog::syncSort()
 {
     const int option = m_engine.sortOption();
     if (option >= 0 && option < 4) {
@@ -381,10 +386,10 @@ void Form2::syncSort()
             button->setChecked(false);
         m_options->setExclusive(true);
     }
-    m_check3->setChecked(m_engine.Check3() != 0);
+    m_sortAscending->setChecked(m_engine.sortAscending() != 0);
 }
 
-void Form2::syncRichText(const QString& crlfText)
+void UserListDialog::syncRichText(const QString& crlfText)
 {
     const QString text = platform::crlfToLf(crlfText);
     if (m_updatingText || text == m_richTextBox1->toPlainText())
@@ -394,14 +399,14 @@ void Form2::syncRichText(const QString& crlfText)
     m_updatingText = false;
 }
 
-void Form2::richTextEdited()
+void UserListDialog::richTextEdited()
 {
     if (m_updatingText)
         return;
     // Only the user's edits reach the engine, so a text that nobody touched keeps
     // its exact line breaks.
     m_updatingText = true;
-    m_engine.setRichTextBox1(platform::toCrlf(m_richTextBox1->toPlainText()));
+    m_engine.setTextToSend(platform::toCrlf(m_richTextBox1->toPlainText()));
     m_updatingText = false;
 }
 

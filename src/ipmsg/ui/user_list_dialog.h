@@ -30,15 +30,15 @@ class Messenger;
 // The close box discards the dialog (WA_DeleteOnClose) after telling the engine,
 // which forgets the dialog's state; the owner creates a new one at the next use and
 // has the engine Load it again.
-class Form2 final : public QWidget {
+class UserListDialog final : public QWidget {
     Q_OBJECT
 public:
-    // `isEndmode` answers the main window's IsEndmode when the dialog is closed.
-    Form2(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent = nullptr);
-    ~Form2() override;
+    // `isEndmode` answers the main window's m_endMode when the dialog is closed.
+    UserListDialog(Messenger& engine, std::function<bool()> isEndmode, QWidget* parent = nullptr);
+    ~UserListDialog() override;
 
-    Form2(const Form2&) = delete;
-    Form2& operator=(const Form2&) = delete;
+    UserListDialog(const UserListDialog&) = delete;
+    UserListDialog& operator=(const UserListDialog&) = delete;
 
     // The inner size the dialog starts with, which is also its minimum.
     static QSize designSize();
@@ -52,11 +52,11 @@ private:
     void buildControls();
     void connectEngine();
     void applyLayout();
-    Form2Metrics metrics() const;
+    UserListMetrics metrics() const;
     int japaneseLineHeight() const;
     void resetColumnWidths();
 
-    void FormAble(bool chk);
+    void setFormEnabled(bool chk);
     void syncVisibility(bool visible);
     void syncProgress(int value, int maximum);
     void syncProgressShown(bool shown);
@@ -75,9 +75,9 @@ private:
     QGroupBox* m_frame1 = nullptr;
     QButtonGroup* m_options = nullptr;
     std::array<QRadioButton*, 4> m_option1{};
-    QCheckBox* m_check3 = nullptr;
-    QCheckBox* m_check1 = nullptr;
-    QCheckBox* m_check2 = nullptr;
+    QCheckBox* m_sortAscending = nullptr;
+    QCheckBox* m_sealedCheck = nullptr;
+    QCheckBox* m_lockCheck = nullptr;
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
     QPushButton* m_command3 = nullptr;
@@ -86,7 +86,7 @@ private:
     QLabel* m_label3 = nullptr;
     QTableView* m_grid = nullptr;
     QLabel* m_label2 = nullptr;
-    QListWidget* m_list1 = nullptr;
+    QListWidget* m_destinationNames = nullptr;
     QLabel* m_label4 = nullptr;
     QPlainTextEdit* m_richTextBox1 = nullptr;
 };

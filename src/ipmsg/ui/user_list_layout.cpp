@@ -29,7 +29,7 @@ int roundToPixel(int twips)
 
 } // namespace
 
-QMap<QString, QRect> Form2Layout(int width, int height, const Form2Metrics& m)
+QMap<QString, QRect> userListLayout(int width, int height, const UserListMetrics& m)
 {
     const double W = width;
     const double H = height;
@@ -63,14 +63,14 @@ QMap<QString, QRect> Form2Layout(int width, int height, const Form2Metrics& m)
              QRect(QPoint(Int((W - m.label1.width()) / 2), labelTop), m.label1));
     const int progressTop = labelTop + m.label1.height() + kLabelGap;
     r.insert(QStringLiteral("ProgressBar1"),
-             QRect(Form2Margin, progressTop, width - 2 * Form2Margin, m.progressHeight));
+             QRect(UserListMargin, progressTop, width - 2 * UserListMargin, m.progressHeight));
 
     // The peer grid at the left, two thirds of the width less three margins; the
     // destination list beside it, half as wide; both half of the remaining height.
     const int headingTop = progressTop + m.progressHeight + kHeadingGap;
     const int gridTop = headingTop + std::max(m.label2.height(), m.label3.height()) + kLabelGap;
-    const int gridLeft = Form2Margin;
-    const int gridWidth = Int((W - 3 * Form2Margin) * 2 / 3);
+    const int gridLeft = UserListMargin;
+    const int gridWidth = Int((W - 3 * UserListMargin) * 2 / 3);
     const int gridHeight = Int((H - gridTop) / 2);
     r.insert(QStringLiteral("MSFlexGrid1"), QRect(gridLeft, gridTop, gridWidth, gridHeight));
     const int listLeft = 2 * gridLeft + gridWidth;

@@ -18,7 +18,7 @@ namespace velmar::ipmsg {
 inline constexpr int TwipsPerPixel = 15;
 
 // Sizes that do not follow the window (the controls' natural sizes), in twips.
-struct Form2Metrics {
+struct UserListMetrics {
     QSize frame1;     // the sort frame with its options
     QSize check1;     // "封書"
     QSize check2;     // "施錠"
@@ -31,11 +31,11 @@ struct Form2Metrics {
 };
 
 // The left margin of the grid and the progress bar, and the gap between the lists.
-inline constexpr int Form2Margin = 20;
+inline constexpr int UserListMargin = 20;
 
 // Rectangles by control name ("Frame1", "Command1", "MSFlexGrid1", ...) for an inner
 // size of `width` × `height` twips.
-QMap<QString, QRect> Form2Layout(int width, int height, const Form2Metrics& metrics);
+QMap<QString, QRect> userListLayout(int width, int height, const UserListMetrics& metrics);
 
 // A rectangle in twips to pixels. The edges are converted, not the sizes, so
 // neighbours that touch in twips still touch in pixels.

@@ -8,18 +8,14 @@
 
 namespace velmar {
 
-// Booleans kept in fields use -1 for true and 0 for false.
-inline constexpr qint16 True = -1;
-inline constexpr qint16 False = 0;
-
 // Index of the first entry equal to `text` (compared in lower case when
 // `caseSensitive` is false); -1 when absent or when the list is empty.
-int FindListItem(const QStringList& list, const QString& text, bool caseSensitive);
+int findListItem(const QStringList& list, const QString& text, bool caseSensitive);
 
 // True (and nothing added) when the text is already there; else appends it, false.
-bool AddListItemUnique(QStringList& list, const QString& text, bool caseSensitive);
+bool addListItemUnique(QStringList& list, const QString& text, bool caseSensitive);
 
 // `hex` read as a hexadecimal number; true when bit n-1 is set (n counted from 1).
-bool HexBitIsSet(const QString& hex, int n);
+bool hexBitIsSet(const QString& hex, int n);
 
 } // namespace velmar

@@ -1,8 +1,8 @@
-#include "app/common.h"
+#include "common/list_helpers.h"
 
 namespace velmar {
 
-int FindListItem(const QStringList& list, const QString& text, bool caseSensitive)
+int findListItem(const QStringList& list, const QString& text, bool caseSensitive)
 {
     const Qt::CaseSensitivity cs = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     for (int i = 0; i < list.size(); ++i) {
@@ -12,15 +12,15 @@ int FindListItem(const QStringList& list, const QString& text, bool caseSensitiv
     return -1;
 }
 
-bool AddListItemUnique(QStringList& list, const QString& text, bool caseSensitive)
+bool addListItemUnique(QStringList& list, const QString& text, bool caseSensitive)
 {
-    if (FindListItem(list, text, caseSensitive) >= 0)
+    if (findListItem(list, text, caseSensitive) >= 0)
         return true;
     list.append(text);
     return false;
 }
 
-bool HexBitIsSet(const QString& hex, int n)
+bool hexBitIsSet(const QString& hex, int n)
 {
     if (n < 1 || n > 32)
         return false;

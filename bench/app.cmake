@@ -1,2 +1,0 @@
-velmar_add_bench(velmar_app_bench ${CMAKE_CURRENT_LIST_DIR}/app_bench.cpp
-  LIBS velmar_widgets_bench_main velmar_main_window velmar_platform_fakes)

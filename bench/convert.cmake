@@ -1,4 +1,0 @@
-velmar_add_bench(velmar_convert_bench ${CMAKE_CURRENT_LIST_DIR}/convert_bench.cpp
-  LIBS velmar_components velmar_convert)
-velmar_add_bench(velmar_convert_commands_bench ${CMAKE_CURRENT_LIST_DIR}/convert_commands_bench.cpp
-  LIBS velmar_widgets_bench_main velmar_convert_commands velmar_platform_fakes)

@@ -1,1 +1,0 @@
-velmar_add_bench(velmar_ipmsg_bench ipmsg_bench.cpp LIBS velmar_ipmsg velmar_platform_fakes)

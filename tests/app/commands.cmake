@@ -1,1 +1,0 @@
-velmar_add_test(velmar_commands_tests commands_test.cpp LIBS velmar_commands)
