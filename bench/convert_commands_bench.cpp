@@ -35,12 +35,25 @@ QString japaneseText()
     return text;
 }
 
+// A real text window behind the commands, as in the program.
+class WindowText final : public convert::ActiveText {
+public:
+    explicit WindowText(text::TextWindow*& window) : m_window(window) {}
+    bool exists() const override { return m_window != nullptr; }
+    QString text() const override { return m_window->text(); }
+    void setText(const QString& text) override { m_window->setText(text); }
+
+private:
+    text::TextWindow*& m_window;
+};
+
 struct Fixture {
     testing::FakeHost host;
     components::ComponentRegistry registry = components::ComponentRegistry::withBuiltins();
     BenchMenu menu;
-    convert::ConversionCommands commands{host, registry, menu};
     text::TextWindow* window = nullptr;
+    WindowText windowText{window};
+    convert::ConversionCommands commands{windowText, host.boxes, registry, menu};
     Fixture()
     {
         window = host.newActiveWindow();

@@ -4,8 +4,6 @@
 #include "components/registry.h"
 #include "convert/kanji_codes.h"
 #include "platform/message_boxes.h"
-#include "text/host.h"
-#include "text/text_window.h"
 
 #include <cmath>
 #include <limits>
@@ -50,23 +48,11 @@ QString componentHelpAddress()
     return QStringLiteral("file://" VELMAR_DOC_DIR "/README.md#built-in-components");
 }
 
-ConversionCommands::ConversionCommands(text::Host& host,
+ConversionCommands::ConversionCommands(ActiveText& window, platform::MessageBoxes& boxes,
                                        const components::ComponentRegistry& registry,
                                        ConversionMenu& menu)
-    : m_host(host), m_registry(registry), m_menu(menu)
+    : m_window(window), m_boxes(boxes), m_registry(registry), m_menu(menu)
 {
-}
-
-QString ConversionCommands::activeText() const
-{
-    const text::TextWindow* window = m_host.activeWindow();
-    return window ? window->text() : QString();
-}
-
-void ConversionCommands::setActiveText(const QString& text)
-{
-    if (text::TextWindow* window = m_host.activeWindow())
-        window->setText(text);
 }
 
 std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text, ByteForm form)
@@ -77,9 +63,9 @@ std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text
     QStringList described;
     for (const QString& character : std::as_const(encoded.unfit))
         described << describeCharacter(character);
-    m_host.messageBoxes().show(
-        NoticeTitle, QStringLiteral("%1 で表せない文字があるため、変換しませんでした。\r\n%2")
-                         .arg(formName(form), described.join(QStringLiteral("、"))));
+    m_boxes.show(NoticeTitle,
+                 QStringLiteral("%1 で表せない文字があるため、変換しませんでした。\r\n%2")
+                     .arg(formName(form), described.join(QStringLiteral("、"))));
     return std::nullopt;
 }
 
@@ -87,20 +73,20 @@ void ConversionCommands::showDecoded(const QByteArray& bytes, DecodedForm form)
 {
     const std::optional<QString> text = textFromDecodedBytes(bytes, form);
     if (!text) {
-        m_host.messageBoxes().show(
+        m_boxes.show(
             NoticeTitle,
             QStringLiteral("デコードした内容はテキストとして読めないため、変更しませんでした。"));
         return;
     }
     // Decoding to nothing (a text of blanks only) would only empty the window.
     if (!text->isEmpty())
-        setActiveText(*text);
+        m_window.setText(*text);
 }
 
 void ConversionCommands::showReplaced(qsizetype count)
 {
     if (count > 0)
-        m_host.messageBoxes().show(
+        m_boxes.show(
             InfoTitle,
             QStringLiteral("JIS コードの無い文字 %1 個を 〓 に置き換えました。").arg(count));
 }
@@ -109,9 +95,9 @@ void ConversionCommands::convertJis(JisDirection direction)
 {
     QByteArray kanjiIn = kanjiInArray(m_menu.jisIn());
     QByteArray kanjiOut = kanjiOutArray(m_menu.jisOut());
-    if (m_host.activeWindow() == nullptr)
+    if (!m_window.exists())
         return;
-    const QString text = activeText();
+    const QString text = m_window.text();
     if (text.isEmpty())
         return;
     std::unique_ptr<components::KanjiPipe> pipe;
@@ -133,7 +119,7 @@ void ConversionCommands::convertJis(JisDirection direction)
     if (result.isEmpty())
         return;
     // A JIS code of an empty cell reads as 〓.
-    setActiveText(decodeShiftJisWithGeta(result));
+    m_window.setText(decodeShiftJisWithGeta(result));
     showReplaced(replaced);
 }
 
@@ -141,7 +127,7 @@ QString ConversionCommands::kanjiConvert(const QString& text, bool toJis)
 {
     std::unique_ptr<components::KanjiPipe> pipe;
     if (!components::CreateComponent(m_registry, pipe, components::KanjiPipe::ProgId)) {
-        m_host.messageBoxes().show(ErrorTitle, QStringLiteral("KanjiPipe が必要"));
+        m_boxes.show(ErrorTitle, QStringLiteral("KanjiPipe が必要"));
         return {};
     }
     std::optional<QByteArray> bytes = bytesOrExplain(text, ByteForm::ShiftJis);
@@ -164,22 +150,22 @@ QString ConversionCommands::kanjiConvert(const QString& text, bool toJis)
 
 void ConversionCommands::toIso2022jp()
 {
-    const QString text = activeText();
+    const QString text = m_window.text();
     if (text.isEmpty())
         return;
     const QString result = kanjiConvert(text, true);
     if (!result.isEmpty())
-        setActiveText(result);
+        m_window.setText(result);
 }
 
 void ConversionCommands::toShiftJis()
 {
-    const QString text = activeText();
+    const QString text = m_window.text();
     if (text.isEmpty())
         return;
     const QString result = kanjiConvert(text, false);
     if (!result.isEmpty())
-        setActiveText(result);
+        m_window.setText(result);
 }
 
 void ConversionCommands::base64Command(Coding coding)
@@ -187,11 +173,10 @@ void ConversionCommands::base64Command(Coding coding)
     std::unique_ptr<components::Radixer> radixer;
     if (!components::CreateComponent(m_registry, radixer, components::Radixer::ProgId)) {
         m_menu.disableBase64();
-        m_host.messageBoxes().show(ErrorTitle, QStringLiteral("Radixer.DLL が必要\r\n") +
-                                                   componentHelpAddress());
+        m_boxes.show(ErrorTitle, QStringLiteral("Radixer.DLL が必要\r\n") + componentHelpAddress());
         return;
     }
-    QString text = activeText();
+    QString text = m_window.text();
     if (text.isEmpty())
         return;
     try {
@@ -201,7 +186,7 @@ void ConversionCommands::base64Command(Coding coding)
                 return;
             const QString result = radixer->enBase64Bin(*bytes);
             if (radixer->IsError() == 0)
-                setActiveText(result);
+                m_window.setText(result);
         } else {
             const QByteArray bytes = radixer->deBase64Bin(text);
             if (radixer->IsError() == 0)
@@ -216,11 +201,10 @@ void ConversionCommands::urlCommand(Coding coding)
     std::unique_ptr<components::Escaper> escaper;
     if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
         m_menu.disableUrlHex();
-        m_host.messageBoxes().show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") +
-                                                   componentHelpAddress());
+        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
         return;
     }
-    QString text = activeText();
+    QString text = m_window.text();
     if (text.isEmpty())
         return;
     try {
@@ -233,7 +217,7 @@ void ConversionCommands::urlCommand(Coding coding)
                 return;
             const QString result = escaper->EncodeBin(*bytes);
             if (escaper->IsError() == 0)
-                setActiveText(result);
+                m_window.setText(result);
         } else {
             const QByteArray bytes = escaper->DecodeBin(text);
             if (escaper->IsError() == 0)
@@ -248,11 +232,10 @@ void ConversionCommands::hexCommand(Coding coding)
     std::unique_ptr<components::Escaper> escaper;
     if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
         m_menu.disableUrlHex();
-        m_host.messageBoxes().show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") +
-                                                   componentHelpAddress());
+        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
         return;
     }
-    QString text = activeText();
+    QString text = m_window.text();
     if (text.isEmpty())
         return;
     try {
@@ -264,9 +247,9 @@ void ConversionCommands::hexCommand(Coding coding)
             if (escaper->IsError() != 0)
                 return;
             if (std::optional<qint32> width = lineWidth(m_menu.hexWidth()))
-                setActiveText(escaper->PlasticHexData(hex, &*width));
+                m_window.setText(escaper->PlasticHexData(hex, &*width));
             else
-                setActiveText(escaper->PlasticHexData(hex));
+                m_window.setText(escaper->PlasticHexData(hex));
         } else {
             text.remove(u'\n').remove(u'\r').remove(u' ');
             const QByteArray bytes = escaper->DecodeBin(text);

@@ -2,8 +2,8 @@
 
 // The conversion commands of the main window: Shift_JIS <-> JIS with the chosen escapes,
 // ISO-2022-JP through the kanji filter, and the Base64, URL and hex encoders. Each acts
-// on the active text window through its text operations, reaches the converters through
-// the component registry and talks to the user through the message-box seam.
+// on the active text window's text, reaches the converters through the component
+// registry and talks to the user through the message-box seam; no widgets here.
 
 #include "convert/conversion_menu.h"
 #include "convert/text_bytes.h"
@@ -13,8 +13,8 @@
 namespace velmar::components {
 class ComponentRegistry;
 }
-namespace velmar::text {
-class Host;
+namespace velmar::platform {
+class MessageBoxes;
 }
 
 namespace velmar::convert {
@@ -27,8 +27,8 @@ QString componentHelpAddress();
 
 class ConversionCommands final {
 public:
-    ConversionCommands(text::Host& host, const components::ComponentRegistry& registry,
-                       ConversionMenu& menu);
+    ConversionCommands(ActiveText& window, platform::MessageBoxes& boxes,
+                       const components::ComponentRegistry& registry, ConversionMenu& menu);
 
     // "JIS 変換実行" (ToJis) and "SJIS変換実行" (ToShiftJis).
     void convertJis(JisDirection direction);
@@ -50,11 +50,9 @@ private:
     // no text.
     void showDecoded(const QByteArray& bytes, DecodedForm form);
     void showReplaced(qsizetype count);
-    // The active window's text, or the empty text when there is no window.
-    QString activeText() const;
-    void setActiveText(const QString& text);
 
-    text::Host& m_host;
+    ActiveText& m_window;
+    platform::MessageBoxes& m_boxes;
     const components::ComponentRegistry& m_registry;
     ConversionMenu& m_menu;
 };

@@ -6,6 +6,18 @@
 
 namespace velmar::convert {
 
+// The text the commands act on: the active text window's, through its text operations.
+class ActiveText {
+public:
+    virtual ~ActiveText() = default;
+    // False when no text window is active.
+    virtual bool exists() const = 0;
+    // The whole text; empty when there is no window.
+    virtual QString text() const = 0;
+    // Replaces the whole text (nothing happens without a window).
+    virtual void setText(const QString& text) = 0;
+};
+
 // The choices the menus hold, and what a command may change there.
 class ConversionMenu {
 public:

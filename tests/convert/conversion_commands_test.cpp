@@ -1,7 +1,6 @@
 #include "components/registry.h"
 #include "convert/conversion_commands.h"
-#include "text/fake_host.h"
-#include "text/text_window.h"
+#include "platform/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -28,24 +27,38 @@ public:
     QStringList disabled;
 };
 
+// The active window's text; `exists` false stands for no window at all.
+class FakeWindow final : public convert::ActiveText {
+public:
+    bool exists() const override { return present; }
+    QString text() const override { return present ? value : QString(); }
+    void setText(const QString& text) override
+    {
+        if (present)
+            value = text;
+    }
+    bool present = false;
+    QString value;
+};
+
 class ConversionCommandsTest : public ::testing::Test {
 protected:
-    velmar::testing::FakeHost host;
+    FakeWindow window;
+    platform::RecordingMessageBoxes boxes;
     components::ComponentRegistry registry = components::ComponentRegistry::withBuiltins();
     FakeMenu menu;
-    convert::ConversionCommands commands{host, registry, menu};
+    convert::ConversionCommands commands{window, boxes, registry, menu};
 
-    text::TextWindow* windowWith(const QString& text)
+    void windowWith(const QString& text)
     {
-        text::TextWindow* window = host.newActiveWindow();
-        window->setText(text);
-        return window;
+        window.present = true;
+        window.value = text;
     }
     QString run(const QString& text, const std::function<void()>& command)
     {
-        text::TextWindow* window = windowWith(text);
+        windowWith(text);
         command();
-        return window->text();
+        return window.value;
     }
 };
 
@@ -71,7 +84,7 @@ TEST_F(ConversionCommandsTest, JisCommandsUseTheChosenEscapes)
         EXPECT_EQ(run(c.text, [&] { commands.convertJis(c.direction); }), c.result)
             << c.text.toStdString();
     }
-    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+    EXPECT_TRUE(boxes.boxes.isEmpty());
 }
 
 TEST_F(ConversionCommandsTest, NothingHappensWithoutWindowTextOrFilter)
@@ -79,33 +92,33 @@ TEST_F(ConversionCommandsTest, NothingHappensWithoutWindowTextOrFilter)
     commands.convertJis(JisDirection::ToJis);
     commands.toIso2022jp();
     commands.toShiftJis();
-    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+    EXPECT_TRUE(boxes.boxes.isEmpty());
 
-    text::TextWindow* window = windowWith(u""_s);
+    windowWith(u""_s);
     commands.convertJis(JisDirection::ToJis);
     commands.toIso2022jp();
-    EXPECT_EQ(window->text(), u""_s);
+    EXPECT_EQ(window.value, u""_s);
 
     registry.remove(components::KanjiPipe::ProgId.toString());
-    window->setText(u"漢字"_s);
+    window.value = u"漢字"_s;
     commands.convertJis(JisDirection::ToJis);
-    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+    EXPECT_TRUE(boxes.boxes.isEmpty());
     commands.toIso2022jp();
-    ASSERT_EQ(host.boxes.boxes.size(), 1);
-    EXPECT_EQ(host.boxes.boxes[0].title, u"エラー"_s);
-    EXPECT_EQ(host.boxes.boxes[0].text, u"KanjiPipe が必要"_s);
-    EXPECT_EQ(window->text(), u"漢字"_s);
+    ASSERT_EQ(boxes.boxes.size(), 1);
+    EXPECT_EQ(boxes.boxes[0].title, u"エラー"_s);
+    EXPECT_EQ(boxes.boxes[0].text, u"KanjiPipe が必要"_s);
+    EXPECT_EQ(window.value, u"漢字"_s);
 }
 
 TEST_F(ConversionCommandsTest, Iso2022jpThereAndBack)
 {
     const QString text = u"お世話になります。\r\nｶﾞｲﾄﾞ ①\r\nabc"_s;
-    text::TextWindow* window = windowWith(text);
+    windowWith(text);
     commands.toIso2022jp();
-    EXPECT_TRUE(window->text().startsWith(u"\x1B$B"_s));
+    EXPECT_TRUE(window.value.startsWith(u"\x1B$B"_s));
     commands.toShiftJis();
-    EXPECT_EQ(window->text(), u"お世話になります。\r\nガイド ①\r\nabc"_s);
-    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+    EXPECT_EQ(window.value, u"お世話になります。\r\nガイド ①\r\nabc"_s);
+    EXPECT_TRUE(boxes.boxes.isEmpty());
 }
 
 TEST_F(ConversionCommandsTest, CharactersShiftJisLacksStopTheCommand)
@@ -123,11 +136,11 @@ TEST_F(ConversionCommandsTest, CharactersShiftJisLacksStopTheCommand)
         [&] { commands.hexCommand(Coding::Encode); },
     };
     for (const auto& command : runs) {
-        host.boxes.boxes.clear();
+        boxes.boxes.clear();
         EXPECT_EQ(run(text, command), text);
-        ASSERT_EQ(host.boxes.boxes.size(), 1);
-        EXPECT_TRUE(host.boxes.boxes[0].text.contains(emoji + u" (U+1F600)"_s));
-        EXPECT_TRUE(host.boxes.boxes[0].text.startsWith(u"Shift_JIS"_s));
+        ASSERT_EQ(boxes.boxes.size(), 1);
+        EXPECT_TRUE(boxes.boxes[0].text.contains(emoji + u" (U+1F600)"_s));
+        EXPECT_TRUE(boxes.boxes[0].text.startsWith(u"Shift_JIS"_s));
     }
 }
 
@@ -137,8 +150,8 @@ TEST_F(ConversionCommandsTest, CharactersWithoutJisCodeBecomeGetaAndAreCounted)
     EXPECT_EQ(run(text, [&] { commands.convertJis(JisDirection::ToJis); }),
               u"a\x1B$B\".4A\".\x1B(B"_s);
     EXPECT_EQ(run(text, [&] { commands.toIso2022jp(); }), u"a\x1B$B\".4A\".\x1B(B"_s);
-    ASSERT_EQ(host.boxes.boxes.size(), 2);
-    for (const auto& box : host.boxes.boxes) {
+    ASSERT_EQ(boxes.boxes.size(), 2);
+    for (const auto& box : boxes.boxes) {
         EXPECT_EQ(box.title, u"情報"_s);
         EXPECT_TRUE(box.text.contains(u"2 個"_s));
     }
@@ -204,10 +217,10 @@ TEST_F(ConversionCommandsTest, DecodingKeepsTheTextWhenItFails)
         {u"   "_s, &convert::ConversionCommands::hexCommand, u"   "_s, 0},
     };
     for (const Case& c : cases) {
-        host.boxes.boxes.clear();
+        boxes.boxes.clear();
         EXPECT_EQ(run(c.text, [&] { (commands.*c.command)(Coding::Decode); }), c.result)
             << c.text.toStdString();
-        EXPECT_EQ(host.boxes.boxes.size(), c.boxes) << c.text.toStdString();
+        EXPECT_EQ(boxes.boxes.size(), c.boxes) << c.text.toStdString();
     }
 }
 
@@ -219,13 +232,13 @@ TEST_F(ConversionCommandsTest, MissingEncoderComponentsAreReportedEvenWithoutAWi
     commands.urlCommand(Coding::Decode);
     commands.hexCommand(Coding::Encode);
     EXPECT_EQ(menu.disabled, (QStringList{u"base64"_s, u"urlhex"_s, u"urlhex"_s}));
-    ASSERT_EQ(host.boxes.boxes.size(), 3);
+    ASSERT_EQ(boxes.boxes.size(), 3);
     const QString address = convert::componentHelpAddress();
     EXPECT_TRUE(address.startsWith(u"file:///"_s));
     EXPECT_FALSE(address.contains(u"example"_s));
-    EXPECT_EQ(host.boxes.boxes[0].text, u"Radixer.DLL が必要\r\n"_s + address);
-    EXPECT_EQ(host.boxes.boxes[1].text, u"Escaper.DLL が必要\r\n"_s + address);
-    EXPECT_EQ(host.boxes.boxes[0].title, u"エラー"_s);
+    EXPECT_EQ(boxes.boxes[0].text, u"Radixer.DLL が必要\r\n"_s + address);
+    EXPECT_EQ(boxes.boxes[1].text, u"Escaper.DLL が必要\r\n"_s + address);
+    EXPECT_EQ(boxes.boxes[0].title, u"エラー"_s);
 }
 
 } // namespace
