@@ -23,6 +23,8 @@ inline constexpr Setting ItiMode{General, u"ITI_Mode", u"0"};
 inline constexpr Setting JisInOut{General, u"JIS_INOUT", u""};
 inline constexpr Setting TransModeUnicode{General, u"TransModeUNICODE", u"0"};
 inline constexpr Setting TransModeUnicodeCount{General, u"TransModeUNICODECount", u"49"};
+// "1" when the encoders work on UTF-8 bytes ("UTF-8 化してエンコード").
+inline constexpr Setting TransModeUtf8{General, u"TransModeUTF8", u"0"};
 inline constexpr Setting FontName{General, u"FontName", u"NULL"};
 inline constexpr Setting FontBold{General, u"FontBold", u"NULL"};
 inline constexpr Setting FontItalic{General, u"FontItalic", u"NULL"};
