@@ -15,7 +15,7 @@ packages=(
     # network-namespace sandbox and real-socket tests
     iproute2 nftables
     # virtual display, clipboard and screenshots
-    xvfb xauth xclip imagemagick poppler-utils
+    xvfb xauth xclip xdotool imagemagick poppler-utils
 )
 
 missing=()
