@@ -23,7 +23,7 @@ void BM_StartToFirstTextWindow(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         auto settings = std::make_unique<testing::TempSettings>();
-        settings->store->write(settings::keys::ResColor, QStringLiteral(">> 255 > 32768"));
+        settings->store->write(settings::keys::ReplyColours, QStringLiteral(">> 255 > 32768"));
         const auto registry = components::ComponentRegistry::withBuiltins();
         platform::FakeUdpEndpoint endpoint;
         platform::RecordingMessageBoxes boxes;

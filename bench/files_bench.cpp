@@ -73,7 +73,7 @@ void BM_OpenIntoShownWindow(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         auto host = std::make_unique<testing::FakeHost>();
-        host->write(settings::keys::ResColor,
+        host->write(settings::keys::ReplyColours,
                     QStringLiteral(">>> 16711680 >> 255 > 32768 | 8421376"));
         platform::ScriptedFileDialogs dialogs;
         platform::PdfPrinting printing(files.dir.filePath(QStringLiteral("unused.pdf")));

@@ -49,7 +49,7 @@ struct World {
         endpoint.bind(2425);
         messenger =
             std::make_unique<ipmsg::Messenger>(endpoint, *settings.store, textgauge, boxes, host);
-        settings.store->write(settings::keys::FuzaiBgColor, QStringLiteral("255"));
+        settings.store->write(settings::keys::AbsentBackgroundColour, QStringLiteral("255"));
         messenger->load();
         for (int i = 0; i < count; ++i) {
             peers.push_back(

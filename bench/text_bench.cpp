@@ -37,7 +37,7 @@ struct Fixture {
     text::TextWindow* window = nullptr;
     Fixture()
     {
-        host.write(settings::keys::ResColor,
+        host.write(settings::keys::ReplyColours,
                    QStringLiteral(">>> 16711680 >> 255 > 32768 | 8421376"));
         window = host.newActiveWindow();
         window->resize(800, 600);

@@ -58,8 +58,8 @@ struct World {
         endpoint.bind(2425);
         messenger = std::make_unique<ipmsg::Messenger>(endpoint, store, textgauge, boxes, host);
         store.write(settings::keys::Retry, QStringLiteral("2"));
-        store.write(settings::keys::BroadCast, QStringLiteral("2425:10.77.0.255"));
-        store.write(settings::keys::FuzaiBgColor, QStringLiteral("255"));
+        store.write(settings::keys::BroadcastList, QStringLiteral("2425:10.77.0.255"));
+        store.write(settings::keys::AbsentBackgroundColour, QStringLiteral("255"));
         store.write(settings::keys::Password, QStringLiteral("pw"));
         messenger->load();
     }

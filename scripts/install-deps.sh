@@ -7,15 +7,19 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
-    libgpgmepp-dev
+    libgpgmepp-dev libgpg-error-dev
     # tests, benchmarks, fuzzing
-    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git
     # running: Qt's platform plugins and Japanese fonts
     qt6-qpa-plugins fonts-noto-cjk
+    # PGP: the GnuPG engine and the passphrase entry of its agent
+    gnupg pinentry-qt
     # network-namespace sandbox and real-socket tests
     iproute2 nftables
     # virtual display, clipboard and screenshots
-    xvfb xauth xclip xdotool imagemagick poppler-utils
+    xvfb xauth xclip imagemagick poppler-utils
+    # driving the program under the virtual display for screenshots
+    xdotool
 )
 
 missing=()

@@ -38,6 +38,12 @@ run_ctest() {
 
 "$root/scripts/install-deps.sh"
 
+# The sources keep the project's .clang-format; a file that drifts fails the run.
+echo "=== formatting"
+if ! git -C "$root" ls-files -z '*.cpp' '*.h' | (cd "$root" && xargs -0 clang-format --dry-run --Werror); then
+    failed+=("formatting")
+fi
+
 t0=$SECONDS
 VELMAR_JOBS=$jobs "$root/scripts/build.sh"
 echo "=== normal build took $((SECONDS - t0)) s"

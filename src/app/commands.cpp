@@ -265,7 +265,7 @@ void Commands::buildMenus()
     checkNumber(m_jisIn, 1);
     checkNumber(m_jisOut, 1);
     setUnicodeChecked(true);
-    setUnicodeTag(settings::keys::TransModeUnicodeCount.fallback.toString());
+    setUnicodeTag(settings::keys::HexLineWidth.fallback.toString());
     // The automatic IME is on by default; "t_ime" keeps its neutral tooltip until the
     // first setImeState().
     action(u"m_imeon")->setChecked(true);

@@ -1,17 +1,20 @@
 #include "app/main_window.h"
 
 #include "app/icons.h"
+#include "app/settings_host.h"
 #include "app/tray_icon.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
 #include "convert/conversion_commands.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
+#include "platform/choosers.h"
 #include "platform/clipboard.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
+#include "settings/settings_dialog.h"
 #include "text/clipboard_commands.h"
 #include "text/file_commands.h"
 #include "text/text_window.h"
@@ -135,6 +138,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     connect(&m_blinkTimer, &QTimer::timeout, this, &MainWindow::blinkTick);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainWindow::textWindowActivated);
+    m_settingsHost = std::make_unique<SettingsHost>(*this);
 }
 
 MainWindow::~MainWindow()
@@ -143,6 +147,8 @@ MainWindow::~MainWindow()
     // down the sub-windows or move the focus must not reach it any more.
     disconnect(m_mdi, nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
+    if (m_settingsDialog)
+        disconnect(m_settingsDialog, nullptr, this, nullptr);
 }
 
 bool MainWindow::load()
@@ -171,8 +177,16 @@ bool MainWindow::load()
 
     // 6. The endpoint's port; a port in use is reported by the first direct send.
     m_messenger->bindEndpoint();
-    // 7. The user-list dialog, hidden; its load announces the user.
-    userListDialog();
+    // 7. The user-list dialog, hidden; its load announces the user. On a first start
+    // the user chooses a name first: nothing goes out, and arrivals wait unanswered,
+    // until the settings dialog closes.
+    if (m_services.firstStart) {
+        m_firstStartPending = true;
+        m_messenger->holdArrivals(true);
+        showSettings().proposeUserName(m_services.accountName);
+    } else {
+        userListDialog();
+    }
 
     // 8. and 9. Conversion choices; 10. to 13. commands of missing components.
     readConversionChoices();
@@ -197,11 +211,16 @@ void MainWindow::start()
         break;
     }
     activated();
+    // A first start's settings dialog stays in front of the window shown after it.
+    if (m_settingsDialog) {
+        m_settingsDialog->raise();
+        m_settingsDialog->activateWindow();
+    }
 }
 
 void MainWindow::restorePlacement()
 {
-    const QStringList parts = m_services.store.read(keys::Iti).split(u',');
+    const QStringList parts = m_services.store.read(keys::Placement).split(u',');
     if (parts.size() == 4) {
         int values[4];
         bool allNumbers = true;
@@ -218,7 +237,7 @@ void MainWindow::restorePlacement()
         }
     }
 
-    const QString mode = m_services.store.read(keys::ItiMode);
+    const QString mode = m_services.store.read(keys::StartMode);
     if (mode == u"3") {
         m_startState = StartState::Tray;
         hideToTray(false);
@@ -237,18 +256,18 @@ void MainWindow::restorePlacement()
 
 void MainWindow::readConversionChoices()
 {
-    const QString unicode = m_services.store.read(keys::TransModeUnicode).trimmed() + u'0';
+    const QString unicode = m_services.store.read(keys::EncodeAsUnicode).trimmed() + u'0';
     m_commands->setUnicodeChecked(unicode.front() == u'0');
     m_commands->setUnicodeTag(QStringLiteral("49"));
     const QString count =
-        m_services.store.read(keys::TransModeUnicodeCount, m_commands->unicodeTag()).trimmed();
+        m_services.store.read(keys::HexLineWidth, m_commands->unicodeTag()).trimmed();
     if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
         m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
     // Marking UTF-8 takes the mark from the Unicode option.
-    if (m_services.store.read(keys::TransModeUtf8).trimmed() == u"1")
+    if (m_services.store.read(keys::EncodeAsUtf8).trimmed() == u"1")
         m_commands->setUtf8Checked(true);
 
-    QString jis = m_services.store.read(keys::JisInOut).trimmed();
+    QString jis = m_services.store.read(keys::JisEscapes).trimmed();
     if (!numericValue(jis))
         jis = QStringLiteral("1");
     m_jisInMode = static_cast<qint16>(digitValue(jis.front()));
@@ -274,8 +293,6 @@ void MainWindow::disableMissingComponents()
         m_commands->disableBase64();
     if (!components::ComponentExists(registry, components::Escaper::ProgId))
         m_commands->disableUrlHex();
-    // The settings dialog is not part of this build yet.
-    m_commands->action(u"m_set")->setEnabled(false);
 }
 
 void MainWindow::watchActivation()
@@ -295,7 +312,7 @@ void MainWindow::watchActivation()
 
 void MainWindow::activated()
 {
-    m_replyMark = m_services.store.read(keys::ResMoji);
+    m_replyMark = m_services.store.read(keys::ReplyMark);
     if (m_skipNextActivation) {
         m_skipNextActivation = false;
     } else {
@@ -413,6 +430,46 @@ ipmsg::UserListDialog& MainWindow::userListDialog()
             m_messenger->load();
     }
     return *m_userListDialog;
+}
+
+settings::SettingsDialog& MainWindow::showSettings()
+{
+    if (!m_settingsDialog) {
+        m_settingsDialog =
+            new settings::SettingsDialog({m_services.store, *m_textgaugeObject, *m_settingsHost,
+                                          m_services.boxes, m_services.fileDialogs, choosers()},
+                                         this);
+        // However a first start's dialog closes, the program then goes online.
+        connect(m_settingsDialog, &QObject::destroyed, this, [this] { finishFirstStart(); });
+    }
+    m_settingsDialog->show();
+    m_settingsDialog->raise();
+    m_settingsDialog->activateWindow();
+    return *m_settingsDialog;
+}
+
+settings::SettingsDialog* MainWindow::settingsDialog() const
+{
+    return m_settingsDialog;
+}
+
+bool MainWindow::finishFirstStart()
+{
+    if (!m_firstStartPending)
+        return false;
+    m_firstStartPending = false;
+    userListDialog();
+    m_messenger->holdArrivals(false);
+    return true;
+}
+
+platform::Choosers& MainWindow::choosers()
+{
+    if (m_services.choosers)
+        return *m_services.choosers;
+    if (!m_ownChoosers)
+        m_ownChoosers = std::make_unique<platform::QtChoosers>(this);
+    return *m_ownChoosers;
 }
 
 void MainWindow::sendActiveText()
@@ -682,8 +739,21 @@ void MainWindow::runCommand(Command command)
     case Command::ArrangeIcons:
         arrange(static_cast<int>(Arrangement::ArrangeIcons));
         break;
+    case Command::Settings:
+        m_skipNextActivation = true;
+        showSettings();
+        break;
     case Command::Version:
         showVersion();
+        break;
+    case Command::PgpEncrypt:
+        m_pgpCommands.encrypt();
+        break;
+    case Command::PgpDecrypt:
+        m_pgpCommands.decrypt();
+        break;
+    case Command::PgpSign:
+        m_pgpCommands.sign();
         break;
     case Command::PgpOptionSign:
     case Command::PgpOptionSend:
@@ -708,8 +778,6 @@ void MainWindow::runCommand(Command command)
         // The marks hold the choice; it is stored at shutdown.
         break;
     default:
-        // The PGP and settings commands belong to components and dialogs this build
-        // does not have; their items are disabled at start-up.
         break;
     }
 }
@@ -771,27 +839,27 @@ void MainWindow::unload()
     savePlacement();
     if (m_inTray)
         setInTray(false);
-    m_services.store.write(keys::JisInOut,
+    m_services.store.write(keys::JisEscapes,
                            QString::number(m_jisInMode) + QString::number(m_jisOutMode));
-    m_services.store.write(keys::TransModeUnicode, m_commands->unicodeChecked()
-                                                       ? QStringLiteral("0")
-                                                       : QStringLiteral("1"));
+    m_services.store.write(keys::EncodeAsUnicode, m_commands->unicodeChecked()
+                                                      ? QStringLiteral("0")
+                                                      : QStringLiteral("1"));
     if (numericValue(m_commands->unicodeTag()))
-        m_services.store.write(keys::TransModeUnicodeCount, m_commands->unicodeTag());
-    m_services.store.write(keys::TransModeUtf8,
+        m_services.store.write(keys::HexLineWidth, m_commands->unicodeTag());
+    m_services.store.write(keys::EncodeAsUtf8,
                            m_commands->utf8Checked() ? QStringLiteral("1") : QStringLiteral("0"));
     m_services.endpoint.close();
 }
 
 void MainWindow::savePlacement()
 {
-    if (m_services.store.read(keys::ItiIsSave) != u"1")
+    if (m_services.store.read(keys::SavePlacement) != u"1")
         return;
     const bool normal = !isMinimized() && !isMaximized() && !m_inTray;
     if (normal) {
         const qreal scale = twipsPerPixel(this);
         const QRect rect = geometry();
-        m_services.store.write(keys::Iti,
+        m_services.store.write(keys::Placement,
                                QStringList{QString::number(qRound(rect.x() * scale)),
                                            QString::number(qRound(rect.y() * scale)),
                                            QString::number(qRound(rect.width() * scale)),
@@ -807,7 +875,7 @@ void MainWindow::savePlacement()
         mode = QStringLiteral("2");
     else
         mode = QStringLiteral("0");
-    m_services.store.write(keys::ItiMode, mode);
+    m_services.store.write(keys::StartMode, mode);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

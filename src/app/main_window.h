@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/commands.h"
+#include "app/pgp_host.h"
+#include "convert/pgp_commands.h"
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 
@@ -22,6 +24,7 @@ class ComponentRegistry;
 class Chimer;
 } // namespace velmar::components
 namespace velmar::platform {
+class Choosers;
 class FileDialogs;
 class Printing;
 class UdpEndpoint;
@@ -30,6 +33,9 @@ namespace velmar::ipmsg {
 class UserListDialog;
 class Messenger;
 } // namespace velmar::ipmsg
+namespace velmar::settings {
+class SettingsDialog;
+}
 namespace velmar::text {
 class ClipboardCommands;
 class FileCommands;
@@ -41,6 +47,7 @@ class ConversionCommands;
 
 namespace velmar::app {
 
+class SettingsHost;
 class TrayIcon;
 
 // Everything the main window takes from the outside world. Production passes the
@@ -57,6 +64,12 @@ struct Services {
     QStringList commandLine;
     // Ends the process at once with the given code (fin, or a failed start).
     std::function<void(int)> exitProgram;
+    // The colour and font dialogs; Qt's own when none is given.
+    platform::Choosers* choosers = nullptr;
+    // No settings file existed: the settings dialog opens with `accountName` as the
+    // proposed user name, and nothing is announced before it closes.
+    bool firstStart = false;
+    QString accountName = {};
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -100,6 +113,7 @@ public:
     void arrange(int how);
 
     Commands& commands() { return *m_commands; }
+    const components::ComponentRegistry& registry() const { return m_services.registry; }
     QMdiArea* mdiArea() const { return m_mdi; }
     text::ClipboardCommands& clipboardCommands() { return *m_clipboardCommands; }
     text::FileCommands& fileCommands() { return *m_fileCommands; }
@@ -107,6 +121,12 @@ public:
     ipmsg::Messenger& messenger() { return *m_messenger; }
     // The user-list dialog, loaded (and so announcing the user) when missing.
     ipmsg::UserListDialog& userListDialog();
+    // The settings dialog ("設定"), created when missing, shown modeless.
+    settings::SettingsDialog& showSettings();
+    settings::SettingsDialog* settingsDialog() const;
+    // Ends a first start's wait: the user-list dialog loads and announces the user,
+    // held datagrams are handled. False when no first start was waiting.
+    bool finishFirstStart();
 
     // text::Host
     QString applicationName() const override { return m_applicationName; }
@@ -161,10 +181,13 @@ private:
     void openCommandLineFiles();
     void textWindowActivated(QMdiSubWindow* subWindow);
     void watchActivation();
+    platform::Choosers& choosers();
 
     Services m_services;
     QMdiArea* m_mdi = nullptr;
     std::unique_ptr<Commands> m_commands;
+    MainWindowPgpHost m_pgpHost{*this};
+    convert::PgpCommands m_pgpCommands{m_pgpHost};
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<convert::ActiveText> m_activeText;
@@ -182,6 +205,10 @@ private:
     bool m_skipNextActivation = false;
     std::unique_ptr<ipmsg::Messenger> m_messenger;
     QPointer<ipmsg::UserListDialog> m_userListDialog;
+    std::unique_ptr<SettingsHost> m_settingsHost;
+    std::unique_ptr<platform::Choosers> m_ownChoosers;
+    QPointer<settings::SettingsDialog> m_settingsDialog;
+    bool m_firstStartPending = false;
 };
 
 } // namespace velmar::app

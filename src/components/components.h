@@ -42,15 +42,29 @@ public:
     virtual void Play(const QString& path) = 0;
 };
 
-// "CipherGate.Encrypt": PGP through the user's key ring.
+// Outcome of the last CipherGate operation. A cancel (recipient dialog, passphrase
+// entry) is no failure: the caller leaves the text alone and shows nothing.
+enum class CipherStatus { Failed = -1, Ok = 0, Cancelled = 1 };
+
+// Signatures found by the last decryption: none; all good and made by valid keys;
+// anything else (bad, unknown key, expired or revoked key, unverified key).
+enum class SignatureStatus { None = 0, Good = 2, Questionable = 3 };
+
+// "CipherGate.Encrypt": PGP through the user's key ring. Each operation returns the
+// input text unchanged when it fails or is cancelled.
 class CipherGate : public Component {
 public:
     static constexpr QStringView ProgId = u"CipherGate.Encrypt";
+    // Sign flag "0": sign as well; anything else: encrypt only. ASCII armour.
     virtual QString EncryptUI(QString& text, QString& signFlag) = 0;
+    // A clear-signed text.
     virtual QString SignUI(QString& text) = 0;
+    // The plain text of an encrypted message (its signatures verified), or the text
+    // of a clear-signed message after verifying it.
     virtual QString DecryptUI(QString& text) = 0;
-    virtual int IsError() = 0;
-    virtual int IsSign() = 0;
+    virtual CipherStatus IsError() = 0;
+    virtual SignatureStatus IsSign() = 0;
+    // Who signed, when, and the verdict, for the last decryption; ends with a line break.
     virtual QString GetVerifyResultString() = 0;
 };
 

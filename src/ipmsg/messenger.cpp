@@ -81,7 +81,7 @@ void Messenger::sendCommand(quint32 command, const QString& destination, qint32 
     }
     if (sendDatagram(kBroadcastAddress, 0, packet, kBroadCast) != 0)
         return;
-    const QString list = m_store.read(keys::BroadCast);
+    const QString list = m_store.read(keys::BroadcastList);
     if (list.toUpper() == u"NULL")
         return;
     const QStringList entries = list.split(u',');
@@ -126,10 +126,17 @@ qint64 Messenger::retry() const
     return wholeNumber(m_store.read(keys::Retry));
 }
 
+quint32 Messenger::absenceOption(bool absentForm) const
+{
+    // Peers colour absent users by this option; the title in the name alone would
+    // not show them as absent.
+    return absentForm && !m_absenceTitle.isEmpty() ? cmd::AbsenceOpt : 0;
+}
+
 void Messenger::entryBroadcast(bool absentForm)
 {
     for (qint64 i = 0, n = retry(); i < n; ++i)
-        sendCommand(cmd::BrEntry, kBroadCast, 0, ownExtra(absentForm));
+        sendCommand(cmd::BrEntry | absenceOption(absentForm), kBroadCast, 0, ownExtra(absentForm));
 }
 
 void Messenger::exitBroadcast()
@@ -160,6 +167,13 @@ void Messenger::setAbsence(const QString& title, const QString& text)
 
 void Messenger::handleDatagram(const platform::Datagram& datagram)
 {
+    if (m_holdArrivals) {
+        // A bound on what waits: a busy network must not fill the memory meanwhile.
+        constexpr qsizetype maxHeld = 4096;
+        if (m_heldArrivals.size() < maxHeld)
+            m_heldArrivals.append(datagram);
+        return;
+    }
     // Our own broadcasts come back, and so does everything from this machine.
     if (datagram.senderIp == m_endpoint.localIp())
         return;
@@ -167,6 +181,13 @@ void Messenger::handleDatagram(const platform::Datagram& datagram)
     if (!fields)
         return;
     receive(*fields, datagram.senderIp, datagram.senderPort);
+}
+
+void Messenger::holdArrivals(bool hold)
+{
+    m_holdArrivals = hold;
+    while (!m_holdArrivals && !m_heldArrivals.isEmpty())
+        handleDatagram(m_heldArrivals.takeFirst());
 }
 
 void Messenger::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
@@ -215,14 +236,14 @@ void Messenger::presenceUpdate(const Fields& fields, const Command& command,
         host = extraPieces.at(1);
     const int row =
         m_peers.appendPeer(Peer{cleanName(user), cleanName(host), ip, portText, std::nullopt});
-    const QString colour =
-        m_store.read(command.has(opt::Absence) ? keys::FuzaiBgColor : keys::DefoBgColor);
+    const QString colour = m_store.read(command.has(opt::Absence) ? keys::AbsentBackgroundColour
+                                                                  : keys::PresentBackgroundColour);
     if (const auto number = settings::parseColorValue(colour))
         m_peers.setRowColour(row, number);
     if (command.command == u"01") {
         const quint16 port = static_cast<quint16>(portText.toUInt());
         for (qint64 i = 0, n = retry(); i < n; ++i)
-            sendCommand(cmd::AnsEntry, ip, port, ownExtra(true));
+            sendCommand(cmd::AnsEntry | absenceOption(true), ip, port, ownExtra(true));
     }
 }
 
@@ -267,7 +288,8 @@ void Messenger::message(const Fields& fields, const Command& command, const QStr
         incoming.replyAddress = ip;
         incoming.replyPort = port;
         incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
-        incoming.background = settings::parseColorValue(m_store.read(keys::IpmBgColor));
+        incoming.background =
+            settings::parseColorValue(m_store.read(keys::MessageBackgroundColour));
         if (command.has(opt::Secret)) {
             incoming.sealed = true;
             incoming.packetNumber = fields.packetNo;
@@ -394,7 +416,7 @@ void Messenger::load()
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortOption = (n >= 0 && n <= 2) ? n : -1;
-    m_sortAscending = wholeNumber(m_store.read(keys::ListSortZyun)) != 0 ? 1 : 0;
+    m_sortAscending = wholeNumber(m_store.read(keys::SortAscending)) != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
     refreshPeers();
 }

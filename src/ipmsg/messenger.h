@@ -3,7 +3,9 @@
 #include "ipmsg/messenger_host.h"
 #include "ipmsg/packet.h"
 #include "ipmsg/peer_list.h"
+#include "platform/udp_endpoint.h"
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -14,8 +16,6 @@ class Textgauge;
 }
 namespace velmar::platform {
 class MessageBoxes;
-class UdpEndpoint;
-struct Datagram;
 } // namespace velmar::platform
 namespace velmar::settings {
 class SettingsStore;
@@ -76,6 +76,9 @@ public:
 
     // Receiving.
     void handleDatagram(const platform::Datagram& datagram);
+    // While held, arriving datagrams wait unanswered (a first start: nothing may go
+    // out before the user has chosen a name); releasing handles them in order.
+    void holdArrivals(bool hold);
     void receive(const Fields& fields, const QString& senderIp, quint16 senderPort);
     // True when `key` is among the last four messages; otherwise it is remembered.
     bool isDuplicate(const QString& key);
@@ -167,6 +170,8 @@ private:
     void removeDestinationAt(int index);
     void clearDestinations();
     qint64 retry() const;
+    // The absence option of an entry or entry answer in the given form.
+    quint32 absenceOption(bool absentForm) const;
     QString newEntryNumber();
     void presenceUpdate(const Fields& fields, const Command& command,
                         const QStringList& extraPieces, const QString& ip, const QString& portText);
@@ -198,6 +203,8 @@ private:
     bool m_dialogVisible = false;
     bool m_loaded = false;
     bool m_inTick = false;
+    bool m_holdArrivals = false;
+    QList<platform::Datagram> m_heldArrivals;
     // Ticks of the retry timer since the last piece went out.
     int m_ticks = 0;
 

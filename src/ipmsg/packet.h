@@ -20,6 +20,7 @@ namespace cmd {
 inline constexpr quint32 BrEntry = 0x1;
 inline constexpr quint32 BrExit = 0x2;
 inline constexpr quint32 AnsEntry = 0x3;
+inline constexpr quint32 AbsenceOpt = 0x100;    // option of entries sent while absent
 inline constexpr quint32 SendMsg = 0x120;       // message asking for a receipt
 inline constexpr quint32 SecretOpts = 0x100200; // sealed + read notice wanted
 inline constexpr quint32 PasswordOpt = 0x8000;  // locked (only with SecretOpts)

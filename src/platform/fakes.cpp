@@ -19,7 +19,7 @@ bool FakeUdpEndpoint::bind(quint16 port)
 {
     m_port = port;
     closed = false;
-    return !failBind;
+    return !failBind && !busyPorts.contains(port);
 }
 
 SendResult FakeUdpEndpoint::send(const QString& host, quint16 port, const QByteArray& data)

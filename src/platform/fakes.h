@@ -74,6 +74,8 @@ public:
     // Hosts to which sending fails (with error 10065 "host unreachable").
     QStringList failingHosts;
     bool failBind = false;
+    // Ports another program holds: binding them fails.
+    QList<quint16> busyPorts;
 
 private:
     QString m_localIp;

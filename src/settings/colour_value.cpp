@@ -70,4 +70,10 @@ std::optional<QColor> colorFromSetting(QStringView text, const QPalette& palette
     return colorFromValue(*value, palette);
 }
 
+quint32 colorToValue(const QColor& colour)
+{
+    const QColor rgb = colour.toRgb();
+    return quint32(rgb.red()) | (quint32(rgb.green()) << 8) | (quint32(rgb.blue()) << 16);
+}
+
 } // namespace velmar::settings

@@ -21,5 +21,7 @@ std::optional<quint32> parseColorValue(QStringView text);
 std::optional<QColor> colorFromValue(quint32 value, const QPalette& palette);
 // Both steps at once, for values read from the settings.
 std::optional<QColor> colorFromSetting(QStringView text, const QPalette& palette);
+// A chosen colour as 0x00BBGGRR.
+quint32 colorToValue(const QColor& colour);
 
 } // namespace velmar::settings

@@ -183,7 +183,7 @@ void TextWindow::applyFont()
         if (ok && points > 0)
             font.setPointSizeF(points);
     }
-    if (const auto strike = settingBool(store.read(settings::keys::FontStrikethru)))
+    if (const auto strike = settingBool(store.read(settings::keys::FontStrikeOut)))
         font.setStrikeOut(*strike);
     if (const auto underline = settingBool(store.read(settings::keys::FontUnderline)))
         font.setUnderline(*underline);
@@ -192,8 +192,8 @@ void TextWindow::applyFont()
     // An ordinary window shows the application name in its status bar; any other text
     // there is the sender line of a received message.
     const bool ordinary = statusText() == m_host.applicationName();
-    const QString background =
-        store.read(ordinary ? settings::keys::BgColor : settings::keys::IpmBgColor);
+    const QString background = store.read(ordinary ? settings::keys::BackgroundColour
+                                                   : settings::keys::MessageBackgroundColour);
     if (settings::isUnset(background))
         return;
     if (const auto colour = settings::colorFromSetting(background.trimmed(), m_area->palette()))
@@ -202,7 +202,7 @@ void TextWindow::applyFont()
 
 QStringList TextWindow::colourTable() const
 {
-    return buildColorTable(m_host.settings().read(settings::keys::ResColor));
+    return buildColorTable(m_host.settings().read(settings::keys::ReplyColours));
 }
 
 void TextWindow::applyReplyColours()
@@ -212,7 +212,7 @@ void TextWindow::applyReplyColours()
     const QPalette palette = m_area->palette();
     // A "FontColor" that is no number leaves the area's own text colour.
     const std::optional<QColor> base = settings::colorFromSetting(
-        m_host.settings().read(settings::keys::FontColor).trimmed(), palette);
+        m_host.settings().read(settings::keys::FontColour).trimmed(), palette);
 
     const LineColorer colorer(colourTable());
     QList<std::optional<QColor>> ruleColours;

@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "components/registry.h"
+#include "platform/chooser_fakes.h"
 #include "platform/fakes.h"
 #include "platform/file_fakes.h"
 #include "support/temp_settings.h"
@@ -20,7 +21,10 @@ struct MainWindowFixture {
     platform::FakeClipboard clipboard;
     platform::ScriptedFileDialogs fileDialogs;
     platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("print.pdf"))};
+    platform::ScriptedChoosers choosers;
     QStringList commandLine;
+    bool firstStart = false;
+    QString accountName;
     int exitCode = -1;
     std::unique_ptr<app::MainWindow> window;
 
@@ -28,9 +32,9 @@ struct MainWindowFixture {
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(
-            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                          commandLine, [this](int code) { exitCode = code; }});
+        window = std::make_unique<app::MainWindow>(app::Services{
+            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
+            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName});
         return *window;
     }
 

@@ -92,8 +92,8 @@ TEST(MainWindowStart, BadStoredValuesFallBack)
         {u"0", u"49"}, {u"x", u"49"}, {u"16", u"16"}, {u" 32.7 ", u"32"}, {u"-4", u"49"}};
     for (const auto& c : countCases) {
         MainWindowFixture f;
-        f.store().write(keys::TransModeUnicodeCount, QString::fromUtf16(c.count));
-        f.store().write(keys::TransModeUnicode, QStringLiteral("1"));
+        f.store().write(keys::HexLineWidth, QString::fromUtf16(c.count));
+        f.store().write(keys::EncodeAsUnicode, QStringLiteral("1"));
         auto& w = f.start();
         EXPECT_EQ(w.commands().unicodeTag(), QString::fromUtf16(c.tag));
         EXPECT_FALSE(w.commands().unicodeChecked());
@@ -104,19 +104,19 @@ TEST(MainWindowStart, PlacementReadings)
 {
     {
         MainWindowFixture f;
-        f.store().write(keys::Iti, QStringLiteral("1500,1500,6000"));
+        f.store().write(keys::Placement, QStringLiteral("1500,1500,6000"));
         auto& w = f.start();
         EXPECT_EQ(w.size(), QSize(800, 600)) << "three parts are ignored";
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::Iti, QStringLiteral("1500,1500,9000,7500"));
+        f.store().write(keys::Placement, QStringLiteral("1500,1500,9000,7500"));
         auto& w = f.start();
         EXPECT_EQ(w.geometry(), QRect(100, 100, 600, 500));
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::ItiMode, QStringLiteral("x"));
+        f.store().write(keys::StartMode, QStringLiteral("x"));
         auto& w = f.start();
         EXPECT_FALSE(w.isMinimized());
         EXPECT_FALSE(w.isMaximized());
@@ -124,7 +124,7 @@ TEST(MainWindowStart, PlacementReadings)
     }
     {
         MainWindowFixture f;
-        f.store().write(keys::ItiMode, QStringLiteral("3"));
+        f.store().write(keys::StartMode, QStringLiteral("3"));
         auto& w = f.start();
         EXPECT_TRUE(w.m_inTray);
         EXPECT_FALSE(w.isVisible() && !w.isMinimized());
@@ -134,7 +134,7 @@ TEST(MainWindowStart, PlacementReadings)
 TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
 {
     MainWindowFixture f;
-    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    f.store().write(keys::SavePlacement, QStringLiteral("1"));
     auto& w = f.start();
     w.setGeometry(QRect(100, 100, 600, 500));
     w.commands().action(u"m_jisin4")->trigger();
@@ -144,11 +144,11 @@ TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
 
     w.close();
     EXPECT_EQ(f.sentWithCommand("2"), 6);
-    EXPECT_EQ(f.store().read(keys::Iti), u"1500,1500,9000,7500");
-    EXPECT_EQ(f.store().read(keys::ItiMode), u"0");
-    EXPECT_EQ(f.store().read(keys::JisInOut), u"43");
-    EXPECT_EQ(f.store().read(keys::TransModeUnicode), u"1");
-    EXPECT_EQ(f.store().read(keys::TransModeUnicodeCount), u"49");
+    EXPECT_EQ(f.store().read(keys::Placement), u"1500,1500,9000,7500");
+    EXPECT_EQ(f.store().read(keys::StartMode), u"0");
+    EXPECT_EQ(f.store().read(keys::JisEscapes), u"43");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
+    EXPECT_EQ(f.store().read(keys::HexLineWidth), u"49");
     EXPECT_TRUE(f.endpoint.closed);
     EXPECT_EQ(f.exitCode, 0);
 }
@@ -159,15 +159,15 @@ TEST(MainWindowShutdown, TheEncodersByteFormSurvivesARestart)
     auto& w = f.start();
     w.commands().action(u"m_etc_utf8")->trigger();
     w.close();
-    EXPECT_EQ(f.store().read(keys::TransModeUtf8), u"1");
-    EXPECT_EQ(f.store().read(keys::TransModeUnicode), u"1");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"1");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
 
     auto& again = f.start();
     EXPECT_TRUE(again.commands().utf8Checked());
     EXPECT_FALSE(again.commands().unicodeChecked());
     again.commands().action(u"m_etc_utf8")->trigger();
     again.close();
-    EXPECT_EQ(f.store().read(keys::TransModeUtf8), u"0");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"0");
 }
 
 TEST(MainWindowConversions, MenuItemsAndButtonsConvertTheActiveWindow)
@@ -214,15 +214,15 @@ TEST(MainWindowShutdown, PlacementIsStoredOnlyWhenAskedFor)
     MainWindowFixture f;
     auto& w = f.start();
     w.close();
-    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::ItiMode, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::JisInOut), u"11");
+    EXPECT_EQ(f.store().read(keys::Placement, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::StartMode, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::JisEscapes), u"11");
 }
 
 TEST(MainWindowShutdown, EndCommandStoresNothingAndAnnouncesNothing)
 {
     MainWindowFixture f;
-    f.store().write(keys::ItiIsSave, QStringLiteral("1"));
+    f.store().write(keys::SavePlacement, QStringLiteral("1"));
     auto& w = f.start();
     w.commands().action(u"m_jisin3")->trigger();
     f.endpoint.sent.clear();
@@ -231,8 +231,8 @@ TEST(MainWindowShutdown, EndCommandStoresNothingAndAnnouncesNothing)
     EXPECT_EQ(f.exitCode, 0);
     w.close(); // the process would be gone; a late close must not run the unload steps
     EXPECT_TRUE(f.endpoint.sent.isEmpty());
-    EXPECT_EQ(f.store().read(keys::JisInOut, QStringLiteral("absent")), u"absent");
-    EXPECT_EQ(f.store().read(keys::Iti, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::JisEscapes, QStringLiteral("absent")), u"absent");
+    EXPECT_EQ(f.store().read(keys::Placement, QStringLiteral("absent")), u"absent");
 }
 
 TEST(MainWindowWindows, BackgroundOpenLeavesTheActiveWindowActive)

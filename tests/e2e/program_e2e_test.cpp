@@ -10,9 +10,12 @@
 #include "platform/fakes.h"
 #include "platform/file_fakes.h"
 #include "platform/udp_endpoint.h"
+#include "settings/keys.h"
+#include "settings/settings_dialog.h"
 #include "support/temp_settings.h"
 #include "text/text_window.h"
 
+#include <QComboBox>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -256,6 +259,40 @@ TEST_F(TwoPrograms, OpeningASealedMessageTellsTheSender)
     ASSERT_TRUE(waitUntil([&] {
         return a.hasBox(QStringLiteral("封書開封通知 From ") + pair().ipB(),
                         QStringLiteral("開封されました"));
+    }));
+}
+
+TEST_F(TwoPrograms, AbsenceChosenInTheSettingsDialogReachesThePeer)
+{
+    Program a;
+    Program b;
+    a.settings.store->write(velmar::settings::keys::AbsentBackgroundColour,
+                            QStringLiteral("12632256"));
+    b.settings.store->write(QStringLiteral("IPM\\2425"), QStringLiteral("NoHere"),
+                            QStringLiteral("会議:会議中です。"));
+    startBoth(pair(), a, b);
+
+    velmar::settings::SettingsDialog& dialog = b.window->showSettings();
+    dialog.findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(1);
+    dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+
+    // A lists B under its name with the title, in the colour of absent peers.
+    ASSERT_TRUE(waitUntil([&] {
+        const int row = a.peerRow(pair().ipB());
+        return row >= 0 && a.peers().cell(row, 0) == u"ベー[会議]";
+    }));
+    EXPECT_EQ(a.peers().peerAt(a.peerRow(pair().ipB())).colour, 12632256u);
+
+    // A message to B is answered with B's absence text.
+    const auto before = a.window->windows().size();
+    a.sendTo(pair().ipB(), QStringLiteral("いますか"));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto windows = a.window->windows();
+        for (auto i = before; i < windows.size(); ++i) {
+            if (windows[i]->text() == u"会議中です。")
+                return true;
+        }
+        return false;
     }));
 }
 

@@ -30,7 +30,7 @@ TEST_F(Presence, EntryGoesToTheBroadcastAddressAndTheList)
 {
     set(keys::Retry, "2");
     set(keys::UserName, "山田");
-    set(keys::BroadCast, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
+    set(keys::BroadcastList, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
     messenger->load();
     ASSERT_EQ(endpoint.sent.size(), 6);
     const QByteArray first =
@@ -60,8 +60,9 @@ TEST_F(Presence, ExitCarriesThePlainNameEvenWhileAbsent)
     messenger->entryBroadcast(true);
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].data, bytes("1:1002:Wait:PC01:2:NoName\0NoGroup", 33));
+    // While absent, entries carry the absence option (0x100) besides the title.
     EXPECT_EQ(endpoint.sent[1].data,
-              QByteArray("1:1003:Wait:PC01:1:NoName[") + sjis("会議中") + bytes("]\0NoGroup", 9));
+              QByteArray("1:1003:Wait:PC01:257:NoName[") + sjis("会議中") + bytes("]\0NoGroup", 9));
 }
 
 TEST_F(Presence, EveryEntryIsAnsweredRetryTimesRepeatsIncluded)
@@ -86,7 +87,23 @@ TEST_F(Presence, EntryAnswerCarriesTheAbsenceTitle)
     receive(bytes("1:7:u:h:1:", 10), "10.77.0.9", 2425);
     ASSERT_EQ(endpoint.sent.size(), 1);
     EXPECT_EQ(endpoint.sent[0].data,
-              QByteArray("1:1002:Wait:PC01:3:NoName[") + sjis("外出") + bytes("]\0NoGroup", 9));
+              QByteArray("1:1002:Wait:PC01:259:NoName[") + sjis("外出") + bytes("]\0NoGroup", 9));
+}
+
+TEST_F(Presence, HeldArrivalsWaitUnansweredUntilReleased)
+{
+    set(keys::Retry, "1");
+    load();
+    messenger->holdArrivals(true);
+    receive(bytes("1:7:u:h:1:", 10), "10.77.0.9", 2425);
+    receive(bytes("1:8:v:h:1:", 10), "10.77.0.8", 2425);
+    EXPECT_TRUE(endpoint.sent.isEmpty());
+    EXPECT_EQ(messenger->peers()->count(), 0);
+    messenger->holdArrivals(false);
+    ASSERT_EQ(endpoint.sent.size(), 2);
+    EXPECT_EQ(endpoint.sent[0].host, u"10.77.0.9");
+    EXPECT_EQ(endpoint.sent[1].host, u"10.77.0.8");
+    EXPECT_EQ(messenger->peers()->count(), 2);
 }
 
 TEST_F(Presence, KnownPeerMovesToTheBottomAndExitRemovesIt)
@@ -132,14 +149,14 @@ TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
 TEST_F(Presence, RowColourFollowsTheAbsenceOption)
 {
     set(keys::Retry, "0");
-    set(keys::FuzaiBgColor, "255");
+    set(keys::AbsentBackgroundColour, "255");
     load();
     receive("1:1:u:h:259:", "10.77.0.2", 2425); // 0x103: entry answer + absence option
     receive("1:1:u:h:3:", "10.77.0.3", 2425);
     const PeerListModel& peers = *messenger->peers();
     EXPECT_EQ(peers.peerAt(0).colour, std::optional<quint32>(255));
     EXPECT_EQ(peers.peerAt(1).colour, std::nullopt);
-    set(keys::DefoBgColor, "65280");
+    set(keys::PresentBackgroundColour, "65280");
     receive("1:1:u:h:3:", "10.77.0.3", 2425);
     EXPECT_EQ(peers.peerAt(1).colour, std::optional<quint32>(65280));
 }
@@ -202,7 +219,7 @@ TEST_F(Receive, MessageFromAStrangerOpensAWindowAndAsksItToIntroduceItself)
 TEST_F(Receive, MessageFromAListedPeerUsesItsNameAndGroup)
 {
     addPeer("花子", "10.77.0.5", 2425);
-    set(keys::IpmBgColor, "-2147483643");
+    set(keys::MessageBackgroundColour, "-2147483643");
     host.tray = true;
     receive("1:8:u:h:32:本文", "10.77.0.5", 2425); // 0x20 without the receipt option
     ASSERT_EQ(host.windows.size(), 1);

@@ -293,7 +293,7 @@ protected:
 TEST_F(Dialog, LoadRestoresTheSortChoiceAndRefreshEmptiesTheList)
 {
     set(keys::ListSort, "2");
-    set(keys::ListSortZyun, "1");
+    set(keys::SortAscending, "1");
     set(keys::Retry, "3");
     addPeer("a", "10.77.0.2", 2425);
     messenger->load();

@@ -39,6 +39,7 @@ TEST(ColourValue, RedIsLowByteAndSystemColoursComeFromThePalette)
     EXPECT_EQ(colorFromValue(0x80000005, palette), QColor(1, 2, 3));
     EXPECT_EQ(colorFromValue(0x800000FF, palette), std::nullopt);
     EXPECT_EQ(colorFromSetting(u"x", palette), std::nullopt);
+    EXPECT_EQ(colorToValue(QColor(0x99, 0x66, 0x33)), 0x00336699u);
 }
 
 } // namespace

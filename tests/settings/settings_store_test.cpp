@@ -16,7 +16,7 @@ TEST(SettingsStore, EmptyStoreGivesEveryReaderItsDefault)
     EXPECT_EQ(t.store->read(keys::UserName), u"NoName");
     EXPECT_EQ(t.store->read(keys::GroupName), u"NoGroup");
     EXPECT_EQ(t.store->read(keys::Retry), u"6");
-    EXPECT_EQ(t.store->read(keys::ResMoji), u">");
+    EXPECT_EQ(t.store->read(keys::ReplyMark), u">");
     EXPECT_EQ(t.store->read(keys::FontName, QStringLiteral("custom")), u"custom");
 }
 
@@ -70,9 +70,9 @@ TEST(SettingsStore, HandEditedOddValuesReadBackAsTheyAre)
     file.close();
 
     SettingsStore store(path);
-    EXPECT_EQ(store.read(keys::Iti), u"10,20,30,40");
-    EXPECT_EQ(store.read(keys::ItiMode), u"abc");
-    EXPECT_EQ(store.read(keys::ResMoji), u"> ");
+    EXPECT_EQ(store.read(keys::Placement), u"10,20,30,40");
+    EXPECT_EQ(store.read(keys::StartMode), u"abc");
+    EXPECT_EQ(store.read(keys::ReplyMark), u"> ");
     EXPECT_EQ(store.read(keys::FontName).size(), 5000);
     EXPECT_EQ(store.read(keys::Port), u"not a number");
 }
@@ -88,9 +88,9 @@ TEST(SettingsStore, ValuesWithSeparatorsRoundTrip)
                               QStringLiteral("-2147483643"),
                               QString()};
     for (const QString& value : values) {
-        t.store->write(keys::ResColor, value);
+        t.store->write(keys::ReplyColours, value);
         SettingsStore reread(t.store->filePath());
-        EXPECT_EQ(reread.read(keys::ResColor), value);
+        EXPECT_EQ(reread.read(keys::ReplyColours), value);
     }
 }
 

@@ -50,8 +50,8 @@ TEST_F(ClipboardCommandsTest, ViewsReplacesTextAndCaptionButKeepsTheFileName)
 
 TEST_F(ClipboardCommandsTest, ViewsOnAReceivedMessageGivesItTheOrdinaryBackground)
 {
-    host.write(settings::keys::BgColor, u"255"_s);
-    host.write(settings::keys::IpmBgColor, u"65280"_s);
+    host.write(settings::keys::BackgroundColour, u"255"_s);
+    host.write(settings::keys::MessageBackgroundColour, u"65280"_s);
     TextWindow* window = host.newActiveWindow();
     window->setStatusText(u"From Network 山田"_s);
     window->replyAddress = u"10.77.0.9"_s;
@@ -148,7 +148,7 @@ TEST_F(ClipboardCommandsTest, SpaceCutTrimsEveryLine)
 
 TEST_F(ClipboardCommandsTest, RessetMarksTheSelectionAndReplacesTheWholeText)
 {
-    host.write(settings::keys::ResColor, u"> 255"_s);
+    host.write(settings::keys::ReplyColours, u"> 255"_s);
     TextWindow* window = host.newActiveWindow();
     window->setText(u"one\r\ntwo\r\nthree"_s);
     select(window, 4, 13);

@@ -99,8 +99,8 @@ TEST_F(TextWindowTest, SelectionOperationsInNormalMode)
 
 TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
 {
-    host.write(settings::keys::ResColor, u">> 255 > 32768"_s);
-    host.write(settings::keys::FontColor, u"16711680"_s);
+    host.write(settings::keys::ReplyColours, u">> 255 > 32768"_s);
+    host.write(settings::keys::FontColour, u"16711680"_s);
     const QString text = u">>a\r\n>b\r\n  >b\r\nx\r\n\t>b\r\n>ab"_s;
     window->setText(text);
     EXPECT_EQ(lineColour(0), std::nullopt) << "SetTextData does not colour";
@@ -121,7 +121,7 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
 
 TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
 {
-    host.write(settings::keys::ResColor, u", 255"_s);
+    host.write(settings::keys::ReplyColours, u", 255"_s);
     window->setText(u"one\r\ntwo"_s);
     QTextCursor cursor = window->textArea()->textCursor();
     cursor.setPosition(1);
@@ -140,8 +140,8 @@ TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
 
 TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
 {
-    host.write(settings::keys::BgColor, u"255"_s);
-    host.write(settings::keys::IpmBgColor, u"65280"_s);
+    host.write(settings::keys::BackgroundColour, u"255"_s);
+    host.write(settings::keys::MessageBackgroundColour, u"65280"_s);
     const auto background = [this] { return window->textArea()->palette().color(QPalette::Base); };
     window->applyFont();
     EXPECT_EQ(background(), QColor(255, 0, 0));
@@ -149,12 +149,12 @@ TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
     window->applyFont();
     EXPECT_EQ(background(), QColor(0, 255, 0));
 
-    host.write(settings::keys::IpmBgColor, u"blue"_s);
+    host.write(settings::keys::MessageBackgroundColour, u"blue"_s);
     window->applyFont();
     EXPECT_EQ(background(), QColor(0, 255, 0)) << "a value that is no number is ignored";
 
     const QColor systemBase = QPalette().color(QPalette::Active, QPalette::Base);
-    host.write(settings::keys::IpmBgColor, u"-2147483643"_s);
+    host.write(settings::keys::MessageBackgroundColour, u"-2147483643"_s);
     TextWindow fresh(host);
     fresh.setStatusText(u"From Network 山田"_s);
     fresh.applyFont();
@@ -175,7 +175,7 @@ TEST_F(TextWindowTest, FontFromTheSettings)
 
 TEST_F(TextWindowTest, ActivationAppliesImeFontAndColours)
 {
-    host.write(settings::keys::ResColor, u"> 255"_s);
+    host.write(settings::keys::ReplyColours, u"> 255"_s);
     window->setText(u">quoted\r\n"_s);
     window->activate();
     EXPECT_EQ(host.imeCalls, 1);
