@@ -1,5 +1,6 @@
 #include "convert/text_bytes.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -93,6 +94,8 @@ QByteArray shiftJisWithGeta(const QString& text)
     if (encoded.ok())
         return encoded.bytes;
     static const QByteArray geta("\x81\xAC");
+    // Each distinct character is looked at once: a long text may repeat the few that fail.
+    QHash<QString, QByteArray> known;
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size();) {
@@ -100,12 +103,18 @@ QByteArray shiftJisWithGeta(const QString& text)
         i += character.size();
         if (character.front().unicode() < 0x80) {
             bytes.append(char(character.front().unicode()));
-        } else if (fits(character, ByteForm::ShiftJis)) {
-            QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
-            bytes.append(encoder.encode(character));
-        } else {
-            bytes.append(geta);
+            continue;
         }
+        auto it = known.constFind(character);
+        if (it == known.constEnd()) {
+            QByteArray form = geta;
+            if (fits(character, ByteForm::ShiftJis)) {
+                QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
+                form = encoder.encode(character);
+            }
+            it = known.insert(character, form);
+        }
+        bytes.append(*it);
     }
     return bytes;
 }
@@ -114,17 +123,29 @@ QString decodeShiftJisWithGeta(QByteArrayView bytes)
 {
     if (std::optional<QString> text = decodeShiftJis(bytes))
         return *text;
+    // Character by character, each distinct byte sequence decoded once.
+    QHash<quint16, QString> known;
     QString text;
     text.reserve(bytes.size());
     const auto* p = reinterpret_cast<const quint8*>(bytes.data());
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
         const quint8 b = p[i];
+        if (b < 0x80) {
+            text.append(QChar(char16_t(b)));
+            ++i;
+            continue;
+        }
         const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
         const qsizetype length =
             lead && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] <= 0xFC && p[i + 1] != 0x7F ? 2 : 1;
-        const std::optional<QString> unit = decodeShiftJis(bytes.sliced(i, length));
-        text += unit ? *unit : QStringLiteral("〓");
+        const quint16 key = length == 2 ? quint16((b << 8) | p[i + 1]) : b;
+        auto it = known.constFind(key);
+        if (it == known.constEnd()) {
+            const std::optional<QString> unit = decodeShiftJis(bytes.sliced(i, length));
+            it = known.insert(key, unit ? *unit : QStringLiteral("〓"));
+        }
+        text.append(*it);
         i += length;
     }
     return text;
