@@ -13,6 +13,8 @@
 #   --peer CMD        shell command run in the peer namespace vsbx-b once the wait is
 #                     over; $VSBX_PROGRAM_IP and $VSBX_PEER_IP are set for it
 #   --peer-wait N     seconds to wait after the peer command (default 2)
+#   --keys "K1 K2"    keys typed into the program (xdotool names, e.g. "ctrl+j Alt
+#                     Left Down") once the waits are over, before the screenshot
 #   --shot FILE.png   screenshot of the whole virtual screen, taken last
 #   --until-exit      after all that, keep running until the program exits (or Ctrl-C)
 #
@@ -43,10 +45,11 @@ wait_s=5
 peer_cmd=""
 peer_wait=2
 shot=""
+keys=""
 until_exit=0
 prog_args=()
 
-usage() { sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,28p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
 die() { echo "sandbox: $*" >&2; exit 1; }
 
 while (($#)); do
@@ -57,6 +60,7 @@ while (($#)); do
         --wait) wait_s=${2:?--wait needs seconds}; shift 2 ;;
         --peer) peer_cmd=${2:?--peer needs a command}; shift 2 ;;
         --peer-wait) peer_wait=${2:?--peer-wait needs seconds}; shift 2 ;;
+        --keys) keys=${2:?--keys needs key names}; shift 2 ;;
         --shot) shot=${2:?--shot needs a file name}; shift 2 ;;
         --until-exit) until_exit=1; shift ;;
         -h|--help) usage; exit 0 ;;
@@ -74,7 +78,7 @@ if [[ -n "$shot" ]]; then
     shot=$(realpath -m "$shot")
     [[ -d "$(dirname "$shot")" ]] || die "no folder for $shot"
 fi
-for tool in ip Xvfb import xclip; do
+for tool in ip Xvfb import xclip xdotool; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps.sh"
 done
 
@@ -223,6 +227,13 @@ if [[ -n "$peer_cmd" ]]; then
     ip netns exec "$ns_b" env VSBX_PROGRAM_IP="$ip_a" VSBX_PEER_IP="$ip_b" \
         timeout 60 bash -c "$peer_cmd" || echo "sandbox: the peer command failed ($?)" >&2
     pause "$peer_wait"
+fi
+
+if [[ -n "$keys" ]]; then
+    # Word splitting is wanted: one argument per key.
+    # shellcheck disable=SC2086
+    in_a "${run_env[@]}" xdotool key --delay 400 $keys
+    pause 1
 fi
 
 if [[ -n "$shot" ]]; then

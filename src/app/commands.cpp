@@ -99,6 +99,7 @@ constexpr std::array menuTree{
     MenuEntry{0, u"m_ver", u"バージョン", Item, C::Version},
     MenuEntry{0, u"m_etc", u"その他", Submenu},
     MenuEntry{1, u"m_etc_unicode", u"UNICODE化してエンコード", Toggle, C::UnicodeToggle},
+    MenuEntry{1, u"m_etc_utf8", u"UTF-8 化してエンコード", Toggle, C::Utf8Toggle},
     MenuEntry{1, u"m_etc_base64Encode", u"BASE64エンコード", Item, C::Base64Encode},
     MenuEntry{1, u"m_etc_base64Decode", u"BASE64デコード", Item, C::Base64Decode},
     MenuEntry{1, u"m_etc_urlEncode", u"URLエンコード", Item, C::UrlEncode},
@@ -248,6 +249,18 @@ void Commands::buildMenus()
         m_actions.insert(name, action);
     }
 
+    // The two byte forms of the encoders exclude each other; unmarking leaves Shift_JIS.
+    QAction* unicode = action(u"m_etc_unicode");
+    QAction* utf8 = action(u"m_etc_utf8");
+    connect(unicode, &QAction::toggled, utf8, [utf8](bool on) {
+        if (on)
+            utf8->setChecked(false);
+    });
+    connect(utf8, &QAction::toggled, unicode, [unicode](bool on) {
+        if (on)
+            unicode->setChecked(false);
+    });
+
     // What an empty settings store gives at start-up.
     checkNumber(m_jisIn, 1);
     checkNumber(m_jisOut, 1);
@@ -346,6 +359,25 @@ QString Commands::unicodeTag() const
 void Commands::setUnicodeTag(const QString& tag)
 {
     action(u"m_etc_unicode")->setData(tag);
+}
+
+bool Commands::utf8Checked() const
+{
+    return action(u"m_etc_utf8")->isChecked();
+}
+
+void Commands::setUtf8Checked(bool checked)
+{
+    action(u"m_etc_utf8")->setChecked(checked);
+}
+
+convert::ByteForm Commands::byteForm() const
+{
+    if (unicodeChecked())
+        return convert::ByteForm::Utf16Le;
+    if (utf8Checked())
+        return convert::ByteForm::Utf8;
+    return convert::ByteForm::ShiftJis;
 }
 
 void Commands::setImeState(bool on)

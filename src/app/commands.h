@@ -5,6 +5,8 @@
 // outside component. Every item and button only reports its command to a CommandTarget;
 // what a command does lives with the target.
 
+#include "convert/conversion_menu.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -69,8 +71,9 @@ enum class Command {
     ArrangeIcons,
     Settings,
     Version,
-    // Encoders; UnicodeToggle arrives after the mark has flipped
+    // Encoders; UnicodeToggle and Utf8Toggle arrive after the mark has flipped
     UnicodeToggle,
+    Utf8Toggle,
     Base64Encode,
     Base64Decode,
     UrlEncode,
@@ -95,7 +98,7 @@ public:
 // The state of the check marks lives in the actions. Where a mark must also be stored,
 // the target does it when told: on PgpOptionSign/Send/Res/Jis it calls storePgpOption()
 // with its settings store, so the new mark is written at once.
-class Commands final : public QObject {
+class Commands final : public QObject, public convert::ConversionMenu {
     Q_OBJECT
 
 public:
@@ -115,15 +118,21 @@ public:
     // Kanji-in sequence 1..5 and kanji-out sequence 1..3: exactly one item of each group
     // is marked. A number outside the range leaves the group as it is.
     void setJisIn(int n);
-    int jisIn() const;
+    int jisIn() const override;
     void setJisOut(int n);
-    int jisOut() const;
+    int jisOut() const override;
 
     // The Unicode option of the encoders and its tag, the hex line width ("49").
     bool unicodeChecked() const;
     void setUnicodeChecked(bool checked);
     QString unicodeTag() const;
     void setUnicodeTag(const QString& tag);
+    // The UTF-8 byte form ("UTF-8 化してエンコード"). It and the Unicode option exclude
+    // each other; neither marked means Shift_JIS.
+    bool utf8Checked() const;
+    void setUtf8Checked(bool checked);
+    convert::ByteForm byteForm() const override;
+    QString hexWidth() const override { return unicodeTag(); }
 
     // Marks m_imeon or m_imeoff, presses or releases "t_ime" and sets its tooltip to
     // what a click would do next.
@@ -135,8 +144,8 @@ public:
     // The PGP menu items alone, for a PGP command that finds the component gone later.
     void disablePgpMenuItems();
     void disableKanjiFilter(); // also takes the mark from "ISO2022JP化"
-    void disableBase64();
-    void disableUrlHex();
+    void disableBase64() override;
+    void disableUrlHex() override;
 
     // Each PGP option is marked when its stored value (key = the item's name, section
     // "general") is exactly "1".

@@ -5,6 +5,7 @@
 #include "app/tray_icon.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
+#include "convert/conversion_commands.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/choosers.h"
@@ -41,6 +42,26 @@ namespace keys = settings::keys;
 using text::TextWindow;
 
 namespace {
+
+// The conversion commands read and replace the active text window's whole text.
+class ActiveTextWindow final : public convert::ActiveText {
+public:
+    explicit ActiveTextWindow(const text::Host& host) : m_host(host) {}
+    bool exists() const override { return m_host.activeWindow() != nullptr; }
+    QString text() const override
+    {
+        const text::TextWindow* window = m_host.activeWindow();
+        return window ? window->text() : QString();
+    }
+    void setText(const QString& text) override
+    {
+        if (text::TextWindow* window = m_host.activeWindow())
+            window->setText(text);
+    }
+
+private:
+    const text::Host& m_host;
+};
 
 // Where the character-check component can be had when it is missing.
 constexpr auto kTextgaugeHelp = u"Textgauge.dll が必要\r\nhttps://velmar.example.org/components/";
@@ -107,6 +128,9 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     m_clipboardCommands = std::make_unique<text::ClipboardCommands>(*this);
     m_fileCommands =
         std::make_unique<text::FileCommands>(*this, m_services.fileDialogs, m_services.printing);
+    m_activeText = std::make_unique<ActiveTextWindow>(*this);
+    m_conversions = std::make_unique<convert::ConversionCommands>(*m_activeText, m_services.boxes,
+                                                                  m_services.registry, *m_commands);
     m_tray = std::make_unique<TrayIcon>();
     connect(m_tray.get(), &TrayIcon::clicked, this, &MainWindow::trayClicked);
 
@@ -239,6 +263,9 @@ void MainWindow::readConversionChoices()
         m_services.store.read(keys::HexLineWidth, m_commands->unicodeTag()).trimmed();
     if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
         m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
+    // Marking UTF-8 takes the mark from the Unicode option.
+    if (m_services.store.read(keys::EncodeAsUtf8).trimmed() == u"1")
+        m_commands->setUtf8Checked(true);
 
     QString jis = m_services.store.read(keys::JisEscapes).trimmed();
     if (!numericValue(jis))
@@ -748,9 +775,59 @@ void MainWindow::runCommand(Command command)
     case Command::PgpOptionJis:
         m_commands->storePgpOption(command, m_services.store);
         break;
+    case Command::ToSjis:
+    case Command::ToIso2022jp:
+    case Command::SjisGo:
+    case Command::JisGo:
+    case Command::Base64Encode:
+    case Command::Base64Decode:
+    case Command::UrlEncode:
+    case Command::UrlDecode:
+    case Command::HexEncode:
+    case Command::HexDecode:
+        runConversion(command);
+        break;
+    case Command::UnicodeToggle:
+    case Command::Utf8Toggle:
+        // The marks hold the choice; it is stored at shutdown.
+        break;
     default:
-        // The conversion, encoder and settings commands belong to components and
-        // dialogs this build does not have; their items are disabled at start-up.
+        break;
+    }
+}
+
+void MainWindow::runConversion(Command command)
+{
+    convert::ConversionCommands& conversions = *m_conversions;
+    switch (command) {
+    case Command::ToSjis:
+        conversions.toShiftJis();
+        break;
+    case Command::ToIso2022jp:
+        conversions.toIso2022jp();
+        break;
+    case Command::SjisGo:
+        conversions.convertJis(convert::JisDirection::ToShiftJis);
+        break;
+    case Command::JisGo:
+        conversions.convertJis(convert::JisDirection::ToJis);
+        break;
+    case Command::Base64Encode:
+    case Command::Base64Decode:
+        conversions.base64Command(command == Command::Base64Encode ? convert::Coding::Encode
+                                                                   : convert::Coding::Decode);
+        break;
+    case Command::UrlEncode:
+    case Command::UrlDecode:
+        conversions.urlCommand(command == Command::UrlEncode ? convert::Coding::Encode
+                                                             : convert::Coding::Decode);
+        break;
+    case Command::HexEncode:
+    case Command::HexDecode:
+        conversions.hexCommand(command == Command::HexEncode ? convert::Coding::Encode
+                                                             : convert::Coding::Decode);
+        break;
+    default:
         break;
     }
 }
@@ -783,6 +860,8 @@ void MainWindow::unload()
                                                       : QStringLiteral("1"));
     if (numericValue(m_commands->unicodeTag()))
         m_services.store.write(keys::HexLineWidth, m_commands->unicodeTag());
+    m_services.store.write(keys::EncodeAsUtf8,
+                           m_commands->utf8Checked() ? QStringLiteral("1") : QStringLiteral("0"));
     m_services.endpoint.close();
 }
 

@@ -40,6 +40,10 @@ namespace velmar::text {
 class ClipboardCommands;
 class FileCommands;
 } // namespace velmar::text
+namespace velmar::convert {
+class ActiveText;
+class ConversionCommands;
+} // namespace velmar::convert
 
 namespace velmar::app {
 
@@ -113,6 +117,7 @@ public:
     QMdiArea* mdiArea() const { return m_mdi; }
     text::ClipboardCommands& clipboardCommands() { return *m_clipboardCommands; }
     text::FileCommands& fileCommands() { return *m_fileCommands; }
+    convert::ConversionCommands& conversionCommands() { return *m_conversions; }
     ipmsg::Messenger& messenger() { return *m_messenger; }
     // The user-list dialog, loaded (and so announcing the user) when missing.
     ipmsg::UserListDialog& userListDialog();
@@ -172,6 +177,8 @@ private:
     void trayClicked(bool rightButton);
     void blinkTick();
     void readConversionChoices();
+    // The kanji-filter and encoder commands.
+    void runConversion(Command command);
     void disableMissingComponents();
     void unload();
     void savePlacement();
@@ -187,6 +194,8 @@ private:
     convert::PgpCommands m_pgpCommands{m_pgpHost};
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
+    std::unique_ptr<convert::ActiveText> m_activeText;
+    std::unique_ptr<convert::ConversionCommands> m_conversions;
     std::unique_ptr<TrayIcon> m_tray;
     QTimer m_blinkTimer;
     bool m_blinkPhase = false;

@@ -1,6 +1,7 @@
 #include "components/registry.h"
 
 #include "components/chimer.h"
+#include "components/converters.h"
 #include "components/textgauge.h"
 
 namespace velmar::components {
@@ -14,6 +15,9 @@ ComponentRegistry ComponentRegistry::withBuiltins()
             return nullptr;
         return std::make_unique<ChimerImpl>();
     });
+    registry.add(KanjiPipe::ProgId.toString(), [] { return std::make_unique<KanjiPipeImpl>(); });
+    registry.add(Radixer::ProgId.toString(), [] { return std::make_unique<RadixerImpl>(); });
+    registry.add(Escaper::ProgId.toString(), [] { return std::make_unique<EscaperImpl>(); });
     return registry;
 }
 

@@ -23,6 +23,8 @@ inline constexpr Setting StartMode{General, u"ITI_Mode", u"0"};
 inline constexpr Setting JisEscapes{General, u"JIS_INOUT", u""};
 inline constexpr Setting EncodeAsUnicode{General, u"TransModeUNICODE", u"0"};
 inline constexpr Setting HexLineWidth{General, u"TransModeUNICODECount", u"49"};
+// "1" when the encoders work on UTF-8 bytes ("UTF-8 化してエンコード").
+inline constexpr Setting EncodeAsUtf8{General, u"TransModeUTF8", u"0"};
 inline constexpr Setting FontName{General, u"FontName", u"NULL"};
 inline constexpr Setting FontBold{General, u"FontBold", u"NULL"};
 inline constexpr Setting FontItalic{General, u"FontItalic", u"NULL"};

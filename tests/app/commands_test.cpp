@@ -159,6 +159,7 @@ TEST_F(CommandsTest, MenuTreeHasEveryItemWithCaptionNestingAndShortcut)
         u"m_ver バージョン "_qs,
         u"m_etc その他 "_qs,
         u"  m_etc_unicode UNICODE化してエンコード "_qs,
+        u"  m_etc_utf8 UTF-8 化してエンコード "_qs,
         u"  m_etc_base64Encode BASE64エンコード "_qs,
         u"  m_etc_base64Decode BASE64デコード "_qs,
         u"  m_etc_urlEncode URLエンコード "_qs,
@@ -352,6 +353,37 @@ TEST_F(CommandsTest, UnicodeOptionFlipsItsOwnMarkAndKeepsItsTag)
     EXPECT_TRUE(commands.unicodeChecked());
     commands.setUnicodeTag(QStringLiteral("76"));
     EXPECT_EQ(commands.unicodeTag(), u"76");
+}
+
+TEST_F(CommandsTest, ByteFormItemsExcludeEachOther)
+{
+    using velmar::convert::ByteForm;
+    struct Step {
+        const char* click;
+        Command command;
+        bool unicode;
+        bool utf8;
+        ByteForm form;
+    };
+    // From the default: Unicode marked.
+    const Step steps[] = {
+        {"m_etc_utf8", Command::Utf8Toggle, false, true, ByteForm::Utf8},
+        {"m_etc_unicode", Command::UnicodeToggle, true, false, ByteForm::Utf16Le},
+        {"m_etc_unicode", Command::UnicodeToggle, false, false, ByteForm::ShiftJis},
+        {"m_etc_utf8", Command::Utf8Toggle, false, true, ByteForm::Utf8},
+        {"m_etc_utf8", Command::Utf8Toggle, false, false, ByteForm::ShiftJis},
+    };
+    EXPECT_EQ(commands.byteForm(), ByteForm::Utf16Le);
+    for (const Step& step : steps) {
+        item(step.click)->trigger();
+        EXPECT_EQ(takeReceived(), std::vector{step.command}) << step.click;
+        EXPECT_EQ(commands.unicodeChecked(), step.unicode) << step.click;
+        EXPECT_EQ(commands.utf8Checked(), step.utf8) << step.click;
+        EXPECT_EQ(commands.byteForm(), step.form) << step.click;
+    }
+    commands.setUtf8Checked(true);
+    commands.setUnicodeChecked(true);
+    EXPECT_FALSE(commands.utf8Checked());
 }
 
 TEST_F(CommandsTest, PgpOptionsRestoreFromAndStoreToTheSettings)

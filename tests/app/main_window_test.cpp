@@ -38,7 +38,12 @@ TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
     EXPECT_EQ(w.commands().jisIn(), 1);
     EXPECT_EQ(w.commands().jisOut(), 1);
     EXPECT_FALSE(w.commands().action(u"m_pgpEncrypt")->isEnabled());
-    EXPECT_FALSE(w.commands().action(u"m_etc_base64Encode")->isEnabled());
+    // The conversion components are built in.
+    for (const auto* name : {u"m_etc_base64Encode", u"m_etc_hexDecode", u"m_jisgo", u"t_2jis"}) {
+        const QAction* action =
+            w.commands().action(name) ? w.commands().action(name) : w.commands().toolButton(name);
+        EXPECT_TRUE(action->isEnabled()) << QString::fromUtf16(name).toStdString();
+    }
     // The user-list dialog's load announces the user Retry (6) times.
     EXPECT_EQ(f.sentWithCommand("1"), 6);
     EXPECT_EQ(f.exitCode, -1);
@@ -147,6 +152,62 @@ TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
     EXPECT_EQ(f.store().read(keys::HexLineWidth), u"49");
     EXPECT_TRUE(f.endpoint.closed);
     EXPECT_EQ(f.exitCode, 0);
+}
+
+TEST(MainWindowShutdown, TheEncodersByteFormSurvivesARestart)
+{
+    MainWindowFixture f;
+    auto& w = f.start();
+    w.commands().action(u"m_etc_utf8")->trigger();
+    w.close();
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"1");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
+
+    auto& again = f.start();
+    EXPECT_TRUE(again.commands().utf8Checked());
+    EXPECT_FALSE(again.commands().unicodeChecked());
+    again.commands().action(u"m_etc_utf8")->trigger();
+    again.close();
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"0");
+}
+
+TEST(MainWindowConversions, MenuItemsAndButtonsConvertTheActiveWindow)
+{
+    MainWindowFixture f;
+    f.clipboard.setText(QStringLiteral("漢字"));
+    auto& w = f.start();
+    auto* window = w.activeWindow();
+    ASSERT_NE(window, nullptr);
+    struct Step {
+        const char* click;
+        QString text;
+    };
+    const Step steps[] = {
+        {"m_jisgo", QStringLiteral("\x1BK4A;z\x1B(J")},
+        {"m_sjisgo", QStringLiteral("漢字")},
+        {"m_jisin2", QStringLiteral("漢字")},
+        {"m_jis_out3", QStringLiteral("漢字")},
+        {"m_jisgo", QStringLiteral("\x1B$B4A;z\x1B(B")},
+        {"m_sjisgo", QStringLiteral("漢字")},
+        {"t_2jis", QStringLiteral("\x1B$B4A;z\x1B(B")},
+        {"t_2sjis", QStringLiteral("漢字")},
+        {"m_etc_hexEncode", QStringLiteral("22 6F 57 5B")},
+        {"m_etc_hexDecode", QStringLiteral("漢字")},
+        // Base64 decoding reads the bytes as Shift_JIS, so the UTF-16 bytes come back
+        // as four characters.
+        {"m_etc_base64Encode", QStringLiteral("Im9XWw==")},
+        {"m_etc_base64Decode", QStringLiteral("\"oW[")},
+        {"m_etc_urlEncode", QStringLiteral("%22%00o%00W%00%5B%00")},
+        {"m_etc_urlDecode", QStringLiteral("\"oW[")},
+    };
+    for (const Step& step : steps) {
+        const QString name = QString::fromUtf8(step.click);
+        QAction* action =
+            w.commands().action(name) ? w.commands().action(name) : w.commands().toolButton(name);
+        action->trigger();
+        EXPECT_EQ(window->text(), step.text) << step.click;
+    }
+    EXPECT_TRUE(f.boxes.boxes.isEmpty());
 }
 
 TEST(MainWindowShutdown, PlacementIsStoredOnlyWhenAskedFor)

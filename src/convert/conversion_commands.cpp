@@ -1,0 +1,263 @@
+#include "convert/conversion_commands.h"
+
+#include "components/components.h"
+#include "components/registry.h"
+#include "convert/kanji_codes.h"
+#include "platform/message_boxes.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace velmar::convert {
+
+namespace {
+
+const QString ErrorTitle = QStringLiteral("エラー");
+const QString NoticeTitle = QStringLiteral("注意");
+const QString InfoTitle = QStringLiteral("情報");
+
+QString formName(ByteForm form)
+{
+    switch (form) {
+    case ByteForm::Utf16Le:
+        return QStringLiteral("UTF-16");
+    case ByteForm::Utf8:
+        return QStringLiteral("UTF-8");
+    case ByteForm::ShiftJis:
+        break;
+    }
+    return QStringLiteral("Shift_JIS");
+}
+
+// The line width for the hex layout when the stored text is a positive number.
+std::optional<qint32> lineWidth(const QString& tag)
+{
+    bool ok = false;
+    const double value = tag.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || std::floor(value) <= 0)
+        return std::nullopt;
+    return qint32(std::min<double>(std::floor(value), std::numeric_limits<qint32>::max()));
+}
+
+} // namespace
+
+QString componentHelpAddress()
+{
+    // The README installed with the program, at its section on the built-in components.
+    return QStringLiteral("file://" VELMAR_DOC_DIR "/README.md#built-in-components");
+}
+
+ConversionCommands::ConversionCommands(ActiveText& window, platform::MessageBoxes& boxes,
+                                       const components::ComponentRegistry& registry,
+                                       ConversionMenu& menu)
+    : m_window(window), m_boxes(boxes), m_registry(registry), m_menu(menu)
+{
+}
+
+std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text, ByteForm form)
+{
+    TextBytes encoded = textToBytes(text, form);
+    if (encoded.ok())
+        return std::move(encoded.bytes);
+    QStringList described;
+    for (const QString& character : std::as_const(encoded.unfit))
+        described << describeCharacter(character);
+    m_boxes.show(NoticeTitle,
+                 QStringLiteral("%1 で表せない文字があるため、変換しませんでした。\r\n%2")
+                     .arg(formName(form), described.join(QStringLiteral("、"))));
+    return std::nullopt;
+}
+
+void ConversionCommands::showDecoded(const QByteArray& bytes, DecodedForm form)
+{
+    const std::optional<QString> text = textFromDecodedBytes(bytes, form);
+    if (!text) {
+        m_boxes.show(
+            NoticeTitle,
+            QStringLiteral("デコードした内容はテキストとして読めないため、変更しませんでした。"));
+        return;
+    }
+    // Decoding to nothing (a text of blanks only) would only empty the window.
+    if (!text->isEmpty())
+        m_window.setText(*text);
+}
+
+void ConversionCommands::showReplaced(qsizetype count)
+{
+    if (count > 0)
+        m_boxes.show(
+            InfoTitle,
+            QStringLiteral("JIS コードの無い文字 %1 個を 〓 に置き換えました。").arg(count));
+}
+
+void ConversionCommands::convertJis(JisDirection direction)
+{
+    QByteArray kanjiIn = kanjiInArray(m_menu.jisIn());
+    QByteArray kanjiOut = kanjiOutArray(m_menu.jisOut());
+    if (!m_window.exists())
+        return;
+    const QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    std::unique_ptr<components::KanjiPipe> pipe;
+    if (!components::CreateComponent(m_registry, pipe, components::KanjiPipe::ProgId))
+        return;
+    std::optional<QByteArray> bytes = bytesOrExplain(text, ByteForm::ShiftJis);
+    if (!bytes)
+        return;
+    const bool toJis = direction == JisDirection::ToJis;
+    const qsizetype replaced = toJis ? countWithoutJisCode(*bytes) : 0;
+    QByteArray result;
+    try {
+        result = pipe->sjis2jis(*bytes, kanjiIn, kanjiOut,
+                                toJis ? QStringLiteral("0") : QStringLiteral("1"));
+    } catch (...) {
+        return;
+    }
+    pipe.reset();
+    if (result.isEmpty())
+        return;
+    // A JIS code of an empty cell reads as 〓.
+    m_window.setText(decodeShiftJisWithGeta(result));
+    showReplaced(replaced);
+}
+
+QString ConversionCommands::kanjiConvert(const QString& text, bool toJis)
+{
+    std::unique_ptr<components::KanjiPipe> pipe;
+    if (!components::CreateComponent(m_registry, pipe, components::KanjiPipe::ProgId)) {
+        m_boxes.show(ErrorTitle, QStringLiteral("KanjiPipe が必要"));
+        return {};
+    }
+    std::optional<QByteArray> bytes = bytesOrExplain(text, ByteForm::ShiftJis);
+    if (!bytes)
+        return {};
+    try {
+        if (!toJis)
+            return pipe->toSJIS(*bytes);
+        QString input = text;
+        const QByteArray iso = pipe->FromSJIS(input, QStringLiteral("j"));
+        const std::optional<QString> result = decodeShiftJis(iso);
+        if (!result)
+            return {};
+        showReplaced(countWithoutJisCode(*bytes));
+        return *result;
+    } catch (...) {
+        return {};
+    }
+}
+
+void ConversionCommands::toIso2022jp()
+{
+    const QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    const QString result = kanjiConvert(text, true);
+    if (!result.isEmpty())
+        m_window.setText(result);
+}
+
+void ConversionCommands::toShiftJis()
+{
+    const QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    const QString result = kanjiConvert(text, false);
+    if (!result.isEmpty())
+        m_window.setText(result);
+}
+
+void ConversionCommands::base64Command(Coding coding)
+{
+    std::unique_ptr<components::Radixer> radixer;
+    if (!components::CreateComponent(m_registry, radixer, components::Radixer::ProgId)) {
+        m_menu.disableBase64();
+        m_boxes.show(ErrorTitle, QStringLiteral("Radixer.DLL が必要\r\n") + componentHelpAddress());
+        return;
+    }
+    QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    try {
+        if (coding == Coding::Encode) {
+            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
+            if (!bytes)
+                return;
+            const QString result = radixer->enBase64Bin(*bytes);
+            if (radixer->IsError() == 0)
+                m_window.setText(result);
+        } else {
+            const QByteArray bytes = radixer->deBase64Bin(text);
+            if (radixer->IsError() == 0)
+                showDecoded(bytes, DecodedForm::ShiftJis);
+        }
+    } catch (...) {
+    }
+}
+
+void ConversionCommands::urlCommand(Coding coding)
+{
+    std::unique_ptr<components::Escaper> escaper;
+    if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
+        m_menu.disableUrlHex();
+        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
+        return;
+    }
+    QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    try {
+        escaper->SetAddChar(QStringLiteral("%"));
+        escaper->SetNonChangeChar(escaper->GetChar());
+        escaper->SetMode(QStringLiteral("1"));
+        if (coding == Coding::Encode) {
+            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
+            if (!bytes)
+                return;
+            const QString result = escaper->EncodeBin(*bytes);
+            if (escaper->IsError() == 0)
+                m_window.setText(result);
+        } else {
+            const QByteArray bytes = escaper->DecodeBin(text);
+            if (escaper->IsError() == 0)
+                showDecoded(bytes, DecodedForm::Utf16Le);
+        }
+    } catch (...) {
+    }
+}
+
+void ConversionCommands::hexCommand(Coding coding)
+{
+    std::unique_ptr<components::Escaper> escaper;
+    if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
+        m_menu.disableUrlHex();
+        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
+        return;
+    }
+    QString text = m_window.text();
+    if (text.isEmpty())
+        return;
+    try {
+        if (coding == Coding::Encode) {
+            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
+            if (!bytes)
+                return;
+            QString hex = escaper->EncodeBin(*bytes);
+            if (escaper->IsError() != 0)
+                return;
+            if (std::optional<qint32> width = lineWidth(m_menu.hexWidth()))
+                m_window.setText(escaper->PlasticHexData(hex, &*width));
+            else
+                m_window.setText(escaper->PlasticHexData(hex));
+        } else {
+            text.remove(u'\n').remove(u'\r').remove(u' ');
+            const QByteArray bytes = escaper->DecodeBin(text);
+            if (escaper->IsError() == 0)
+                showDecoded(bytes, DecodedForm::Utf16Le);
+        }
+    } catch (...) {
+    }
+}
+
+} // namespace velmar::convert

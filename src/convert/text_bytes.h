@@ -1,0 +1,58 @@
+#pragma once
+
+// How a window's text becomes bytes for the converters and encoders, and how decoded
+// bytes become text again.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace velmar::convert {
+
+// The byte form of a text for the encoders: Shift_JIS (code page 932), the UTF-16LE code
+// units, or UTF-8.
+enum class ByteForm { ShiftJis, Utf16Le, Utf8 };
+
+struct TextBytes {
+    QByteArray bytes;
+    // Characters (whole code points) the byte form cannot hold, in order of first
+    // appearance, without repeats and at most a few dozen. `bytes` is empty when any.
+    QStringList unfit;
+    bool ok() const { return unfit.isEmpty(); }
+};
+
+// The text in the byte form. UTF-16LE holds every code unit, unpaired surrogates too;
+// the other two refuse what they cannot hold instead of writing "?".
+TextBytes textToBytes(const QString& text, ByteForm form);
+
+// Shift_JIS bytes of `text` where every character the code page lacks becomes 〓. For
+// callers that must produce something, such as a component handed any text.
+QByteArray shiftJisWithGeta(const QString& text);
+
+// Shift_JIS bytes as text where every byte sequence that is no character of the code
+// page (an empty cell, a stray byte) reads as 〓, one for each such sequence.
+QString decodeShiftJisWithGeta(QByteArrayView bytes);
+
+// Strict decoders: nullopt when the bytes are not valid text in that code.
+std::optional<QString> decodeShiftJis(QByteArrayView bytes);
+std::optional<QString> decodeUtf8(QByteArrayView bytes);
+
+// Bytes taken directly as UTF-16LE code units; nullopt for an odd count.
+std::optional<QString> decodeUtf16Le(QByteArrayView bytes);
+
+// How decoded bytes (Base64, URL, hex) are read when they are not UTF-8: Base64 reads
+// them as Shift_JIS, URL and hex as UTF-16LE code units.
+enum class DecodedForm { ShiftJis, Utf16Le };
+
+// The text of decoded bytes. Valid UTF-8 that holds at least one multi-byte character and
+// no NUL byte is read as UTF-8 (a URL copied from a browser, Base64 made for the web);
+// anything else is read in the given form. An odd count of bytes cannot be UTF-16 and is
+// read as Shift_JIS instead. nullopt when the bytes are no text in any of these forms, so
+// the caller can keep its text rather than show broken characters.
+std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, DecodedForm form);
+
+// "😀 (U+1F600)" for a box that lists characters a code lacks.
+QString describeCharacter(const QString& character);
+
+} // namespace velmar::convert
