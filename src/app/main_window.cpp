@@ -64,7 +64,6 @@ private:
 };
 
 // Where the character-check component can be had when it is missing.
-constexpr auto kTextgaugeHelp = u"Textgauge.dll が必要\r\nhttps://velmar.example.org/components/";
 
 // Design size of the main window, used when no placement is stored.
 constexpr QSize kDesignSize(800, 600);
@@ -156,7 +155,9 @@ bool MainWindow::load()
     // 1. The character-check component: without it nothing works.
     if (!components::CreateComponent(m_services.registry, m_textgaugeObject,
                                      components::Textgauge::ProgId)) {
-        m_services.boxes.show(QStringLiteral("起動失敗"), QString::fromUtf16(kTextgaugeHelp));
+        m_services.boxes.show(QStringLiteral("起動失敗"),
+                              QStringLiteral("Textgauge.dll が必要\r\n") +
+                                  convert::componentHelpAddress());
         m_services.exitProgram(1);
         return false;
     }

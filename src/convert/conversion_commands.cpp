@@ -4,7 +4,11 @@
 #include "components/registry.h"
 #include "convert/kanji_codes.h"
 #include "platform/message_boxes.h"
+#include "version.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -45,7 +49,13 @@ std::optional<qint32> lineWidth(const QString& tag)
 QString componentHelpAddress()
 {
     // The README installed with the program, at its section on the built-in components.
-    return QStringLiteral("file://" VELMAR_DOC_DIR "/README.md#built-in-components");
+    // Found from the binary's folder, so it holds for /usr/local and for the package.
+    QString prefix = QCoreApplication::applicationDirPath();
+    for (qsizetype i = 0, n = QString::fromLatin1(InstallBinDir).count(u'/') + 1; i < n; ++i)
+        prefix += QStringLiteral("/..");
+    const QString readme = QDir::cleanPath(prefix + u'/' + QString::fromLatin1(InstallDocDir) +
+                                           QStringLiteral("/README.md"));
+    return QUrl::fromLocalFile(readme).toString() + QStringLiteral("#built-in-components");
 }
 
 ConversionCommands::ConversionCommands(ActiveText& window, platform::MessageBoxes& boxes,

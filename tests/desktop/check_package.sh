@@ -42,6 +42,7 @@ dups=$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//' | sort | uniq -d)
 expected=$(printf '%s\n' \
     ./usr/bin/velmar \
     ./usr/share/applications/org.velmar.Velmar.desktop \
+    ./usr/share/doc/velmar/README.md \
     ./usr/share/icons/hicolor/scalable/apps/org.velmar.Velmar.svg \
     ./usr/share/man/man1/velmar.1.gz \
     ./usr/share/metainfo/org.velmar.Velmar.metainfo.xml)
