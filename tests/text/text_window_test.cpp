@@ -50,7 +50,8 @@ TEST_F(TextWindowTest, ModeIsDecidedByARoundTripThroughTheArea)
     for (const Case& c : cases) {
         window->setText(c.text);
         EXPECT_EQ(window->isRawMode(), c.raw) << c.text.toStdString();
-        EXPECT_EQ(window->textArea()->isEnabled(), !c.raw);
+        EXPECT_EQ(window->textArea()->isReadOnly(), c.raw);
+        EXPECT_TRUE(window->textArea()->isEnabled()) << "raw mode is read-only, not disabled";
         EXPECT_EQ(window->text(), c.text);
     }
 }
@@ -103,7 +104,7 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     host.write(settings::keys::FontColour, u"16711680"_s);
     const QString text = u">>a\r\n>b\r\n  >b\r\nx\r\n\t>b\r\n>ab"_s;
     window->setText(text);
-    EXPECT_EQ(lineColour(0), std::nullopt) << "SetTextData does not colour";
+    EXPECT_EQ(lineColour(0), std::nullopt) << "no colours before the first pass";
 
     window->applyReplyColours();
     const QColor red(255, 0, 0), green(0, 128, 0), blue(0, 0, 255);
@@ -115,8 +116,10 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     EXPECT_EQ(lineColour(5), blue) << "a short last line keeps the base colour";
     EXPECT_EQ(window->text(), text);
 
-    window->setText(text);
-    EXPECT_EQ(lineColour(0), std::nullopt);
+    // A new text is coloured by the same rules, unmarked lines in "FontColor".
+    window->setText(u"x\r\n>>b\r\n"_s);
+    EXPECT_EQ(lineColour(0), blue);
+    EXPECT_EQ(lineColour(1), red);
 }
 
 TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
@@ -132,10 +135,11 @@ TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
     EXPECT_EQ(lineColour(1), QColor(0, 0, 0)) << "three characters on the last line";
     EXPECT_EQ(window->selectedText(), u"n"_s);
 
-    window->setText(u"one\r\ntwo"_s);
     host.active = nullptr;
-    window->applyReplyColours();
-    EXPECT_EQ(lineColour(0), std::nullopt);
+    TextWindow* other = host.openTextWindow(velmar::text::WindowPlacement::Background);
+    other->setText(u"one\r\ntwo"_s);
+    other->applyReplyColours();
+    EXPECT_EQ(other->textArea()->blockColour(0), std::nullopt);
 }
 
 TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
