@@ -112,7 +112,8 @@ bool TextArea::setCrlfText(const QString& crlfText, bool undoable)
     DocumentText converted = toDocumentText(crlfText);
     ++m_generation;
     QTextDocument* doc = document();
-    const bool keepUndo = undoable && !converted.changed && doc->isUndoRedoEnabled() &&
+    const bool keepUndo = undoable && !converted.changed && !doc->isEmpty() &&
+                          doc->isUndoRedoEnabled() &&
                           doc->characterCount() + crlfText.size() <= UndoLimit;
     // The generation bump makes every block stale; no need to walk them on the way.
     m_inColouring = true;
