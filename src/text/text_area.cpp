@@ -105,6 +105,33 @@ TextArea::TextArea(QWidget* parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("v_windows"));
     connect(document(), &QTextDocument::contentsChange, this, &TextArea::contentsChanged);
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, [this] { loadSlice(LoadChunk); });
+}
+
+void TextArea::loadSlice(qsizetype length)
+{
+    if (!isLoading())
+        return;
+    const qsizetype n = qMin(length, m_pendingText.size() - m_pendingAt);
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(m_pendingText.mid(m_pendingAt, n));
+    m_pendingAt += n;
+    if (m_pendingAt < m_pendingText.size())
+        return;
+    m_pendingText = QString();
+    m_pendingAt = 0;
+    m_loadTimer->stop();
+    // The text arrived in pieces; none of them is an edit to undo.
+    document()->setUndoRedoEnabled(true);
+}
+
+void TextArea::finishLoading()
+{
+    if (isLoading())
+        loadSlice(m_pendingText.size());
 }
 
 bool TextArea::setCrlfText(const QString& crlfText, bool undoable)
@@ -112,6 +139,12 @@ bool TextArea::setCrlfText(const QString& crlfText, bool undoable)
     DocumentText converted = toDocumentText(crlfText);
     ++m_generation;
     QTextDocument* doc = document();
+    if (isLoading()) {
+        m_loadTimer->stop();
+        m_pendingText = QString();
+        m_pendingAt = 0;
+        doc->setUndoRedoEnabled(true);
+    }
     const bool keepUndo = undoable && !converted.changed && !doc->isEmpty() &&
                           doc->isUndoRedoEnabled() &&
                           doc->characterCount() + crlfText.size() <= UndoLimit;
@@ -125,6 +158,17 @@ bool TextArea::setCrlfText(const QString& crlfText, bool undoable)
         cursor.endEditBlock();
         cursor.movePosition(QTextCursor::Start);
         setTextCursor(cursor);
+    } else if (!converted.changed && converted.text.size() > ProgressiveLimit) {
+        // The first piece ends at a line break so the first screen is whole lines.
+        qsizetype first = converted.text.indexOf(u'\n', LoadChunk);
+        first = first < 0 ? converted.text.size() : first + 1;
+        setPlainText(converted.text.left(first));
+        if (first < converted.text.size()) {
+            doc->setUndoRedoEnabled(false);
+            m_pendingText = std::move(converted.text);
+            m_pendingAt = first;
+            m_loadTimer->start();
+        }
     } else {
         setPlainText(converted.text);
     }
@@ -147,6 +191,7 @@ bool TextArea::setCrlfText(const QString& crlfText, bool undoable)
 
 QString TextArea::crlfText() const
 {
+    const_cast<TextArea*>(this)->finishLoading();
     // The raw text keeps U+00A0 (toPlainText() turns it into a space) and separates
     // blocks with U+2029. A U+2029 of the text itself has become a block break too, so
     // every one of them is a line break here.
@@ -168,6 +213,7 @@ QString TextArea::crlfText() const
 
 QString TextArea::selectedCrlfText() const
 {
+    const_cast<TextArea*>(this)->finishLoading();
     const QTextCursor cursor = textCursor();
     if (!cursor.hasSelection())
         return {};
@@ -180,6 +226,7 @@ QString TextArea::selectedCrlfText() const
 
 void TextArea::replaceSelection(const QString& crlfText)
 {
+    finishLoading();
     QTextCursor cursor = textCursor();
     QString text = crlfText;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -189,6 +236,7 @@ void TextArea::replaceSelection(const QString& crlfText)
 
 void TextArea::appendCrlfText(const QString& crlfText)
 {
+    finishLoading();
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     QString text = crlfText;
@@ -297,6 +345,7 @@ void TextArea::contentsChanged(int position, int removed, int added)
 
 std::optional<QColor> TextArea::blockColour(int blockNumber)
 {
+    finishLoading();
     const QTextBlock block = document()->findBlockByNumber(blockNumber);
     if (!block.isValid())
         return std::nullopt;
@@ -309,6 +358,7 @@ std::optional<QColor> TextArea::blockColour(int blockNumber)
 
 void TextArea::colourAllBlocks()
 {
+    finishLoading();
     QTextDocument* doc = document();
     bool changed = false;
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
@@ -401,8 +451,32 @@ bool TextArea::isMenuShortcut(int key, Qt::KeyboardModifiers modifiers)
     }
 }
 
+bool TextArea::viewportEvent(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        finishLoading();
+        break;
+    default:
+        break;
+    }
+    return QPlainTextEdit::viewportEvent(e);
+}
+
 bool TextArea::event(QEvent* e)
 {
+    switch (e->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::ShortcutOverride:
+        finishLoading();
+        break;
+    default:
+        break;
+    }
     if (e->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(e);
         if (isMenuShortcut(key->key(), key->modifiers())) {

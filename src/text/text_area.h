@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTimer>
 #include <optional>
 
 namespace velmar::text {
@@ -30,6 +31,12 @@ public:
     // together hold at most this many characters (16 MB of UTF-16). Beyond that the
     // undo history is cleared instead of keeping both texts in memory.
     static constexpr qsizetype UndoLimit = 8 * 1024 * 1024;
+    // A new text longer than this shows its first LoadChunk characters at once and takes
+    // in the rest in slices of that size while the event loop is idle. Anything that
+    // reads or changes the text, and any key or click in the area, takes in the rest
+    // first, so nobody sees a partial text.
+    static constexpr qsizetype ProgressiveLimit = 1024 * 1024;
+    static constexpr qsizetype LoadChunk = 256 * 1024;
 
     explicit TextArea(QWidget* parent = nullptr);
 
@@ -56,6 +63,11 @@ public:
     bool hasColouring() const { return m_colouring.has_value(); }
     // The colour of a block (coloured now if it was not yet), or std::nullopt.
     std::optional<QColor> blockColour(int blockNumber);
+    // Whether part of the last text given is still to be taken in.
+    bool isLoading() const { return !m_pendingText.isNull(); }
+    // Takes in what is left of the last text given.
+    void finishLoading();
+
     // Colours every block that is not coloured yet (printing, tests, benchmarks).
     void colourAllBlocks();
 
@@ -70,6 +82,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
@@ -88,6 +101,12 @@ private:
     // Re-lays out the blocks whose colours changed, without treating it as an edit.
     void markColoured(int from, int to);
     bool isStale(const QTextBlock& block) const;
+    void loadSlice(qsizetype length);
+
+    // The rest of a text being taken in progressively, and how much of it is in.
+    QString m_pendingText;
+    qsizetype m_pendingAt = 0;
+    QTimer* m_loadTimer = nullptr;
 
     std::optional<Colouring> m_colouring;
     // Blocks coloured under the current rules carry (m_generation << 1) | continuation
