@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -450,6 +451,53 @@ TEST_F(TextWindowTest, NewWindowShowsTheApplicationName)
     EXPECT_EQ(window->statusText(), u"Velmar7"_s);
     EXPECT_EQ(window->sealButton->text(), u"封書"_s);
     EXPECT_EQ(window->passwordEdit->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(TextWindowTest, LargeTextIsWholeForEveryReader)
+{
+    QString large;
+    while (large.size() <= TextArea::ProgressiveLimit * 2)
+        large += u">line of a large text\r\n"_s;
+    struct Case {
+        const char* what;
+        std::function<QString()> read;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"text", [this] { return window->text(); }, large},
+        {"selection of all",
+         [this] {
+             window->textArea()->selectAll();
+             return window->selectedText();
+         },
+         large},
+        {"append",
+         [this] {
+             window->appendText(u"end"_s);
+             return window->text();
+         },
+         large + u"end"_s},
+        {"key at the end",
+         [this] {
+             window->textArea()->moveCursor(QTextCursor::End);
+             QTest::keyClicks(window->textArea(), u"z"_s);
+             return window->text();
+         },
+         large + u"z"_s},
+    };
+    for (const Case& c : cases) {
+        window = host.newActiveWindow();
+        window->setText(large);
+        EXPECT_TRUE(window->textArea()->isLoading()) << c.what;
+        EXPECT_EQ(c.read(), c.expected) << c.what;
+        EXPECT_FALSE(window->textArea()->isLoading()) << c.what;
+    }
+    // Left alone, the rest comes in while the event loop is idle.
+    window = host.newActiveWindow();
+    window->setText(large);
+    while (window->textArea()->isLoading())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(window->textArea()->crlfText(), large);
 }
 
 } // namespace
