@@ -2,6 +2,7 @@
 
 #include "app/icons.h"
 #include "app/settings_host.h"
+#include "app/new_window_placement.h"
 #include "app/tray_icon.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
@@ -372,7 +373,8 @@ TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 
     QMdiSubWindow* sub = m_mdi->addSubWindow(form);
     sub->setWindowIcon(windowIcon());
-    sub->resize(defaultTextWindowSize(m_mdi->viewport()->size()));
+    sub->setGeometry(newSubWindowGeometry(
+        *m_mdi, *sub, defaultTextWindowSize(m_mdi->viewport()->size()), background));
     sub->show();
     form->activationMark = Mark::Inactive;
     if (background) {

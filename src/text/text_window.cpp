@@ -60,6 +60,7 @@ TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(ho
     m_area->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     m_area->setToolTip(
         QStringLiteral("テキストファイルは、このボックスの外へドラッグ&ドロップするといいよ。"));
+    connect(m_area, &TextArea::filesDropped, this, &TextWindow::openDroppedFiles);
 
     statusBar = new QStatusBar(this);
     statusBar->setObjectName(QStringLiteral("StatusBar1"));
@@ -104,36 +105,46 @@ void TextWindow::setCaption(const QString& caption)
 
 void TextWindow::setText(const QString& iStr)
 {
+    if (m_sealed)
+        return;
     m_rawText = iStr;
     m_rawTail.clear();
-    m_area->setCrlfText(iStr);
-    // The round trip decides the mode: whatever the document changed (a lone CR or LF,
-    // U+2029, frame characters) cannot be edited there without losing the original.
-    m_area->setEnabled(m_area->crlfText() == iStr);
+    // Whatever the document would change (a lone CR or LF, U+2029, frame characters, a
+    // line cut for display) cannot be edited there without losing the original.
+    const bool exact = m_area->setCrlfText(iStr, !m_rawMode);
+    setRawMode(!exact);
 }
 
 QString TextWindow::text() const
 {
-    return isRawMode() ? m_rawText : m_area->crlfText();
+    if (m_sealed)
+        return {};
+    return m_rawMode ? m_rawText : m_area->crlfText();
 }
 
 QString TextWindow::selectedText() const
 {
-    return isRawMode() ? m_rawText : m_area->selectedCrlfText();
+    if (m_sealed)
+        return {};
+    return m_rawMode ? m_rawText : m_area->selectedCrlfText();
 }
 
 void TextWindow::replaceSelectedText(const QString& iStr)
 {
-    m_area->replaceSelection(iStr);
+    if (!m_sealed)
+        m_area->replaceSelection(iStr);
 }
 
 void TextWindow::appendText(const QString& iStr)
 {
-    m_area->appendCrlfText(iStr);
+    if (!m_sealed)
+        m_area->appendCrlfText(iStr);
 }
 
 void TextWindow::setRawBytes(const QByteArray& bytes)
 {
+    if (m_sealed)
+        return;
     const qsizetype even = bytes.size() & ~qsizetype(1);
     m_rawText = QString(reinterpret_cast<const QChar*>(bytes.constData()), even / 2);
     if (QSysInfo::ByteOrder == QSysInfo::BigEndian) {
@@ -142,7 +153,17 @@ void TextWindow::setRawBytes(const QByteArray& bytes)
     }
     m_rawTail = bytes.mid(even);
     m_area->setCrlfText(m_rawText);
-    m_area->setEnabled(false);
+    setRawMode(true);
+}
+
+void TextWindow::setRawMode(bool raw)
+{
+    m_rawMode = raw;
+    // Read-only, not disabled: a long undecodable text can still be scrolled through
+    // and selected.
+    m_area->setReadOnly(raw);
+    if (raw)
+        m_area->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 QByteArray TextWindow::rawBytes() const
@@ -158,11 +179,6 @@ QByteArray TextWindow::rawBytes() const
     if (isRawMode())
         bytes += m_rawTail;
     return bytes;
-}
-
-bool TextWindow::isRawMode() const
-{
-    return !m_area->isEnabled();
 }
 
 void TextWindow::applyFont()
@@ -220,17 +236,8 @@ void TextWindow::applyReplyColours()
         const auto colour = settings::colorFromValue(rule.colour, palette);
         ruleColours.append(colour ? colour : base);
     }
-
-    const QTextDocument* doc = m_area->document();
-    QList<std::optional<QColor>> colours;
-    colours.reserve(doc->blockCount());
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        const int entry =
-            colorer.isEmpty() ? -1 : colorer.decide(block.text(), !block.next().isValid());
-        colours.append(entry < 0 ? base : ruleColours[entry]);
-    }
     // The caret and the selection stay where the user left them.
-    m_area->setBlockColours(colours);
+    m_area->setColouring(colorer, ruleColours, base);
 }
 
 QString TextWindow::statusText() const
@@ -253,6 +260,9 @@ void TextWindow::setTextBackground(const QColor& colour)
 void TextWindow::showSeal(bool withPassword)
 {
     m_sealed = true;
+    // Neither focus nor keys: a password typed after a click on the title bar must
+    // not end up in the message.
+    m_area->setEnabled(false);
     sealButton->show();
     sealButton->raise();
     passwordEdit->clear();
@@ -264,6 +274,7 @@ void TextWindow::showSeal(bool withPassword)
 void TextWindow::openSeal()
 {
     m_sealed = false;
+    m_area->setEnabled(true);
     sealButton->hide();
     passwordEdit->hide();
     if (noticeOwed)
@@ -376,6 +387,12 @@ void TextWindow::dropEvent(QDropEvent* e)
         if (!path.isEmpty())
             m_host.openFile(path);
     }
+}
+
+void TextWindow::openDroppedFiles(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        m_host.openFile(path);
 }
 
 void TextWindow::mouseReleaseEvent(QMouseEvent* e)

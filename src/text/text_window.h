@@ -21,8 +21,11 @@ class TextArea;
 // replaceSelectedText and appendText.
 //
 // Normal mode: the text area holds the text exactly and the user edits it. Raw mode
-// (text area disabled): the text area cannot hold the text, shows an approximation,
-// and the exact text (and bytes) are kept apart.
+// (text area read-only): the text area cannot hold the text, shows an approximation
+// that can be scrolled and selected, and the exact text (and bytes) are kept apart.
+//
+// A sealed message is out of reach until it is opened: the area takes no focus and
+// no input, the text operations see an empty window and leave the text alone.
 class TextWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +54,7 @@ public:
     QString caption() const;
     void setCaption(const QString& caption);
 
+    // Replaces the whole text; in normal mode the user can undo it as one step.
     void setText(const QString& iStr);
     QString text() const;
     QString selectedText() const;
@@ -63,11 +67,12 @@ public:
     // Raw mode: the exact bytes given (UTF-16LE of the text plus any odd byte).
     // Normal mode: the UTF-16LE bytes of the current text.
     QByteArray rawBytes() const;
-    bool isRawMode() const;
+    bool isRawMode() const { return m_rawMode; }
 
     // Font and background from the settings.
     void applyFont();
-    // Colours every line by its reply mark (display only).
+    // Colours every line by its reply mark (display only). The colours then follow
+    // every change of the text until the next call takes the rules anew.
     void applyReplyColours();
     // The mark-to-colour table built from "ResColor": entries "mark colour".
     QStringList colourTable() const;
@@ -102,6 +107,8 @@ private:
     void layoutControls();
     // The read (0x30) or discard (0x31) notice, at most once per message.
     void sendNotice(quint32 command);
+    void setRawMode(bool raw);
+    void openDroppedFiles(const QStringList& paths);
 
     Host& m_host;
     TextArea* m_area = nullptr;
@@ -110,6 +117,7 @@ private:
     // The odd trailing byte of bytes given to setRawBytes, kept beside m_rawText.
     QByteArray m_rawTail;
     bool m_sealed = false;
+    bool m_rawMode = false;
 };
 
 } // namespace velmar::text

@@ -4,7 +4,9 @@
 #include "text/text_area.h"
 #include "text/text_window.h"
 
+#include <QTest>
 #include <QTextCursor>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace velmar;
@@ -170,6 +172,66 @@ TEST_F(ClipboardCommandsTest, RessetOnAnEmptyWindowKeepsTheClipboard)
     host.clip.setText(u"kept"_s);
     commands.copyWithReplyMarks(0);
     EXPECT_EQ(host.clip.text(), u"kept"_s);
+}
+
+TEST_F(ClipboardCommandsTest, EachReplacementIsOneUndoStep)
+{
+    struct Case {
+        const char* what;
+        std::function<void(TextWindow*)> run;
+    };
+    const Case cases[] = {
+        {"reply marks on a selection",
+         [this](TextWindow* w) {
+             select(w, 4, 13);
+             commands.copyWithReplyMarks(0);
+         }},
+        {"trimming", [this](TextWindow*) { commands.trimBlanks(); }},
+        {"clipboard view", [this](TextWindow*) { commands.viewClipboard(); }},
+        {"paste over a selection",
+         [this](TextWindow* w) {
+             select(w, 0, 9);
+             commands.paste();
+         }},
+    };
+    const QString original = u" one\r\ntwo\r\nthree "_s;
+    for (const Case& c : cases) {
+        TextWindow* window = host.newActiveWindow();
+        window->setText(original);
+        host.clip.setText(u"from\r\nthe clipboard"_s);
+        c.run(window);
+        ASSERT_NE(window->text(), original) << c.what;
+        QTest::keyClick(window->textArea(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(window->text(), original) << c.what;
+    }
+}
+
+TEST_F(ClipboardCommandsTest, SealedWindowGivesNothingAway)
+{
+    const QString message = u"sealed message"_s;
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"copy all", [this] { commands.copyAll(); }},
+        {"copy selection", [this] { commands.copySelection(); }},
+        {"copy and hide", [this] { commands.copyAllAndHide(); }},
+        {"reply marks", [this] { commands.copyWithReplyMarks(0); }},
+        {"trimming", [this] { commands.trimBlanks(); }},
+        {"paste", [this] { commands.paste(); }},
+    };
+    for (const Case& c : cases) {
+        TextWindow* window = host.newActiveWindow();
+        window->setText(message);
+        window->textArea()->selectAll();
+        window->showSeal(false);
+        host.clip.setText(u"before"_s);
+        c.run();
+        EXPECT_FALSE(host.clip.text().contains(u"sealed"_s)) << c.what;
+        window->openSeal();
+        EXPECT_EQ(window->text(), message) << c.what << ": the message is kept";
+    }
 }
 
 TEST_F(ClipboardCommandsTest, CommandsWithoutAWindowDoNothing)

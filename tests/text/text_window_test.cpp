@@ -11,11 +11,15 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace velmar;
 using namespace Qt::StringLiterals;
+using text::TextArea;
 using text::TextWindow;
 
 namespace {
@@ -50,7 +54,8 @@ TEST_F(TextWindowTest, ModeIsDecidedByARoundTripThroughTheArea)
     for (const Case& c : cases) {
         window->setText(c.text);
         EXPECT_EQ(window->isRawMode(), c.raw) << c.text.toStdString();
-        EXPECT_EQ(window->textArea()->isEnabled(), !c.raw);
+        EXPECT_EQ(window->textArea()->isReadOnly(), c.raw);
+        EXPECT_TRUE(window->textArea()->isEnabled()) << "raw mode is read-only, not disabled";
         EXPECT_EQ(window->text(), c.text);
     }
 }
@@ -103,7 +108,7 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     host.write(settings::keys::FontColour, u"16711680"_s);
     const QString text = u">>a\r\n>b\r\n  >b\r\nx\r\n\t>b\r\n>ab"_s;
     window->setText(text);
-    EXPECT_EQ(lineColour(0), std::nullopt) << "SetTextData does not colour";
+    EXPECT_EQ(lineColour(0), std::nullopt) << "no colours before the first pass";
 
     window->applyReplyColours();
     const QColor red(255, 0, 0), green(0, 128, 0), blue(0, 0, 255);
@@ -115,8 +120,10 @@ TEST_F(TextWindowTest, LinesColouredByTheirMarksWithoutChangingTheText)
     EXPECT_EQ(lineColour(5), blue) << "a short last line keeps the base colour";
     EXPECT_EQ(window->text(), text);
 
-    window->setText(text);
-    EXPECT_EQ(lineColour(0), std::nullopt);
+    // A new text is coloured by the same rules, unmarked lines in "FontColor".
+    window->setText(u"x\r\n>>b\r\n"_s);
+    EXPECT_EQ(lineColour(0), blue);
+    EXPECT_EQ(lineColour(1), red);
 }
 
 TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
@@ -132,10 +139,11 @@ TEST_F(TextWindowTest, ColouringLeavesTheSelectionAndNeedsAnActiveWindow)
     EXPECT_EQ(lineColour(1), QColor(0, 0, 0)) << "three characters on the last line";
     EXPECT_EQ(window->selectedText(), u"n"_s);
 
-    window->setText(u"one\r\ntwo"_s);
     host.active = nullptr;
-    window->applyReplyColours();
-    EXPECT_EQ(lineColour(0), std::nullopt);
+    TextWindow* other = host.openTextWindow(velmar::text::WindowPlacement::Background);
+    other->setText(u"one\r\ntwo"_s);
+    other->applyReplyColours();
+    EXPECT_EQ(other->textArea()->blockColour(0), std::nullopt);
 }
 
 TEST_F(TextWindowTest, BackgroundDependsOnTheStatusText)
@@ -296,18 +304,134 @@ TEST_F(TextWindowTest, FileDropsOnlyWithCopyMoveAndLink)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(u"/tmp/a.txt"_s), QUrl(u"https://example.invalid/x"_s),
                   QUrl::fromLocalFile(u"/tmp/b.log"_s)});
+    window->setText(u"kept"_s);
     window->show();
-    const auto drop = [&](Qt::DropActions actions) {
+    const auto drop = [&](QWidget* target, Qt::DropActions actions) {
         QDragEnterEvent enter(QPoint(2, 2), actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window, &enter);
+        QCoreApplication::sendEvent(target, &enter);
         QDropEvent e(QPointF(2, 2), actions, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window, &e);
+        QCoreApplication::sendEvent(target, &e);
         return enter.isAccepted();
     };
-    EXPECT_FALSE(drop(Qt::CopyAction | Qt::MoveAction));
-    EXPECT_TRUE(host.opened.isEmpty());
-    EXPECT_TRUE(drop(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction));
-    EXPECT_EQ(host.opened, (QStringList{u"/tmp/a.txt"_s, u"/tmp/b.log"_s}));
+    struct Case {
+        const char* where;
+        QWidget* target;
+        Qt::DropActions actions;
+        bool opens;
+    };
+    const Qt::DropActions all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    const Case cases[] = {
+        {"margin, copy and move", window, Qt::CopyAction | Qt::MoveAction, false},
+        {"margin, all three", window, all, true},
+        {"text area, copy only", window->textArea()->viewport(), Qt::CopyAction, false},
+        {"text area, all three", window->textArea()->viewport(), all, true},
+    };
+    for (const Case& c : cases) {
+        host.opened.clear();
+        EXPECT_EQ(drop(c.target, c.actions), c.opens) << c.where;
+        const QStringList expected =
+            c.opens ? QStringList{u"/tmp/a.txt"_s, u"/tmp/b.log"_s} : QStringList();
+        EXPECT_EQ(host.opened, expected) << c.where;
+        EXPECT_EQ(window->text(), u"kept"_s) << c.where << ": no path pasted";
+    }
+}
+
+TEST_F(TextWindowTest, SealedMessageIsOutOfReachUntilOpened)
+{
+    const QString message = u"封書の中身\r\n二行目"_s;
+    window->setText(message);
+    window->show();
+    window->showSeal(true);
+    TextArea* area = window->textArea();
+    area->setFocus();
+    EXPECT_FALSE(area->hasFocus());
+    QTest::keyClicks(area, u"pw"_s);
+    window->replaceSelectedText(u"X"_s);
+    window->appendText(u"Y"_s);
+    window->setText(u"replaced"_s);
+    EXPECT_EQ(window->text(), QString());
+    EXPECT_EQ(window->selectedText(), QString());
+    EXPECT_TRUE(window->rawBytes().isEmpty());
+
+    window->openSeal();
+    EXPECT_TRUE(area->isEnabled());
+    EXPECT_EQ(window->text(), message);
+}
+
+TEST_F(TextWindowTest, ColoursFollowEdits)
+{
+    host.write(settings::keys::ReplyColours, u">> 255 > 32768"_s);
+    host.write(settings::keys::FontColour, u"16711680"_s);
+    const QColor red(255, 0, 0), green(0, 128, 0), blue(0, 0, 255);
+    struct Case {
+        const char* what;
+        int position;
+        int removed;
+        QString inserted;
+        int line;
+        QColor expected;
+    };
+    // Text: ">a", "b", ">>c", "last"
+    const Case cases[] = {
+        {"typing before the mark", 0, 0, u"x"_s, 0, blue},
+        {"typing a mark", 3, 0, u">"_s, 1, green},
+        {"deepening a mark", 0, 0, u">"_s, 0, red},
+        {"deleting a mark", 5, 1, QString(), 2, green},
+        {"pasting lines", 3, 0, u">>p\n"_s, 1, red},
+        {"pasting lines, the line after", 3, 0, u">>p\n"_s, 2, blue},
+        {"last line grows to four", 13, 0, u"\n>ab"_s, 4, blue},
+        {"last line grows past four", 13, 0, u"\n>abc"_s, 4, green},
+    };
+    for (const Case& c : cases) {
+        window->setText(u">a\r\nb\r\n>>c\r\nlast"_s);
+        window->applyReplyColours();
+        TextArea* area = window->textArea();
+        ASSERT_EQ(area->blockColour(0), green);
+        QTextCursor cursor(area->document());
+        cursor.setPosition(c.position);
+        cursor.setPosition(c.position + c.removed, QTextCursor::KeepAnchor);
+        cursor.insertText(c.inserted);
+        EXPECT_EQ(area->blockColour(c.line), c.expected) << c.what;
+        // The colour covers the whole line, typed characters included.
+        const QTextBlock block = area->document()->findBlockByNumber(c.line);
+        const auto formats = block.layout()->formats();
+        if (!formats.isEmpty()) {
+            EXPECT_EQ(formats.first().length, block.length() - 1) << c.what;
+        }
+    }
+}
+
+TEST_F(TextWindowTest, LongLinesAreCutForDisplayOnly)
+{
+    host.write(settings::keys::ReplyColours, u"> 32768"_s);
+    struct Case {
+        const char* what;
+        QString text;
+        bool raw;
+        int blocks;
+    };
+    const qsizetype limit = TextArea::LongLineLimit;
+    const qsizetype chunk = TextArea::LongLineChunk;
+    const Case cases[] = {
+        {"at the limit", u'>' + QString(limit - 1, u'a'), false, 1},
+        {"one past the limit", u'>' + QString(limit, u'a'), true, int(limit / chunk + 1)},
+        {"after a short line", u"x\r\n>"_s + QString(limit, u'b') + u"\r\n"_s, true,
+         int(limit / chunk + 1) + 2},
+    };
+    for (const Case& c : cases) {
+        window->setText(c.text);
+        window->applyReplyColours();
+        EXPECT_EQ(window->isRawMode(), c.raw) << c.what;
+        EXPECT_EQ(window->text(), c.text) << c.what;
+        TextArea* area = window->textArea();
+        EXPECT_EQ(area->document()->blockCount(), c.blocks) << c.what;
+        // Every display piece of a quoted long line takes the line's colour.
+        const int last = c.text.endsWith(u"\r\n"_s) ? c.blocks - 2 : c.blocks - 1;
+        EXPECT_EQ(area->blockColour(last), QColor(0, 128, 0)) << c.what;
+        if (c.raw) {
+            EXPECT_TRUE(area->textInteractionFlags() & Qt::TextSelectableByKeyboard) << c.what;
+        }
+    }
 }
 
 TEST_F(TextWindowTest, RightClickOnTheMarginPopsUpTheFileMenu)
@@ -327,6 +451,53 @@ TEST_F(TextWindowTest, NewWindowShowsTheApplicationName)
     EXPECT_EQ(window->statusText(), u"Velmar7"_s);
     EXPECT_EQ(window->sealButton->text(), u"封書"_s);
     EXPECT_EQ(window->passwordEdit->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(TextWindowTest, LargeTextIsWholeForEveryReader)
+{
+    QString large;
+    while (large.size() <= TextArea::ProgressiveLimit * 2)
+        large += u">line of a large text\r\n"_s;
+    struct Case {
+        const char* what;
+        std::function<QString()> read;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"text", [this] { return window->text(); }, large},
+        {"selection of all",
+         [this] {
+             window->textArea()->selectAll();
+             return window->selectedText();
+         },
+         large},
+        {"append",
+         [this] {
+             window->appendText(u"end"_s);
+             return window->text();
+         },
+         large + u"end"_s},
+        {"key at the end",
+         [this] {
+             window->textArea()->moveCursor(QTextCursor::End);
+             QTest::keyClicks(window->textArea(), u"z"_s);
+             return window->text();
+         },
+         large + u"z"_s},
+    };
+    for (const Case& c : cases) {
+        window = host.newActiveWindow();
+        window->setText(large);
+        EXPECT_TRUE(window->textArea()->isLoading()) << c.what;
+        EXPECT_EQ(c.read(), c.expected) << c.what;
+        EXPECT_FALSE(window->textArea()->isLoading()) << c.what;
+    }
+    // Left alone, the rest comes in while the event loop is idle.
+    window = host.newActiveWindow();
+    window->setText(large);
+    while (window->textArea()->isLoading())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(window->textArea()->crlfText(), large);
 }
 
 } // namespace
