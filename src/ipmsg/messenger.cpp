@@ -1,6 +1,7 @@
 #include "ipmsg/messenger.h"
 
 #include "common/list_helpers.h"
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
@@ -20,7 +21,6 @@ namespace {
 
 const QString kBroadCast = QStringLiteral("BroadCast");
 const QString kBroadcastAddress = QStringLiteral("255.255.255.255");
-const QString kError = QStringLiteral("error");
 
 // Packet number arguments of the password generator.
 QString pasGene(components::Textgauge& textgauge)
@@ -50,7 +50,7 @@ bool Messenger::bindEndpoint()
     QString portText = m_store.read(keys::Port).trimmed();
     const QString checked = m_textgauge.NumChk(portText, 3);
     quint16 port = keys::DefaultPort;
-    if (checked != kError)
+    if (checked != NumberCheckError)
         port = static_cast<quint16>(checked.toUInt());
     return rebind(port);
 }

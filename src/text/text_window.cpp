@@ -1,5 +1,6 @@
 #include "text/text_window.h"
 
+#include "common/text_bytes.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -106,6 +107,7 @@ void TextWindow::setText(const QString& iStr)
 {
     m_rawText = iStr;
     m_rawTail.clear();
+    m_undecodedBytes = false;
     m_area->setCrlfText(iStr);
     // The round trip decides the mode: whatever the document changed (a lone CR or LF,
     // U+2029, frame characters) cannot be edited there without losing the original.
@@ -141,20 +143,14 @@ void TextWindow::setRawBytes(const QByteArray& bytes)
             c = QChar(qFromLittleEndian(c.unicode()));
     }
     m_rawTail = bytes.mid(even);
+    m_undecodedBytes = true;
     m_area->setCrlfText(m_rawText);
     m_area->setEnabled(false);
 }
 
 QByteArray TextWindow::rawBytes() const
 {
-    const QString current = text();
-    QByteArray bytes(current.size() * 2, Qt::Uninitialized);
-    char* out = bytes.data();
-    for (const QChar c : current) {
-        const char16_t u = c.unicode();
-        *out++ = char(u & 0xFF);
-        *out++ = char(u >> 8);
-    }
+    QByteArray bytes = utf16LeBytes(text());
     if (isRawMode())
         bytes += m_rawTail;
     return bytes;

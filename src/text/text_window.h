@@ -64,6 +64,9 @@ public:
     // Normal mode: the UTF-16LE bytes of the current text.
     QByteArray rawBytes() const;
     bool isRawMode() const;
+    // True while the window holds bytes given to setRawBytes (no text of any
+    // encoding): only those are saved back exactly rather than as text.
+    bool holdsUndecodedBytes() const { return m_undecodedBytes; }
 
     // Font and background from the settings.
     void applyFont();
@@ -109,6 +112,7 @@ private:
     QString m_rawText;
     // The odd trailing byte of bytes given to setRawBytes, kept beside m_rawText.
     QByteArray m_rawTail;
+    bool m_undecodedBytes = false;
     bool m_sealed = false;
 };
 
