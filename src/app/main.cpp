@@ -23,6 +23,11 @@ int main(int argc, char** argv)
     velmar::platform::QtClipboard clipboard;
     velmar::platform::QtFileDialogs fileDialogs;
     velmar::platform::QtPrinting printing;
+    store.setWriteFailureHandler([&boxes](const QString& file, const QString& reason) {
+        boxes.show(
+            QStringLiteral("エラー"),
+            QStringLiteral("%1\r\n設定を保存できませんでした。\r\n（%2）").arg(file, reason));
+    });
 
     // Each argument is one file name: the shell has split the command line already,
     // so a path with blanks arrives whole.

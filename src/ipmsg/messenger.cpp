@@ -1,7 +1,6 @@
 #include "ipmsg/messenger.h"
 
 #include "common/list_helpers.h"
-#include "common/text_bytes.h"
 #include "components/components.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
@@ -49,10 +48,7 @@ bool Messenger::bindEndpoint()
 {
     QString portText = m_store.read(keys::Port).trimmed();
     const QString checked = m_textgauge.NumChk(portText, 3);
-    quint16 port = keys::DefaultPort;
-    if (checked != NumberCheckError)
-        port = static_cast<quint16>(checked.toUInt());
-    return rebind(port);
+    return rebind(settings::portFromCheck(checked, keys::DefaultPort));
 }
 
 bool Messenger::rebind(quint16 port)
@@ -123,7 +119,7 @@ QString Messenger::ownExtra(bool absentForm) const
 
 qint64 Messenger::retry() const
 {
-    return wholeNumber(m_store.read(keys::Retry));
+    return settings::read(m_store, keys::RetryCount);
 }
 
 void Messenger::entryBroadcast(bool absentForm)
@@ -395,7 +391,7 @@ void Messenger::load()
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortOption = (n >= 0 && n <= 2) ? n : -1;
-    m_sortAscending = wholeNumber(m_store.read(keys::SortAscending)) != 0 ? 1 : 0;
+    m_sortAscending = settings::read(m_store, keys::SortAscendingNumber) != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
     refreshPeers();
 }

@@ -5,6 +5,7 @@
 #include "common/text_bytes.h"
 #include "components/components.h"
 #include "platform/line_breaks.h"
+#include "settings/setting_values.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -190,19 +191,7 @@ QStringList splitPieces(const QString& text, qsizetype maxPiece)
 
 qint64 wholeNumber(const QString& text)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t.at(i) == u'-' || t.at(i) == u'+')) {
-        negative = t.at(i) == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < t.size() && t.at(i) >= u'0' && t.at(i) <= u'9'; ++i) {
-        if (value < (qint64(1) << 40))
-            value = value * 10 + (t.at(i).unicode() - u'0');
-    }
-    return negative ? -value : value;
+    return settings::wholeNumber(text);
 }
 
 } // namespace velmar::ipmsg

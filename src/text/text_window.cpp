@@ -40,16 +40,6 @@ bool isFileDrop(const QDropEvent* e)
            e->possibleActions() == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
 }
 
-// "True"/"False" of a font style setting; anything else leaves the style alone.
-std::optional<bool> settingBool(const QString& value)
-{
-    if (value.compare(u"True", Qt::CaseInsensitive) == 0)
-        return true;
-    if (value.compare(u"False", Qt::CaseInsensitive) == 0)
-        return false;
-    return std::nullopt;
-}
-
 } // namespace
 
 TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
@@ -168,20 +158,15 @@ void TextWindow::applyFont()
     const QString name = store.read(settings::keys::FontName);
     if (!settings::isUnset(name))
         font.setFamily(name);
-    if (const auto bold = settingBool(store.read(settings::keys::FontBold)))
+    if (const auto bold = settings::read(store, settings::keys::FontBoldFlag))
         font.setBold(*bold);
-    if (const auto italic = settingBool(store.read(settings::keys::FontItalic)))
+    if (const auto italic = settings::read(store, settings::keys::FontItalicFlag))
         font.setItalic(*italic);
-    const QString size = store.read(settings::keys::FontSize);
-    if (!settings::isUnset(size)) {
-        bool ok = false;
-        const double points = size.trimmed().toDouble(&ok);
-        if (ok && points > 0)
-            font.setPointSizeF(points);
-    }
-    if (const auto strike = settingBool(store.read(settings::keys::FontStrikeOut)))
+    if (const auto points = settings::read(store, settings::keys::FontPoints))
+        font.setPointSizeF(*points);
+    if (const auto strike = settings::read(store, settings::keys::FontStrikeOutFlag))
         font.setStrikeOut(*strike);
-    if (const auto underline = settingBool(store.read(settings::keys::FontUnderline)))
+    if (const auto underline = settings::read(store, settings::keys::FontUnderlineFlag))
         font.setUnderline(*underline);
     m_area->setFont(font);
 
