@@ -333,7 +333,8 @@ QStringList unfitCharacters(TextEncoding encoding, const QString& text)
         const char32_t codePoint =
             len == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
         i += len - 1;
-        if (codePoint < 0x80 || seen.contains(codePoint))
+        // ASCII too: ISO-2022-JP cannot hold ESC, SO and SI.
+        if (seen.contains(codePoint))
             continue;
         seen.insert(codePoint);
         if (!encode(encoding, character))
@@ -506,7 +507,8 @@ QString describeCharacter(const QString& character)
         codePoint = QChar::surrogateToUcs4(character.at(0), character.at(1));
     const QString code =
         QStringLiteral("U+") + QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
-    if (character.size() == 1 && character.at(0).isSurrogate())
+    if (character.size() == 1 &&
+        (character.at(0).isSurrogate() || codePoint < 0x20 || codePoint == 0x7F))
         return code;
     return QStringLiteral("%1 (%2)").arg(character, code);
 }

@@ -276,6 +276,13 @@ TEST(FileCodecTest, ShiftJisFileRefusesOnlyWhatHasNoForm)
     EXPECT_TRUE(out.bytes.isEmpty());
     EXPECT_EQ(out.unfit, (QStringList{QString::fromUtf8("𠮷"), QString::fromUtf8("😀")}));
     EXPECT_EQ(describeCharacter(out.unfit.at(0)), QString::fromUtf8("𠮷 (U+20BB7)"));
+
+    // ISO-2022-JP lacks the control characters it switches with.
+    const AppendBytes jis =
+        bytesToAppend(QStringLiteral("a\x1b$B"), {TextEncoding::Iso2022Jp, LineEnd::CrLf});
+    EXPECT_TRUE(jis.bytes.isEmpty());
+    ASSERT_EQ(jis.unfit, QStringList{QStringLiteral("\x1b")});
+    EXPECT_EQ(describeCharacter(jis.unfit.at(0)), QStringLiteral("U+001B"));
 }
 
 TEST(FileCodecTest, AppendToFileReportsFailuresAndKeepsTheFile)
