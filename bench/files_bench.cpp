@@ -1,5 +1,6 @@
 // File figures: decoding and opening a 10 MB UTF-8 file into a shown, coloured
-// window, and append-saving a 10 MB text.
+// window, append-saving a 10 MB text, telling the format of a long log, and
+// decoding 10 MB of EUC-JP.
 
 #include "platform/file_fakes.h"
 #include "settings/keys.h"
@@ -10,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -141,5 +143,38 @@ void BM_AppendSaveToLargeUtf8File(benchmark::State& state)
     }
 }
 BENCHMARK(BM_AppendSaveToLargeUtf8File)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+// Telling the format of a 10 MB log that is plain ASCII up to its last line, which
+// is Shift_JIS: the whole file is searched past the sniffed head.
+void BM_SniffLongAsciiLog(benchmark::State& state)
+{
+    Files files;
+    const QByteArray line("2026-12-09 03:00:00 INFO request served in 12 ms\r\n");
+    QByteArray bytes = line.repeated(state.range(0) / line.size());
+    bytes += QByteArray("\x82\xA0\x82\xA2\r\n");
+    const QString path = files.write(QStringLiteral("long.log"), bytes);
+    for (auto _ : state) {
+        const text::FileSniff sniffed = text::sniffExistingFile(path);
+        if (sniffed.format.encoding != text::TextEncoding::ShiftJis)
+            state.SkipWithError("not told as Shift_JIS");
+        benchmark::DoNotOptimize(sniffed);
+    }
+}
+BENCHMARK(BM_SniffLongAsciiLog)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+
+// Decoding 10 MB of EUC-JP, which is tried after UTF-8 and Shift_JIS fail.
+void BM_DecodeEucJp(benchmark::State& state)
+{
+    const QString text = text::decodeFileBytes(makeUtf8(state.range(0))).text;
+    QStringEncoder encoder("EUC-JP");
+    const QByteArray bytes = encoder.encode(text);
+    for (auto _ : state) {
+        const text::DecodedFile decoded = text::decodeFileBytes(bytes);
+        if (decoded.encoding != text::TextEncoding::EucJp)
+            state.SkipWithError("not told as EUC-JP");
+        benchmark::DoNotOptimize(decoded);
+    }
+}
+BENCHMARK(BM_DecodeEucJp)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
 
 } // namespace

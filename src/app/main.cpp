@@ -166,6 +166,12 @@ int main(int argc, char** argv)
         [&store](const QString& folder) {
             store.write(velmar::settings::keys::LastFolder, folder);
         }});
+    store.setWriteFailureHandler([&boxes](const QString& file, const QString& reason) {
+        boxes.show(
+            QStringLiteral("エラー"),
+            QStringLiteral("%1\r\n設定を保存できませんでした。\r\n（%2）").arg(file, reason));
+    });
+
 
     velmar::app::MainWindow window(
         velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,

@@ -73,15 +73,7 @@ constexpr QSize kDesignSize(800, 600);
 // an activation of the main window; message boxes and other applications do not.
 constexpr char kFormProperty[] = "velmarForm";
 
-// Text read as a number the way the stored values are meant: trimmed, decimal.
-std::optional<double> numericValue(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
+using settings::numericValue;
 
 // A digit character as its number (0 for anything else).
 int digitValue(QChar c)
@@ -222,20 +214,19 @@ void MainWindow::start()
 
 void MainWindow::restorePlacement()
 {
-    const QStringList parts = m_services.store.read(keys::Placement).split(u',');
-    if (parts.size() == 4) {
-        int values[4];
-        bool allNumbers = true;
-        for (int i = 0; i < 4 && allNumbers; ++i)
-            values[i] = parts[i].trimmed().toInt(&allNumbers);
-        if (allNumbers) {
-            const qreal scale = twipsPerPixel(this);
-            const QRect rect(qRound(values[0] / scale), qRound(values[1] / scale),
-                             qRound(values[2] / scale), qRound(values[3] / scale));
-            // A placement from another screen layout must not leave the window unreachable.
-            const QScreen* screen = QGuiApplication::screenAt(rect.center());
-            if (screen && rect.width() >= minimumSizeHint().width() / 2 && rect.height() > 0)
-                setGeometry(rect);
+    if (const std::optional<QRect> twips = settings::read(m_services.store, keys::PlacementTwips)) {
+        const qreal scale = twipsPerPixel(this);
+        const QRect rect(qRound(twips->x() / scale), qRound(twips->y() / scale),
+                         qRound(twips->width() / scale), qRound(twips->height() / scale));
+        // A placement from another screen layout, or a damaged one, must neither leave
+        // the window unreachable nor make it larger than the screen.
+        const QScreen* screen = QGuiApplication::screenAt(rect.center());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen) {
+            if (const auto fitted =
+                    settings::fitPlacement(rect, screen->availableGeometry(), minimumSizeHint()))
+                setGeometry(*fitted);
         }
     }
 
@@ -260,11 +251,8 @@ void MainWindow::readConversionChoices()
 {
     const QString unicode = m_services.store.read(keys::EncodeAsUnicode).trimmed() + u'0';
     m_commands->setUnicodeChecked(unicode.front() == u'0');
-    m_commands->setUnicodeTag(QStringLiteral("49"));
-    const QString count =
-        m_services.store.read(keys::HexLineWidth, m_commands->unicodeTag()).trimmed();
-    if (const std::optional<double> value = numericValue(count); value && std::floor(*value) > 0)
-        m_commands->setUnicodeTag(QString::number(static_cast<qint64>(std::floor(*value))));
+    m_commands->setUnicodeTag(
+        QString::number(settings::read(m_services.store, keys::HexLineWidthValue)));
     // Marking UTF-8 takes the mark from the Unicode option.
     if (m_services.store.read(keys::EncodeAsUtf8).trimmed() == u"1")
         m_commands->setUtf8Checked(true);

@@ -1,5 +1,7 @@
 #include "components/textgauge.h"
 
+#include "common/text_bytes.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <limits>
@@ -56,7 +58,7 @@ QString stripLeadingZeros(QStringView digits)
     return digits.mid(i).toString();
 }
 
-const QString kError = QStringLiteral("error");
+const QString kError = NumberCheckError.toString();
 
 } // namespace
 

@@ -20,7 +20,6 @@ namespace {
 
 const QString kBroadCast = QStringLiteral("BroadCast");
 const QString kBroadcastAddress = QStringLiteral("255.255.255.255");
-const QString kError = QStringLiteral("error");
 
 // Packet number arguments of the password generator.
 QString pasGene(components::Textgauge& textgauge)
@@ -49,10 +48,7 @@ bool Messenger::bindEndpoint()
 {
     QString portText = m_store.read(keys::Port).trimmed();
     const QString checked = m_textgauge.NumChk(portText, 3);
-    quint16 port = keys::DefaultPort;
-    if (checked != kError)
-        port = static_cast<quint16>(checked.toUInt());
-    return rebind(port);
+    return rebind(settings::portFromCheck(checked, keys::DefaultPort));
 }
 
 bool Messenger::rebind(quint16 port)
@@ -123,7 +119,7 @@ QString Messenger::ownExtra(bool absentForm) const
 
 qint64 Messenger::retry() const
 {
-    return wholeNumber(m_store.read(keys::Retry));
+    return settings::read(m_store, keys::RetryCount);
 }
 
 quint32 Messenger::absenceOption(bool absentForm) const
@@ -416,7 +412,7 @@ void Messenger::load()
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortOption = (n >= 0 && n <= 2) ? n : -1;
-    m_sortAscending = wholeNumber(m_store.read(keys::SortAscending)) != 0 ? 1 : 0;
+    m_sortAscending = settings::read(m_store, keys::SortAscendingNumber) != 0 ? 1 : 0;
     Q_EMIT sortStateChanged();
     refreshPeers();
 }

@@ -1,47 +1,16 @@
 #include "ipmsg/packet.h"
 
+#include "common/code_page.h"
 #include "common/list_helpers.h"
+#include "common/text_bytes.h"
 #include "components/components.h"
+#include "platform/line_breaks.h"
+#include "settings/typed_setting.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace velmar::ipmsg {
-
-namespace {
-
-const QString kError = QStringLiteral("error");
-
-// Linux input methods produce the JIS forms of a few characters whose code page
-// 932 forms are other code points (the wave dash is typed as U+301C, the code page
-// holds U+FF5E). Peers expect the code page's bytes, so those map first.
-QChar toCodePageForm(QChar c)
-{
-    switch (c.unicode()) {
-    case 0x301C:
-        return QChar(0xFF5E); // WAVE DASH
-    case 0x2016:
-        return QChar(0x2225); // DOUBLE VERTICAL LINE
-    case 0x2212:
-        return QChar(0xFF0D); // MINUS SIGN
-    case 0x2014:
-        return QChar(0x2015); // EM DASH
-    case 0x00A2:
-        return QChar(0xFFE0); // CENT SIGN
-    case 0x00A3:
-        return QChar(0xFFE1); // POUND SIGN
-    case 0x00AC:
-        return QChar(0xFFE2); // NOT SIGN
-    default:
-        return c;
-    }
-}
-
-// "Shift_JIS" and "windows-31j" resolve to the same ICU converter on Debian's Qt;
-// it maps 0x5C and 0x7E to ASCII and holds the NEC and IBM extensions.
-constexpr const char* kCodePage = "windows-31j";
-
-} // namespace
 
 bool Command::has(int option) const
 {
@@ -55,9 +24,7 @@ QString packetHeader(int protcolVer, const QString& packetNo, const QString& hos
 
 QString ret_chg1(const QString& text)
 {
-    QString out = text;
-    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return out;
+    return platform::crlfToLf(text);
 }
 
 QString ret_chg2(const QString& text)
@@ -95,7 +62,7 @@ std::optional<AddressEntry> parseAddressEntry(const QString& entry,
         return std::nullopt;
     QString portText = pieces.at(0).trimmed();
     const QString checked = textgauge.NumChk(portText, 3);
-    if (checked == kError)
+    if (checked == NumberCheckError)
         return std::nullopt;
     bool ok = false;
     const uint port = checked.toUInt(&ok);
@@ -135,7 +102,7 @@ std::optional<Command> decodeCommand(const QString& commandField, components::Te
 {
     QString field = commandField;
     const QString number = textgauge.numnum(field);
-    if (number == kError)
+    if (number == NumberCheckError)
         return std::nullopt;
     bool ok = false;
     const qint32 word = number.toInt(&ok);
@@ -171,10 +138,8 @@ QString cleanName(const QString& name)
 
 QByteArray toWire(const QString& text)
 {
-    QString mapped = text;
-    for (QChar& c : mapped)
-        c = toCodePageForm(c);
-    QStringEncoder encoder(kCodePage);
+    const QString mapped = withCodePage932Forms(text);
+    QStringEncoder encoder(CodePage932);
     QByteArray bytes = encoder.encode(mapped);
     if (!encoder.hasError())
         return bytes;
@@ -189,7 +154,7 @@ QByteArray toWire(const QString& text)
                                mapped.at(i + 1).isLowSurrogate())
                                   ? 2
                                   : 1;
-        QStringEncoder one(kCodePage);
+        QStringEncoder one(CodePage932);
         const QByteArray piece = one.encode(QStringView(mapped).mid(i, len));
         bytes += one.hasError() ? QByteArray("?") : piece;
         i += len;
@@ -199,7 +164,7 @@ QByteArray toWire(const QString& text)
 
 QString fromWire(const QByteArray& bytes)
 {
-    QStringDecoder decoder(kCodePage);
+    QStringDecoder decoder(CodePage932);
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     return decoder.decode(bytes);
@@ -226,19 +191,7 @@ QStringList splitPieces(const QString& text, qsizetype maxPiece)
 
 qint64 wholeNumber(const QString& text)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t.at(i) == u'-' || t.at(i) == u'+')) {
-        negative = t.at(i) == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < t.size() && t.at(i) >= u'0' && t.at(i) <= u'9'; ++i) {
-        if (value < (qint64(1) << 40))
-            value = value * 10 + (t.at(i).unicode() - u'0');
-    }
-    return negative ? -value : value;
+    return settings::wholeNumber(text);
 }
 
 } // namespace velmar::ipmsg

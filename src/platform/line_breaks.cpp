@@ -2,27 +2,38 @@
 
 namespace velmar::platform {
 
-QString replaceLineBreaks(const QString& text, QStringView lineBreak)
+QList<QStringView> splitLines(QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 32);
+    QList<QStringView> lines;
     const qsizetype n = text.size();
-    qsizetype runStart = 0;
+    qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
         if (c != u'\r' && c != u'\n')
             continue;
-        out.append(QStringView(text).sliced(runStart, i - runStart));
-        out.append(lineBreak);
+        lines << text.sliced(start, i - start);
         if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
             ++i;
-        runStart = i + 1;
+        start = i + 1;
     }
-    out.append(QStringView(text).sliced(runStart));
+    lines << text.sliced(start);
+    return lines;
+}
+
+QString replaceLineBreaks(QStringView text, QStringView lineBreak)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 32);
+    const QList<QStringView> lines = splitLines(text);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            out.append(lineBreak);
+        out.append(lines.at(i));
+    }
     return out;
 }
 
-QString toCrlf(const QString& text)
+QString toCrlf(QStringView text)
 {
     return replaceLineBreaks(text, u"\r\n");
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-// Every key of the settings store with the default its readers pass, in one place.
+// Every key of the settings store with the default its readers pass, in one place,
+// and the typed readings of the keys whose values need one.
 
+#include "settings/typed_setting.h"
 #include "settings/settings_store.h"
 
 namespace velmar::settings::keys {
@@ -55,5 +57,16 @@ inline constexpr Setting ListSort{IpmPort, u"ListSort", u"1"};
 inline constexpr Setting SortAscending{IpmPort, u"ListSortZyun", u"0"};
 inline constexpr Setting BroadcastList{IpmPort, u"BroadCast", u"NULL"};
 inline constexpr Setting AbsenceMessages{IpmPort, u"NoHere", u"NULL"};
+
+// Keys read as values, with the reading each one needs.
+inline constexpr TypedSetting<int> HexLineWidthValue{HexLineWidth, &hexLineWidth};
+inline constexpr TypedSetting<std::optional<double>> FontPoints{FontSize, &fontPoints};
+inline constexpr TypedSetting<std::optional<bool>> FontBoldFlag{FontBold, &styleFlag};
+inline constexpr TypedSetting<std::optional<bool>> FontItalicFlag{FontItalic, &styleFlag};
+inline constexpr TypedSetting<std::optional<bool>> FontStrikeOutFlag{FontStrikeOut, &styleFlag};
+inline constexpr TypedSetting<std::optional<bool>> FontUnderlineFlag{FontUnderline, &styleFlag};
+inline constexpr TypedSetting<std::optional<QRect>> PlacementTwips{Placement, &placementTwips};
+inline constexpr TypedSetting<qint64> RetryCount{Retry, &wholeNumber};
+inline constexpr TypedSetting<qint64> SortAscendingNumber{SortAscending, &wholeNumber};
 
 } // namespace velmar::settings::keys

@@ -8,6 +8,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,6 +43,34 @@ QString settingsKey(const QString& section, const QString& key)
     QString group = section;
     group.replace(u'\\', u'/');
     return group + u'/' + key;
+}
+
+// Why the settings file cannot be written. QSettings only says that it failed, so
+// the reason is found again with plain system calls: a read-only file or folder, a
+// missing folder, or a full disk (a probe file of the settings' size next to it).
+QString writeFailureReason(const QString& filePath, qint64 bytesNeeded)
+{
+    const QFileInfo info(filePath);
+    const QByteArray file = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const auto reason = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
+    if (info.exists() && ::access(file.constData(), W_OK) != 0)
+        return reason();
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return reason();
+    QByteArray probe = folder + "/.velmar-write-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return reason();
+    const QByteArray filler(std::max<qint64>(bytesNeeded, 4096), '\n');
+    const ssize_t written = ::write(fd, filler.constData(), static_cast<size_t>(filler.size()));
+    const int writeError = written < filler.size() ? (written < 0 ? errno : ENOSPC) : 0;
+    const int syncError = writeError == 0 && ::fsync(fd) != 0 ? errno : 0;
+    ::close(fd);
+    ::unlink(probe.constData());
+    if (writeError != 0 || syncError != 0)
+        return QString::fromLocal8Bit(std::strerror(writeError != 0 ? writeError : syncError));
+    return QString::fromLocal8Bit(std::strerror(EIO));
 }
 
 } // namespace
@@ -83,6 +115,16 @@ void SettingsStore::write(const QString& section, const QString& key, const QStr
 {
     m_settings->setValue(settingsKey(section, key), value);
     m_settings->sync();
+    if (m_settings->status() == QSettings::NoError || m_writeFailureReported || !m_writeFailure)
+        return;
+    m_writeFailureReported = true;
+    const QString path = filePath();
+    m_writeFailure(path, writeFailureReason(path, QFileInfo(path).size() + value.size() * 4));
+}
+
+void SettingsStore::setWriteFailureHandler(WriteFailureHandler handler)
+{
+    m_writeFailure = std::move(handler);
 }
 
 QString SettingsStore::read(const Setting& setting) const

@@ -45,6 +45,12 @@ public:
     QString read(const Setting& setting, const QString& fallback) const;
     void write(const Setting& setting, const QString& value);
 
+    // Called once, at the first write that does not reach the file, with the file's
+    // path and the system's reason; later failures are not repeated. Without a
+    // handler failures pass silently.
+    using WriteFailureHandler = std::function<void(const QString& filePath, const QString& reason)>;
+    void setWriteFailureHandler(WriteFailureHandler handler);
+
     // Where the IP Messenger section's port comes from (default: 2425).
     void setPortSource(std::function<quint16()> portSource);
     QString sectionName(Section section) const;
@@ -52,6 +58,8 @@ public:
 private:
     std::unique_ptr<QSettings> m_settings;
     std::function<quint16()> m_portSource;
+    WriteFailureHandler m_writeFailure;
+    bool m_writeFailureReported = false;
 };
 
 // True when `value` is the "not set" sentinel ("NULL" in any case).

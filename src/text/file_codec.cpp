@@ -1,25 +1,36 @@
 #include "text/file_codec.h"
 
+#include "common/code_page.h"
+#include "common/text_bytes.h"
 #include "platform/line_breaks.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmar::text {
 
 namespace {
 
-// Code page 932. Debian's Qt resolves this name through ICU to the converter that
-// maps 0x8160 to U+FF5E, as the platform's own code page does.
-constexpr char kShiftJisName[] = "windows-31j";
+// Both resolve through ICU on Debian's Qt. Its EUC-JP holds the code page 932
+// forms (～ as A1 C1); its ISO-2022-JP holds the JIS forms (〜 as 21 41).
+constexpr char kEucJpName[] = "EUC-JP";
+constexpr char kIso2022JpName[] = "ISO-2022-JP";
 
 struct Detected {
     TextEncoding encoding;
     QString text;
 };
+
+// Opening wants text a window can show; appending wants whatever lines a file
+// holds, and a stronger sign before it takes a file without a mark for UTF-16.
+enum class Purpose { Open, Append };
 
 bool isAscii(QByteArrayView bytes)
 {
@@ -99,30 +110,90 @@ QStringDecoder::Flags decoderFlags(bool complete)
     return complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default;
 }
 
+struct NulPattern {
+    qsizetype pairs = 0;
+    qsizetype zeroLow = 0;  // pairs whose first byte is NUL
+    qsizetype zeroHigh = 0; // pairs whose second byte is NUL
+    qsizetype onlyLow = 0;  // ... and the other byte is not
+    qsizetype onlyHigh = 0;
+    qsizetype both = 0; // NUL pairs: U+0000, which text does not hold
+};
+
+NulPattern nulPattern(QByteArrayView bytes)
+{
+    NulPattern p;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        const bool low = bytes[i] == 0;
+        const bool high = bytes[i + 1] == 0;
+        ++p.pairs;
+        p.zeroLow += low;
+        p.zeroHigh += high;
+        p.onlyLow += low && !high;
+        p.onlyHigh += high && !low;
+        p.both += high && low;
+    }
+    return p;
+}
+
 // UTF-16LE without a mark: the program's own raw files and files of other tools.
 // ASCII characters give NUL high bytes; NUL low bytes (U+4E00 and the like) are
 // much rarer than those in real text.
-bool looksLikeUtf16Le(QByteArrayView bytes, bool complete)
+bool looksLikeUtf16Le(const NulPattern& p)
 {
-    if (bytes.size() % 2 != 0) {
-        if (complete)
-            return false;
-        bytes.chop(1);
-    }
-    qsizetype zeroHigh = 0;
-    qsizetype zeroLow = 0;
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        zeroLow += bytes[i] == 0;
-        zeroHigh += bytes[i + 1] == 0;
-    }
-    return zeroHigh > 0 && zeroLow < zeroHigh;
+    return p.zeroHigh > 0 && p.zeroLow < p.zeroHigh;
 }
 
-std::optional<Detected> detect(QByteArrayView bytes, bool complete)
+// For appending the sign must be clearer: a run of NULs in an 8-bit log gives NUL
+// pairs and single NULs on both sides, not ASCII characters with NUL high bytes.
+// Real UTF-16 text has a line break (a pair with one NUL) every few dozen
+// characters at least.
+bool clearlyUtf16(qsizetype only, qsizetype other, const NulPattern& p)
 {
-    const auto accept = [](TextEncoding encoding,
-                           std::optional<QString> text) -> std::optional<Detected> {
-        if (!text || !isPlausibleText(*text))
+    return only > 0 && only > 4 * other && only > 4 * p.both && only * 32 >= p.pairs;
+}
+
+bool isHalfWidthKana(QChar c)
+{
+    return c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F;
+}
+
+bool hasC1Control(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F)
+            return true;
+    }
+    return false;
+}
+
+// EUC-JP kana and kanji are pairs of bytes A1..FE, which Shift_JIS reads as
+// half-width kana: a Shift_JIS reading that is nothing but those (and ASCII) is
+// almost always EUC-JP text.
+bool onlyHalfWidthKana(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 && !isHalfWidthKana(c))
+            return false;
+    }
+    return true;
+}
+
+// ISO-2022-JP is 7-bit and switches to JIS X 0208 with ESC $ B or ESC $ @ (or to
+// JIS Roman / half-width kana with ESC ( J, ESC ( I).
+bool hasJisEscape(QByteArrayView bytes)
+{
+    for (const char* escape : {"\x1b$B", "\x1b$@", "\x1b(J", "\x1b(I"}) {
+        if (bytes.indexOf(QByteArrayView(escape)) >= 0)
+            return true;
+    }
+    return false;
+}
+
+std::optional<Detected> detect(QByteArrayView bytes, bool complete, Purpose purpose)
+{
+    const auto accept = [purpose](TextEncoding encoding,
+                                  std::optional<QString> text) -> std::optional<Detected> {
+        if (!text || (purpose == Purpose::Open && !isPlausibleText(*text)))
             return std::nullopt;
         return Detected{encoding, std::move(*text)};
     };
@@ -140,56 +211,110 @@ std::optional<Detected> detect(QByteArrayView bytes, bool complete)
                                                       QStringDecoder::Flag::ConvertInitialBom),
                                    bytes.sliced(3)));
     }
-    if (looksLikeUtf16Le(bytes, complete)) {
-        if (auto found = accept(TextEncoding::Utf16Le, decodeUtf16(bytes, true, complete)))
+
+    const NulPattern nuls = nulPattern(bytes);
+    if (purpose == Purpose::Open) {
+        if (looksLikeUtf16Le(nuls)) {
+            if (auto found = accept(TextEncoding::Utf16Le, decodeUtf16(bytes, true, complete)))
+                return found;
+        }
+    } else {
+        // UTF-16 of either order without a mark, but with an odd length or big
+        // endian: no way to add lines that the file's reader would see as such.
+        if (clearlyUtf16(nuls.onlyHigh, nuls.onlyLow, nuls))
+            return accept(TextEncoding::Utf16Le, decodeUtf16(bytes, true, complete));
+        if (clearlyUtf16(nuls.onlyLow, nuls.onlyHigh, nuls))
+            return std::nullopt;
+    }
+
+    if (isAscii(bytes) && hasJisEscape(bytes)) {
+        if (auto found =
+                accept(TextEncoding::Iso2022Jp,
+                       decodeStrict(QStringDecoder(kIso2022JpName, decoderFlags(complete)), bytes)))
             return found;
     }
     if (auto found = accept(
             TextEncoding::Utf8,
             decodeStrict(QStringDecoder(QStringDecoder::Utf8, decoderFlags(complete)), bytes)))
         return found;
-    return accept(TextEncoding::ShiftJis,
-                  decodeStrict(QStringDecoder(kShiftJisName, decoderFlags(complete)), bytes));
-}
 
-struct Encoded {
-    QByteArray bytes;
-    bool ok = false;
-};
+    std::optional<Detected> sjis =
+        accept(TextEncoding::ShiftJis,
+               decodeStrict(QStringDecoder(CodePage932, decoderFlags(complete)), bytes));
+    if (!sjis || onlyHalfWidthKana(sjis->text)) {
+        std::optional<QString> euc =
+            decodeStrict(QStringDecoder(kEucJpName, decoderFlags(complete)), bytes);
+        // The converter passes 80..8D through as C1 controls, which EUC-JP text
+        // never holds.
+        if (euc && !hasC1Control(*euc)) {
+            if (auto found = accept(TextEncoding::EucJp, std::move(euc)))
+                return found;
+        }
+    }
+    return sjis;
+}
 
 QStringEncoder encoderFor(TextEncoding encoding)
 {
     switch (encoding) {
-    case TextEncoding::Utf16Le:
-        return QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
-    case TextEncoding::Utf16Be:
-        return QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::Stateless);
     case TextEncoding::Utf8:
         return QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    case TextEncoding::EucJp:
+        return QStringEncoder(kEucJpName, QStringEncoder::Flag::Stateless);
+    case TextEncoding::Iso2022Jp:
+        return QStringEncoder(kIso2022JpName, QStringEncoder::Flag::Stateless);
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
     case TextEncoding::ShiftJis:
         break;
     }
-    return QStringEncoder(kShiftJisName, QStringEncoder::Flag::Stateless);
+    return QStringEncoder(CodePage932, QStringEncoder::Flag::Stateless);
 }
 
-Encoded encode(TextEncoding encoding, const QString& text)
+std::optional<QByteArray> encodeExactly(TextEncoding encoding, QStringView text)
 {
     // UTF-16 holds every code unit, unpaired surrogates too: the bytes are the
     // units themselves, which keeps a window's text exact.
-    if (encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be) {
-        QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-        char* out = bytes.data();
-        const bool little = encoding == TextEncoding::Utf16Le;
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            *out++ = static_cast<char>(little ? (u & 0xff) : (u >> 8));
-            *out++ = static_cast<char>(little ? (u >> 8) : (u & 0xff));
-        }
-        return {bytes, true};
-    }
+    if (encoding == TextEncoding::Utf16Le)
+        return utf16LeBytes(text);
+    if (encoding == TextEncoding::Utf16Be)
+        return utf16BeBytes(text);
     QStringEncoder encoder = encoderFor(encoding);
     QByteArray bytes = encoder.encode(text);
-    return {bytes, !encoder.hasError()};
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+// The JIS form of a character written in its code page 932 form; the reverse of
+// codePage932Form for the characters it maps.
+char16_t jisForm(char16_t c)
+{
+    for (const char16_t jis :
+         {u'\u301C', u'\u2016', u'\u2212', u'\u2014', u'\u00A2', u'\u00A3', u'\u00AC', u'\u00A5'}) {
+        if (codePage932Form(jis) == c)
+            return jis;
+    }
+    return c;
+}
+
+QString withJisForms(QStringView text)
+{
+    QString out = text.toString();
+    for (QChar& c : out)
+        c = QChar(jisForm(c.unicode()));
+    return out;
+}
+
+// The text as it is, else with the twins in the code page 932 forms, else in the
+// JIS forms: whichever the encoding holds.
+std::optional<QByteArray> encode(TextEncoding encoding, QStringView text)
+{
+    if (auto bytes = encodeExactly(encoding, text))
+        return bytes;
+    if (auto bytes = encodeExactly(encoding, withCodePage932Forms(text)))
+        return bytes;
+    return encodeExactly(encoding, withJisForms(text));
 }
 
 // The distinct code points of `text` that `encoding` lacks; a few dozen are enough
@@ -208,10 +333,11 @@ QStringList unfitCharacters(TextEncoding encoding, const QString& text)
         const char32_t codePoint =
             len == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
         i += len - 1;
-        if (codePoint < 0x80 || seen.contains(codePoint))
+        // ASCII too: ISO-2022-JP cannot hold ESC, SO and SI.
+        if (seen.contains(codePoint))
             continue;
         seen.insert(codePoint);
-        if (!encode(encoding, character).ok)
+        if (!encode(encoding, character))
             unfit << character;
     }
     return unfit;
@@ -230,50 +356,26 @@ QString lineEndText(LineEnd lineEnd)
     return QStringLiteral("\r\n");
 }
 
-} // namespace
-
-QString encodingName(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf16Le:
-    case TextEncoding::Utf16Be:
-        return QStringLiteral("UTF-16");
-    case TextEncoding::Utf8:
-        return QStringLiteral("UTF-8");
-    case TextEncoding::ShiftJis:
-        break;
-    }
-    return QStringLiteral("Shift_JIS");
-}
-
-DecodedFile decodeFileBytes(const QByteArray& bytes)
-{
-    DecodedFile result;
-    if (bytes.isEmpty()) {
-        result.isText = true;
-        return result;
-    }
-    std::optional<Detected> found = detect(bytes, true);
-    if (!found)
-        return result;
-    result.isText = true;
-    result.encoding = found->encoding;
-    result.text = platform::toCrlf(found->text);
-    return result;
-}
-
-FileFormat sniffFileFormat(const QByteArray& head, bool complete)
-{
+struct Sniffed {
     FileFormat format;
+    // Nothing but ASCII (ISO-2022-JP aside): the encoding is not told yet.
+    bool ascii = false;
+};
+
+std::optional<Sniffed> sniff(QByteArrayView head, bool complete)
+{
+    Sniffed sniffed;
     if (head.isEmpty())
-        return format;
-    std::optional<Detected> found = detect(head, complete);
+        return sniffed;
+    std::optional<Detected> found = detect(head, complete, Purpose::Append);
     if (!found)
-        return format;
-    const bool eightBit =
-        found->encoding == TextEncoding::Utf8 || found->encoding == TextEncoding::ShiftJis;
-    const bool ascii = eightBit && isAscii(head);
-    if (!ascii)
+        return std::nullopt;
+    FileFormat& format = sniffed.format;
+    const bool eightBit = found->encoding == TextEncoding::Utf8 ||
+                          found->encoding == TextEncoding::ShiftJis ||
+                          found->encoding == TextEncoding::EucJp;
+    sniffed.ascii = eightBit && isAscii(head);
+    if (!sniffed.ascii)
         format.encoding = found->encoding;
 
     const QString& text = found->text;
@@ -296,33 +398,103 @@ FileFormat sniffFileFormat(const QByteArray& head, bool complete)
     // Plain ASCII fits both 8-bit encodings. LF line ends mark a file of Linux
     // tools, which write UTF-8; with CR LF (or no line yet) it may be one of ours,
     // and the text chooses.
-    if (ascii && format.lineEnd == LineEnd::Lf)
+    if (sniffed.ascii && format.lineEnd == LineEnd::Lf)
         format.encoding = TextEncoding::Utf8;
-    return format;
+    if (complete)
+        format.needsLineEndFirst = !endsWithLineBreak(
+            head.last(std::min<qsizetype>(4, head.size())).toByteArray(), format.encoding);
+    return sniffed;
+}
+
+} // namespace
+
+QString encodingName(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+        return QStringLiteral("UTF-16");
+    case TextEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case TextEncoding::EucJp:
+        return QStringLiteral("EUC-JP");
+    case TextEncoding::Iso2022Jp:
+        return QStringLiteral("ISO-2022-JP");
+    case TextEncoding::ShiftJis:
+        break;
+    }
+    return QStringLiteral("Shift_JIS");
+}
+
+DecodedFile decodeFileBytes(const QByteArray& bytes)
+{
+    DecodedFile result;
+    if (bytes.isEmpty()) {
+        result.isText = true;
+        return result;
+    }
+    std::optional<Detected> found = detect(bytes, true, Purpose::Open);
+    if (!found)
+        return result;
+    result.isText = true;
+    result.encoding = found->encoding;
+    result.text = platform::toCrlf(found->text);
+    return result;
+}
+
+std::optional<FileFormat> sniffFileFormat(const QByteArray& head, bool complete)
+{
+    const std::optional<Sniffed> sniffed = sniff(head, complete);
+    if (!sniffed)
+        return std::nullopt;
+    return sniffed->format;
+}
+
+bool endsWithLineBreak(const QByteArray& tail, std::optional<TextEncoding> encoding)
+{
+    if (tail.isEmpty())
+        return true;
+    const auto isBreak = [](char c) { return c == '\n' || c == '\r'; };
+    switch (encoding.value_or(TextEncoding::Utf8)) {
+    case TextEncoding::Utf16Le:
+        return tail.size() >= 2 && isBreak(tail.at(tail.size() - 2)) && tail.back() == 0;
+    case TextEncoding::Utf16Be:
+        return tail.size() >= 2 && tail.at(tail.size() - 2) == 0 && isBreak(tail.back());
+    case TextEncoding::Iso2022Jp:
+        // The switch back to ASCII may follow the last line break.
+        if (tail.size() >= 4 && (tail.endsWith("\x1b(B") || tail.endsWith("\x1b(J")))
+            return isBreak(tail.at(tail.size() - 4));
+        break;
+    case TextEncoding::Utf8:
+    case TextEncoding::ShiftJis:
+    case TextEncoding::EucJp:
+        break;
+    }
+    return isBreak(tail.back());
 }
 
 AppendBytes bytesToAppend(const QString& crlfText, const FileFormat& format)
 {
     const QString lineEnd = lineEndText(format.lineEnd);
     // Every line, the last one included, ends with the file's line end.
-    const QString lines = platform::replaceLineBreaks(crlfText, lineEnd) + lineEnd;
+    QString lines = platform::replaceLineBreaks(crlfText, lineEnd) + lineEnd;
+    if (format.needsLineEndFirst)
+        lines.prepend(lineEnd);
     AppendBytes result;
     if (format.encoding) {
         result.encoding = *format.encoding;
     } else {
         // A new, empty or plain ASCII file takes Shift_JIS, the program's own code
         // page, unless the text holds characters it lacks.
-        Encoded sjis = encode(TextEncoding::ShiftJis, lines);
-        if (sjis.ok) {
+        if (std::optional<QByteArray> sjis = encode(TextEncoding::ShiftJis, lines)) {
             result.encoding = TextEncoding::ShiftJis;
-            result.bytes = std::move(sjis.bytes);
+            result.bytes = std::move(*sjis);
             return result;
         }
         result.encoding = TextEncoding::Utf8;
     }
-    Encoded encoded = encode(result.encoding, lines);
-    if (encoded.ok)
-        result.bytes = std::move(encoded.bytes);
+    if (std::optional<QByteArray> encoded = encode(result.encoding, lines))
+        result.bytes = std::move(*encoded);
     else
         result.unfit = unfitCharacters(result.encoding, lines);
     return result;
@@ -335,14 +507,13 @@ QString describeCharacter(const QString& character)
         codePoint = QChar::surrogateToUcs4(character.at(0), character.at(1));
     const QString code =
         QStringLiteral("U+") + QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
-    if (character.size() == 1 && character.at(0).isSurrogate())
+    if (character.size() == 1 &&
+        (character.at(0).isSurrogate() || codePoint < 0x20 || codePoint == 0x7F))
         return code;
     return QStringLiteral("%1 (%2)").arg(character, code);
 }
 
-namespace {
-
-ReadResult readFile(const QString& path, qint64 maxBytes, bool whole)
+ReadResult readWholeFile(const QString& path, qint64 maxBytes)
 {
     ReadResult result;
     QFile file(path);
@@ -352,11 +523,11 @@ ReadResult readFile(const QString& path, qint64 maxBytes, bool whole)
         return result;
     }
     result.size = file.size();
-    if (whole && result.size > maxBytes) {
+    if (result.size > maxBytes) {
         result.status = ReadResult::Status::TooLarge;
         return result;
     }
-    result.bytes = file.read(std::min(result.size, maxBytes));
+    result.bytes = file.read(result.size);
     if (file.error() != QFileDevice::NoError) {
         result.status = ReadResult::Status::Failed;
         result.error = file.errorString();
@@ -367,42 +538,120 @@ ReadResult readFile(const QString& path, qint64 maxBytes, bool whole)
     return result;
 }
 
-} // namespace
+namespace {
 
-ReadResult readWholeFile(const QString& path, qint64 maxBytes)
+// The offset of the first byte that an ASCII reading does not settle: one of 80..FF,
+// or ESC (ISO-2022-JP). -1 when there is none; `file` is left after the bytes read.
+qint64 firstTellingByte(QFile& file, qint64 from)
 {
-    return readFile(path, maxBytes, true);
+    constexpr qint64 kChunk = qint64(1) << 20;
+    if (!file.seek(from))
+        return -1;
+    qint64 offset = from;
+    while (true) {
+        const QByteArray chunk = file.read(kChunk);
+        if (chunk.isEmpty())
+            return -1;
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(chunk.at(i));
+            if (byte >= 0x80 || byte == 0x1b)
+                return offset + i;
+        }
+        offset += chunk.size();
+    }
 }
 
-ReadResult readFileHead(const QString& path, qint64 maxBytes)
+} // namespace
+
+FileSniff sniffExistingFile(const QString& path, qint64 headBytes)
 {
-    return readFile(path, maxBytes, false);
+    FileSniff result;
+    QFile file(path);
+    const auto failed = [&result, &file] {
+        result.status = FileSniff::Status::Failed;
+        result.error = file.errorString();
+        return result;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return failed();
+    const qint64 size = file.size();
+    const QByteArray head = file.read(std::min(size, headBytes));
+    if (file.error() != QFileDevice::NoError)
+        return failed();
+    const bool complete = head.size() >= size;
+    std::optional<Sniffed> sniffed = sniff(head, complete);
+    if (!sniffed) {
+        result.status = FileSniff::Status::Undecidable;
+        return result;
+    }
+    FileFormat& format = sniffed->format;
+    if (!complete && sniffed->ascii) {
+        const qint64 telling = firstTellingByte(file, head.size());
+        if (telling >= 0 && file.seek(telling)) {
+            const QByteArray window = file.read(headBytes);
+            std::optional<Sniffed> further = sniff(window, telling + window.size() >= size);
+            if (!further) {
+                result.status = FileSniff::Status::Undecidable;
+                return result;
+            }
+            if (!further->ascii)
+                format.encoding = further->format.encoding;
+        }
+        if (file.error() != QFileDevice::NoError)
+            return failed();
+    }
+    if (!complete) {
+        if (!file.seek(std::max<qint64>(0, size - 4)))
+            return failed();
+        const QByteArray tail = file.read(4);
+        if (file.error() != QFileDevice::NoError)
+            return failed();
+        format.needsLineEndFirst = !endsWithLineBreak(tail, format.encoding);
+    }
+    result.format = format;
+    result.status = FileSniff::Status::Ok;
+    return result;
 }
 
 WriteResult appendToFile(const QString& path, const QByteArray& bytes)
 {
+    // Plain system calls: their errno is the reason the user sees (QFile reports a
+    // full disk as an unknown error).
     WriteResult result;
-    QFile file(path);
-    // Unbuffered: the write below is the write to the file, and its error (a full
-    // disk) is seen here rather than at an unchecked flush on close.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        result.error = file.errorString();
+    const auto failed = [&result] {
+        result.error = QString::fromLocal8Bit(std::strerror(errno));
         return result;
+    };
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return failed();
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const off_t before = regular ? info.st_size : 0;
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            // Cut back what part of the text reached the file; the reason the
+            // write failed is what the user hears, not a failure of this.
+            const int error = errno;
+            if (regular && ::ftruncate(fd, before) != 0)
+                errno = error;
+            ::close(fd);
+            errno = error;
+            return failed();
+        }
+        data += written;
+        left -= written;
     }
-    const bool seekable = !file.isSequential();
-    const qint64 before = seekable ? file.size() : 0;
-    const qint64 written = file.write(bytes);
-    if (written != bytes.size()) {
-        result.error = file.errorString();
-        if (seekable && file.size() != before)
-            file.resize(before);
-        return result;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return result;
-    }
+    if (::close(fd) != 0)
+        return failed();
     result.ok = true;
     return result;
 }

@@ -11,10 +11,10 @@
 
 namespace velmar::text {
 
-enum class TextEncoding { Utf16Le, Utf16Be, Utf8, ShiftJis };
+enum class TextEncoding { Utf16Le, Utf16Be, Utf8, ShiftJis, EucJp, Iso2022Jp };
 enum class LineEnd { CrLf, Lf, Cr };
 
-// Name shown to the user ("Shift_JIS", "UTF-8", "UTF-16").
+// Name shown to the user ("Shift_JIS", "UTF-8", "UTF-16", "EUC-JP", "ISO-2022-JP").
 QString encodingName(TextEncoding encoding);
 
 // A file's content as the window should take it.
@@ -28,22 +28,34 @@ struct DecodedFile {
 };
 
 // Detects the encoding by content, in this order: a UTF-16 byte-order mark, bytes
-// that look like UTF-16LE without a mark (NUL high bytes), a UTF-8 mark or valid
-// UTF-8, valid Shift_JIS (code page 932). A decoded text that holds control
-// characters no text file has (NUL and most of C0) counts as binary.
+// that look like UTF-16LE without a mark (NUL high bytes), a UTF-8 mark, ISO-2022-JP
+// (7-bit with its escape sequences), valid UTF-8, EUC-JP, Shift_JIS (code page
+// 932). EUC-JP wins over Shift_JIS when the Shift_JIS reading would be nothing but
+// half-width kana. A decoded text that holds control characters no text file has
+// (NUL and most of C0) counts as binary.
 DecodedFile decodeFileBytes(const QByteArray& bytes);
 
 // How to add lines to an existing file, as far as its content tells.
 struct FileFormat {
-    // nullopt: the file is empty, plain ASCII without LF line ends, or not
-    // decodable; the text itself then chooses (Shift_JIS when it fits, else UTF-8).
+    // nullopt: the file is empty, or plain ASCII without LF line ends; the text
+    // itself then chooses (Shift_JIS when it fits, else UTF-8).
     std::optional<TextEncoding> encoding;
     LineEnd lineEnd = LineEnd::CrLf;
+    // The file does not end with a line break: one goes first, so the first new line
+    // does not continue the old last one.
+    bool needsLineEndFirst = false;
 };
 
-// `head` is the start of a file; `complete` tells whether it is the whole file (a
-// multibyte sequence cut at the end of a partial head is not an error).
-FileFormat sniffFileFormat(const QByteArray& head, bool complete);
+// The format of a file that starts with `head`; `complete` tells whether it is the
+// whole file (a multibyte sequence cut at the end of a partial head is not an
+// error). Unlike opening, text with odd control characters (a NUL run, a terminal's
+// BEL) still counts as text, since its lines are what the file holds. nullopt: the
+// bytes are in no encoding we can tell, and nothing may be appended.
+std::optional<FileFormat> sniffFileFormat(const QByteArray& head, bool complete);
+
+// Whether `tail`, the last bytes of a file (four are enough), ends with a line break
+// in `encoding` (nullopt: ASCII).
+bool endsWithLineBreak(const QByteArray& tail, std::optional<TextEncoding> encoding);
 
 struct AppendBytes {
     TextEncoding encoding = TextEncoding::ShiftJis;
@@ -57,7 +69,9 @@ struct AppendBytes {
 
 // The bytes that append `crlfText` to a file of the given format. Line breaks of any
 // kind (CR LF, LF, lone CR) end lines; every line, the last one too, gets the
-// file's line end, so a text ending in a break adds one empty line.
+// file's line end, so a text ending in a break adds one empty line. Characters that
+// code page 932 holds under another code point (〜 as ～, − as －) are written in the
+// form the file's encoding has.
 AppendBytes bytesToAppend(const QString& crlfText, const FileFormat& format);
 
 // "〜 (U+301C)" for the box that lists characters an encoding lacks.
@@ -74,17 +88,27 @@ struct ReadResult {
 
 // Reads the whole of a regular file, refusing files larger than `maxBytes`.
 ReadResult readWholeFile(const QString& path, qint64 maxBytes);
-// Reads at most `maxBytes` from the start of a file; `size` is the file's size.
-ReadResult readFileHead(const QString& path, qint64 maxBytes);
+
+struct FileSniff {
+    enum class Status { Ok, Undecidable, Failed };
+    Status status = Status::Failed;
+    FileFormat format;
+    QString error; // the system's reason when Failed
+};
+
+// The format of an existing regular file, from its first `headBytes`. When those
+// are plain ASCII, the rest is searched for the first byte that is not, and the
+// encoding is told from there: a long ASCII log may hold Shift_JIS further on.
+FileSniff sniffExistingFile(const QString& path, qint64 headBytes = qint64(1) << 20);
 
 struct WriteResult {
     bool ok = false;
-    QString error;
+    QString error; // the system's reason ("No space left on device")
 };
 
-// Appends `bytes` to the file (created when missing) in one write. When the write
-// fails part way, the file is cut back to its former length, so a failed append
-// leaves nothing half-written.
+// Appends `bytes` to the file (created when missing). When the write fails part
+// way, the file is cut back to its former length, so a failed append leaves nothing
+// half-written.
 WriteResult appendToFile(const QString& path, const QByteArray& bytes);
 
 } // namespace velmar::text

@@ -16,9 +16,6 @@ namespace velmar::text {
 
 namespace {
 
-// How much of an existing file decides the encoding and line end to append in.
-constexpr qint64 kSniffBytes = qint64(1) << 20;
-
 const QString kErrorTitle = QStringLiteral("エラー");
 
 QString reason(const QString& systemError)
@@ -189,28 +186,38 @@ bool FileCommands::saveMain()
     const bool existed = info.exists();
 
     QByteArray bytes;
-    if (window->isRawMode()) {
-        // Raw mode keeps the exact bytes, and they go out unchanged.
+    bool choseUtf8 = false;
+    if (window->holdsUndecodedBytes()) {
+        // Bytes that were never text go out exactly as they came in.
         bytes = window->rawBytes();
     } else {
         FileFormat format;
         // Only a regular file is read for its format: a device or a pipe would
         // block or never end.
         if (info.isFile()) {
-            const ReadResult head = readFileHead(path, kSniffBytes);
-            if (head.status == ReadResult::Status::Failed) {
+            const FileSniff sniffed = sniffExistingFile(path);
+            switch (sniffed.status) {
+            case FileSniff::Status::Ok:
+                format = sniffed.format;
+                break;
+            case FileSniff::Status::Failed:
                 showError(path +
                           QStringLiteral("\r\nファイルを読み込めないため、保存しませんでした。") +
-                          reason(head.error));
+                          reason(sniffed.error));
+                return false;
+            case FileSniff::Status::Undecidable:
+                showError(path +
+                          QStringLiteral("\r\nこのファイルの文字コードを判別できないため、"
+                                         "保存しませんでした。\r\nファイルは変更していません。"));
                 return false;
             }
-            format = sniffFileFormat(head.bytes, head.bytes.size() >= head.size);
         }
         AppendBytes plan = bytesToAppend(window->text(), format);
         if (!plan.unfit.isEmpty()) {
             showError(unfitMessage(path, plan.encoding, plan.unfit));
             return false;
         }
+        choseUtf8 = !format.encoding && plan.encoding == TextEncoding::Utf8;
         bytes = std::move(plan.bytes);
     }
 
@@ -222,8 +229,10 @@ bool FileCommands::saveMain()
     window->fileName = path;
     window->setCaption(path);
     const QString note = existed ? QStringLiteral("追加") : QString();
-    m_host.messageBoxes().show(QStringLiteral("情報"), path + QStringLiteral("\r\nに") + note +
-                                                           QStringLiteral("保存しました"));
+    QString saved = path + QStringLiteral("\r\nに") + note + QStringLiteral("保存しました");
+    if (choseUtf8)
+        saved += QStringLiteral("\r\n（Shift_JIS で表せない文字があるため UTF-8 で保存しました）");
+    m_host.messageBoxes().show(QStringLiteral("情報"), saved);
     return true;
 }
 

@@ -1,34 +1,13 @@
 #include "text/text_printer.h"
 
+#include "platform/line_breaks.h"
+
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
 #include <QTextOption>
 
 namespace velmar::text {
-
-namespace {
-
-// The lines of a text broken at CR LF, LF or a lone CR.
-QList<QStringView> splitLines(const QString& text)
-{
-    QList<QStringView> lines;
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines << QStringView(text).sliced(start, i - start);
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    lines << QStringView(text).sliced(start);
-    return lines;
-}
-
-} // namespace
 
 TextPrinter::Result TextPrinter::print(const QString& crlfText, QPagedPaintDevice& device) const
 {
@@ -47,7 +26,7 @@ TextPrinter::Result TextPrinter::print(const QString& crlfText, QPagedPaintDevic
 
     result.pages = 1;
     qreal y = 0;
-    for (const QStringView line : splitLines(crlfText)) {
+    for (const QStringView line : platform::splitLines(crlfText)) {
         QTextLayout layout(line.toString(), m_font, &device);
         layout.setTextOption(option);
         layout.beginLayout();

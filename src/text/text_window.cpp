@@ -1,5 +1,6 @@
 #include "text/text_window.h"
 
+#include "common/text_bytes.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -37,16 +38,6 @@ bool isFileDrop(const QDropEvent* e)
 {
     return e->mimeData() && e->mimeData()->hasUrls() &&
            e->possibleActions() == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
-}
-
-// "True"/"False" of a font style setting; anything else leaves the style alone.
-std::optional<bool> settingBool(const QString& value)
-{
-    if (value.compare(u"True", Qt::CaseInsensitive) == 0)
-        return true;
-    if (value.compare(u"False", Qt::CaseInsensitive) == 0)
-        return false;
-    return std::nullopt;
 }
 
 } // namespace
@@ -109,6 +100,7 @@ void TextWindow::setText(const QString& iStr)
         return;
     m_rawText = iStr;
     m_rawTail.clear();
+    m_undecodedBytes = false;
     // Whatever the document would change (a lone CR or LF, U+2029, frame characters, a
     // line cut for display) cannot be edited there without losing the original.
     const bool exact = m_area->setCrlfText(iStr, !m_rawMode);
@@ -152,6 +144,7 @@ void TextWindow::setRawBytes(const QByteArray& bytes)
             c = QChar(qFromLittleEndian(c.unicode()));
     }
     m_rawTail = bytes.mid(even);
+    m_undecodedBytes = true;
     m_area->setCrlfText(m_rawText);
     setRawMode(true);
 }
@@ -168,14 +161,7 @@ void TextWindow::setRawMode(bool raw)
 
 QByteArray TextWindow::rawBytes() const
 {
-    const QString current = text();
-    QByteArray bytes(current.size() * 2, Qt::Uninitialized);
-    char* out = bytes.data();
-    for (const QChar c : current) {
-        const char16_t u = c.unicode();
-        *out++ = char(u & 0xFF);
-        *out++ = char(u >> 8);
-    }
+    QByteArray bytes = utf16LeBytes(text());
     if (isRawMode())
         bytes += m_rawTail;
     return bytes;
@@ -188,20 +174,15 @@ void TextWindow::applyFont()
     const QString name = store.read(settings::keys::FontName);
     if (!settings::isUnset(name))
         font.setFamily(name);
-    if (const auto bold = settingBool(store.read(settings::keys::FontBold)))
+    if (const auto bold = settings::read(store, settings::keys::FontBoldFlag))
         font.setBold(*bold);
-    if (const auto italic = settingBool(store.read(settings::keys::FontItalic)))
+    if (const auto italic = settings::read(store, settings::keys::FontItalicFlag))
         font.setItalic(*italic);
-    const QString size = store.read(settings::keys::FontSize);
-    if (!settings::isUnset(size)) {
-        bool ok = false;
-        const double points = size.trimmed().toDouble(&ok);
-        if (ok && points > 0)
-            font.setPointSizeF(points);
-    }
-    if (const auto strike = settingBool(store.read(settings::keys::FontStrikeOut)))
+    if (const auto points = settings::read(store, settings::keys::FontPoints))
+        font.setPointSizeF(*points);
+    if (const auto strike = settings::read(store, settings::keys::FontStrikeOutFlag))
         font.setStrikeOut(*strike);
-    if (const auto underline = settingBool(store.read(settings::keys::FontUnderline)))
+    if (const auto underline = settings::read(store, settings::keys::FontUnderlineFlag))
         font.setUnderline(*underline);
     m_area->setFont(font);
 

@@ -68,6 +68,9 @@ public:
     // Normal mode: the UTF-16LE bytes of the current text.
     QByteArray rawBytes() const;
     bool isRawMode() const { return m_rawMode; }
+    // True while the window holds bytes given to setRawBytes (no text of any
+    // encoding): only those are saved back exactly rather than as text.
+    bool holdsUndecodedBytes() const { return m_undecodedBytes; }
 
     // Font and background from the settings.
     void applyFont();
@@ -116,6 +119,7 @@ private:
     QString m_rawText;
     // The odd trailing byte of bytes given to setRawBytes, kept beside m_rawText.
     QByteArray m_rawTail;
+    bool m_undecodedBytes = false;
     bool m_sealed = false;
     bool m_rawMode = false;
 };

@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace velmar::text {
@@ -56,6 +58,14 @@ TEST(FileCodecTest, DecodesByContent)
         {"shift_jis LF", sjis("あ\nい～"), true, QString::fromUtf8("あ\r\nい～"),
          TextEncoding::ShiftJis},
         {"one ASCII byte", QByteArray("A"), true, QStringLiteral("A"), TextEncoding::Utf8},
+        {"short EUC-JP, not half-width kana", bytesOf({0xA4, 0xA2, 0xA4, 0xA4}), true, ai,
+         TextEncoding::EucJp},
+        {"EUC-JP LF", QByteArray("\xB4\xC1\xBB\xFA\na\n"), true, QString::fromUtf8("漢字\r\na\r\n"),
+         TextEncoding::EucJp},
+        {"half-width kana beside kanji stays Shift_JIS", bytesOf({0x8A, 0xBF, 0xB1}), true,
+         QString::fromUtf8("漢ｱ"), TextEncoding::ShiftJis},
+        {"ISO-2022-JP", QByteArray("a\x1b$B$\"$$\x1b(B\r\n"), true, QString::fromUtf8("aあい\r\n"),
+         TextEncoding::Iso2022Jp},
         {"odd-length binary",
          bytesOf({0x41, 0x42, 0x43, 0x00, 0x80}),
          false,
@@ -112,29 +122,53 @@ TEST(FileCodecTest, SniffsEncodingAndLineEnd)
         const char* name;
         QByteArray head;
         bool complete;
+        bool decided;
         std::optional<TextEncoding> encoding;
         LineEnd lineEnd;
+        bool needsLineEndFirst;
     };
+    constexpr auto None = std::nullopt;
     const Case cases[] = {
-        {"empty", {}, true, std::nullopt, LineEnd::CrLf},
-        {"ascii LF: a Linux file", QByteArray("log line\nnext\n"), true, TextEncoding::Utf8,
-         LineEnd::Lf},
-        {"ascii CRLF", QByteArray("a\r\n"), true, std::nullopt, LineEnd::CrLf},
-        {"ascii without break", QByteArray("one line"), true, std::nullopt, LineEnd::CrLf},
-        {"utf8 LF", QByteArray("\xE3\x81\x82\n"), true, TextEncoding::Utf8, LineEnd::Lf},
-        {"utf8 cut by the head", QByteArray("a\r\n\xE3\x81"), false, TextEncoding::Utf8,
-         LineEnd::CrLf},
-        {"shift_jis CRLF", sjis("あ\r\nい\r\n"), true, TextEncoding::ShiftJis, LineEnd::CrLf},
-        {"shift_jis CR", sjis("あ\rい\r"), true, TextEncoding::ShiftJis, LineEnd::Cr},
-        {"utf16le CRLF", bytesOf({0x41, 0, 0x0D, 0, 0x0A, 0}), true, TextEncoding::Utf16Le,
-         LineEnd::CrLf},
-        {"binary", bytesOf({0x00, 0x01, 0xFF, 0x80, 0x00}), true, std::nullopt, LineEnd::CrLf},
+        {"empty", {}, true, true, None, LineEnd::CrLf, false},
+        {"ascii LF: a Linux file", QByteArray("log line\nnext\n"), true, true, TextEncoding::Utf8,
+         LineEnd::Lf, false},
+        {"ascii CRLF", QByteArray("a\r\n"), true, true, None, LineEnd::CrLf, false},
+        {"ascii without break", QByteArray("one line"), true, true, None, LineEnd::CrLf, true},
+        {"utf8 LF", QByteArray("\xE3\x81\x82\n"), true, true, TextEncoding::Utf8, LineEnd::Lf,
+         false},
+        {"utf8 cut by the head", QByteArray("a\r\n\xE3\x81"), false, true, TextEncoding::Utf8,
+         LineEnd::CrLf, false},
+        {"shift_jis CRLF", sjis("あ\r\nい\r\n"), true, true, TextEncoding::ShiftJis, LineEnd::CrLf,
+         false},
+        {"shift_jis CR, last line open", sjis("あ\rい"), true, true, TextEncoding::ShiftJis,
+         LineEnd::Cr, true},
+        {"utf16le CRLF", bytesOf({0x41, 0, 0x0D, 0, 0x0A, 0}), true, true, TextEncoding::Utf16Le,
+         LineEnd::CrLf, false},
+        {"utf16le, last line open", bytesOf({0x41, 0, 0x0A, 0, 0x42, 0}), true, true,
+         TextEncoding::Utf16Le, LineEnd::Lf, true},
+        {"EUC-JP", QByteArray("\xA4\xA2\n"), true, true, TextEncoding::EucJp, LineEnd::Lf, false},
+        {"ISO-2022-JP", QByteArray("\x1b$B$\"\x1b(B\r\n"), true, true, TextEncoding::Iso2022Jp,
+         LineEnd::CrLf, false},
+        {"NUL run in a UTF-8 log", QByteArray("one\n\0\0\0\0\0two\xC3\xA9\n", 15), true, true,
+         TextEncoding::Utf8, LineEnd::Lf, false},
+        {"terminal log with BEL", QByteArray("$ make\n\a done\n"), true, true, TextEncoding::Utf8,
+         LineEnd::Lf, false},
+        {"binary", bytesOf({0x00, 0x01, 0xFF, 0x80, 0x00}), true, false, None, LineEnd::CrLf,
+         false},
+        {"utf16le of odd length", bytesOf({0x41, 0, 0x0D, 0, 0x0A, 0, 0x42}), true, false, None,
+         LineEnd::CrLf, false},
+        {"utf16be without mark", bytesOf({0, 0x41, 0, 0x0D, 0, 0x0A, 0, 0x42}), true, false, None,
+         LineEnd::CrLf, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const FileFormat format = sniffFileFormat(c.head, c.complete);
-        EXPECT_EQ(format.encoding, c.encoding);
-        EXPECT_EQ(format.lineEnd, c.lineEnd);
+        const std::optional<FileFormat> format = sniffFileFormat(c.head, c.complete);
+        ASSERT_EQ(format.has_value(), c.decided);
+        if (!format)
+            continue;
+        EXPECT_EQ(format->encoding, c.encoding);
+        EXPECT_EQ(format->lineEnd, c.lineEnd);
+        EXPECT_EQ(format->needsLineEndFirst, c.needsLineEndFirst);
     }
 }
 
@@ -190,6 +224,21 @@ TEST(FileCodecTest, AppendBytesFollowTheFileAndEndEveryLine)
          {TextEncoding::Utf16Be, LineEnd::Lf},
          bytesOf({0, 0x41, 0, 0x0A}),
          TextEncoding::Utf16Be},
+        {"file without a final line end",
+         QStringLiteral("b"),
+         {TextEncoding::ShiftJis, LineEnd::CrLf, true},
+         QByteArray("\r\nb\r\n"),
+         TextEncoding::ShiftJis},
+        {"EUC-JP file",
+         QString::fromUtf8("あ〜"),
+         {TextEncoding::EucJp, LineEnd::Lf},
+         QByteArray("\xA4\xA2\xA1\xC1\n"),
+         TextEncoding::EucJp},
+        {"ISO-2022-JP file",
+         QString::fromUtf8("aあ～"),
+         {TextEncoding::Iso2022Jp, LineEnd::CrLf},
+         QByteArray("a\x1b$B$\"!A\x1b(B\r\n"),
+         TextEncoding::Iso2022Jp},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,14 +249,40 @@ TEST(FileCodecTest, AppendBytesFollowTheFileAndEndEveryLine)
     }
 }
 
-TEST(FileCodecTest, ShiftJisFileRefusesWhatItCannotHold)
+TEST(FileCodecTest, TwinsTakeTheCodePageFormInShiftJis)
 {
-    const QString text = QString::fromUtf8("a〜b𠮷〜¥");
+    struct Case {
+        const char* character;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"〜", bytesOf({0x81, 0x60})}, {"−", bytesOf({0x81, 0x7C})}, {"‖", bytesOf({0x81, 0x61})},
+        {"—", bytesOf({0x81, 0x5C})},  {"¢", bytesOf({0x81, 0x91})}, {"£", bytesOf({0x81, 0x92})},
+        {"¬", bytesOf({0x81, 0xCA})},  {"¥", bytesOf({0x81, 0x8F})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.character);
+        const AppendBytes out =
+            bytesToAppend(QString::fromUtf8(c.character), {TextEncoding::ShiftJis, LineEnd::Lf});
+        EXPECT_TRUE(out.unfit.isEmpty());
+        EXPECT_EQ(out.bytes.toHex(' '), QByteArray(c.bytes + '\n').toHex(' '));
+    }
+}
+
+TEST(FileCodecTest, ShiftJisFileRefusesOnlyWhatHasNoForm)
+{
+    const QString text = QString::fromUtf8("a〜b𠮷−😀𠮷");
     const AppendBytes out = bytesToAppend(text, {TextEncoding::ShiftJis, LineEnd::CrLf});
     EXPECT_TRUE(out.bytes.isEmpty());
-    EXPECT_EQ(out.unfit, (QStringList{QString::fromUtf8("〜"), QString::fromUtf8("𠮷"),
-                                      QString::fromUtf8("¥")}));
-    EXPECT_EQ(describeCharacter(out.unfit.at(1)), QString::fromUtf8("𠮷 (U+20BB7)"));
+    EXPECT_EQ(out.unfit, (QStringList{QString::fromUtf8("𠮷"), QString::fromUtf8("😀")}));
+    EXPECT_EQ(describeCharacter(out.unfit.at(0)), QString::fromUtf8("𠮷 (U+20BB7)"));
+
+    // ISO-2022-JP lacks the control characters it switches with.
+    const AppendBytes jis =
+        bytesToAppend(QStringLiteral("a\x1b$B"), {TextEncoding::Iso2022Jp, LineEnd::CrLf});
+    EXPECT_TRUE(jis.bytes.isEmpty());
+    ASSERT_EQ(jis.unfit, QStringList{QStringLiteral("\x1b")});
+    EXPECT_EQ(describeCharacter(jis.unfit.at(0)), QStringLiteral("U+001B"));
 }
 
 TEST(FileCodecTest, AppendToFileReportsFailuresAndKeepsTheFile)
@@ -227,7 +302,7 @@ TEST(FileCodecTest, AppendToFileReportsFailuresAndKeepsTheFile)
 
     const WriteResult full = appendToFile(QStringLiteral("/dev/full"), "x");
     EXPECT_FALSE(full.ok);
-    EXPECT_FALSE(full.error.isEmpty());
+    EXPECT_EQ(full.error, QString::fromLocal8Bit(std::strerror(ENOSPC)));
 }
 
 TEST(FileCodecTest, ReadsRefuseWhatTheyCannotTake)
@@ -241,11 +316,48 @@ TEST(FileCodecTest, ReadsRefuseWhatTheyCannotTake)
 
     EXPECT_EQ(readWholeFile(path, 100).status, ReadResult::Status::Ok);
     EXPECT_EQ(readWholeFile(path, 99).status, ReadResult::Status::TooLarge);
-    const ReadResult head = readFileHead(path, 10);
-    EXPECT_EQ(head.bytes.size(), 10);
-    EXPECT_EQ(head.size, 100);
     EXPECT_EQ(readWholeFile(dir.filePath(QStringLiteral("gone")), 100).status,
               ReadResult::Status::Missing);
+}
+
+// The head is kept small here; the program reads 1 MiB of it.
+TEST(FileCodecTest, ExistingFileIsToldBeyondAnAsciiHead)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        FileSniff::Status status;
+        std::optional<TextEncoding> encoding;
+        LineEnd lineEnd;
+        bool needsLineEndFirst;
+    };
+    const QByteArray asciiHead = QByteArray("log\n").repeated(16);
+    const Case cases[] = {
+        {"Shift_JIS after a long ASCII head", asciiHead + sjis("あい\n"), FileSniff::Status::Ok,
+         TextEncoding::ShiftJis, LineEnd::Lf, false},
+        {"UTF-8 after a long ASCII head, last line open", asciiHead + "\xE3\x81\x82",
+         FileSniff::Status::Ok, TextEncoding::Utf8, LineEnd::Lf, true},
+        {"ASCII throughout", asciiHead + "end", FileSniff::Status::Ok, TextEncoding::Utf8,
+         LineEnd::Lf, true},
+        {"binary after a long ASCII head", asciiHead + bytesOf({0xFF, 0xFF, 0x80}),
+         FileSniff::Status::Undecidable, std::nullopt, LineEnd::CrLf, false},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        const FileSniff sniffed = sniffExistingFile(path, 16);
+        ASSERT_EQ(sniffed.status, c.status);
+        if (sniffed.status != FileSniff::Status::Ok)
+            continue;
+        EXPECT_EQ(sniffed.format.encoding, c.encoding);
+        EXPECT_EQ(sniffed.format.lineEnd, c.lineEnd);
+        EXPECT_EQ(sniffed.format.needsLineEndFirst, c.needsLineEndFirst);
+    }
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace velmar::text {
@@ -141,18 +143,99 @@ TEST_F(FileCommandsTest, ShiftJisFileRefusesCharactersItLacks)
 {
     const QByteArray before("\x82\xA0\r\n");
     const QString file = write(QStringLiteral("sjis.txt"), before);
-    windowWith(QString::fromUtf8("波〜"), file);
+    windowWith(QString::fromUtf8("波𠮷"), file);
     commands.appendSave();
     EXPECT_EQ(read(file), before);
     EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
-    EXPECT_TRUE(lastBoxText().contains(QString::fromUtf8("〜 (U+301C)")));
+    EXPECT_TRUE(lastBoxText().contains(QString::fromUtf8("𠮷 (U+20BB7)")));
     EXPECT_TRUE(lastBoxText().contains(QStringLiteral("Shift_JIS")));
     EXPECT_FALSE(lastBoxText().contains(QStringLiteral("保存しました")));
 
-    // What fits goes in as Shift_JIS.
-    windowWith(QString::fromUtf8("波"), file);
+    // What fits goes in as Shift_JIS, the twins of code page 932 characters too.
+    windowWith(QString::fromUtf8("波〜−"), file);
     commands.appendSave();
-    EXPECT_EQ(read(file), before + QByteArray("\x94\x67\r\n"));
+    EXPECT_EQ(read(file), before + QByteArray("\x94\x67\x81\x60\x81\x7C\r\n"));
+}
+
+TEST_F(FileCommandsTest, RawModeTextAppendsInTheFileEncoding)
+{
+    struct Case {
+        const char* name;
+        QByteArray before;
+        QByteArray appended;
+    };
+    // A lone CR keeps a window in raw mode; it is a line break like any other.
+    const Case cases[] = {
+        {"Shift_JIS", QByteArray("\x82\xA0\r\n"), QByteArray("\x82\xA2\r\nb\r\n")},
+        {"UTF-8", QByteArray("\xE3\x81\x82\n"), QByteArray("\xE3\x81\x84\nb\n")},
+        {"UTF-16LE", bytesOf({0xFF, 0xFE, 0x42, 0x30, 0x0D, 0, 0x0A, 0}),
+         bytesOf({0x44, 0x30, 0x0D, 0, 0x0A, 0, 0x62, 0, 0x0D, 0, 0x0A, 0})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = write(QString::fromLatin1(c.name), c.before);
+        TextWindow* window = windowWith(QString::fromUtf8("い\rb"), file);
+        ASSERT_TRUE(window->isRawMode());
+        commands.appendSave();
+        EXPECT_EQ(read(file).toHex(' '), QByteArray(c.before + c.appended).toHex(' '));
+    }
+}
+
+TEST_F(FileCommandsTest, AppendStartsANewLineAfterAnOpenLastLine)
+{
+    const QString file = write(QStringLiteral("open.log"), QByteArray("one\ntwo"));
+    windowWith(QStringLiteral("three"), file);
+    commands.appendSave();
+    EXPECT_EQ(read(file), QByteArray("one\ntwo\nthree\n"));
+}
+
+TEST_F(FileCommandsTest, UndecidableFileIsRefusedAndLeftAlone)
+{
+    const QByteArray odd = bytesOf({0x41, 0, 0x0D, 0, 0x0A, 0, 0x42});
+    const QString file = write(QStringLiteral("odd.txt"), odd);
+    windowWith(QStringLiteral("x"), file);
+    commands.appendSave();
+    EXPECT_EQ(read(file), odd);
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("エラー"));
+    EXPECT_TRUE(lastBoxText().startsWith(file + QStringLiteral("\r\n")));
+    EXPECT_TRUE(lastBoxText().contains(QStringLiteral("判別できない")));
+}
+
+TEST_F(FileCommandsTest, JapaneseMailEncodingsOpenAndTakeAppendsInTheirOwnEncoding)
+{
+    struct Case {
+        const char* name;
+        QByteArray before;
+        QString text;
+        QByteArray appended;
+    };
+    const Case cases[] = {
+        {"EUC-JP", QByteArray("\xA4\xA2\n"), QString::fromUtf8("あ\r\n"), QByteArray("\xA4\xA4\n")},
+        {"ISO-2022-JP", QByteArray("\x1b$B$\"\x1b(B\r\n"), QString::fromUtf8("あ\r\n"),
+         QByteArray("\x1b$B$$\x1b(B\r\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = write(QString::fromLatin1(c.name), c.before);
+        commands.openFile(file);
+        TextWindow* window = host.activeWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->text(), c.text);
+        window->setText(QString::fromUtf8("い"));
+        commands.appendSave();
+        EXPECT_EQ(read(file).toHex(' '), QByteArray(c.before + c.appended).toHex(' '));
+    }
+}
+
+TEST_F(FileCommandsTest, NewFileInUtf8SaysSo)
+{
+    const QString file = path(QStringLiteral("emoji.txt"));
+    windowWith(QString::fromUtf8("😀"), file);
+    commands.appendSave();
+    EXPECT_EQ(read(file), QByteArray("\xF0\x9F\x98\x80\r\n"));
+    EXPECT_EQ(lastBoxTitle(), QStringLiteral("情報"));
+    EXPECT_TRUE(lastBoxText().startsWith(file + QStringLiteral("\r\nに保存しました\r\n")));
+    EXPECT_TRUE(lastBoxText().contains(QStringLiteral("UTF-8")));
 }
 
 TEST_F(FileCommandsTest, SaveAsCancelledOrFailedKeepsTheFileName)
@@ -171,7 +254,8 @@ TEST_F(FileCommandsTest, SaveAsCancelledOrFailedKeepsTheFileName)
     EXPECT_TRUE(lastBoxText().startsWith(blocked + QStringLiteral("\r\nに保存できませんでした")));
     commands.saveAs();
     EXPECT_EQ(window->fileName, old);
-    EXPECT_TRUE(lastBoxText().startsWith(QStringLiteral("/dev/full\r\nに保存できませんでした")));
+    EXPECT_EQ(lastBoxText(), QStringLiteral("/dev/full\r\nに保存できませんでした。\r\n（%1）")
+                                 .arg(QString::fromLocal8Bit(std::strerror(ENOSPC))));
     EXPECT_FALSE(host.boxes.titles().contains(QStringLiteral("情報")));
 }
 
