@@ -33,7 +33,7 @@ void write(SettingsStore& store, const QString& section, const Setting& setting,
 }
 
 // The whole-number part of a stored number; nothing for a text that is no number.
-std::optional<qint64> wholeNumber(const QString& text)
+std::optional<qint64> storedWholeNumber(const QString& text)
 {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
@@ -174,7 +174,7 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
     namespace k = keys;
     SettingsValues v;
     v.replyMark = store.read(k::ReplyMark);
-    v.autoIme = wholeNumber(store.read(k::Ime)).value_or(0) != 0;
+    v.autoIme = storedWholeNumber(store.read(k::Ime)).value_or(0) != 0;
     v.background = colourSetting(store, k::BackgroundColour);
     v.messageBackground = colourSetting(store, k::MessageBackgroundColour);
     v.absentRowBackground = colourSetting(store, k::AbsentBackgroundColour);
@@ -190,9 +190,9 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
     v.userName = read(store, section, k::UserName);
     v.groupName = read(store, section, k::GroupName);
     v.retry = read(store, section, k::Retry);
-    const qint64 sort = wholeNumber(read(store, section, k::ListSort)).value_or(1);
+    const qint64 sort = storedWholeNumber(read(store, section, k::ListSort)).value_or(1);
     v.sortColumn = sort >= 0 && sort <= 2 ? static_cast<int>(sort) : 1;
-    v.ascending = wholeNumber(read(store, section, k::SortAscending)).value_or(0) != 0;
+    v.ascending = storedWholeNumber(read(store, section, k::SortAscending)).value_or(0) != 0;
     if (const QString list = read(store, section, k::BroadcastList); !isUnset(list))
         v.broadcasts = parseBroadcastList(list, port);
     if (const QString absences = read(store, section, k::AbsenceMessages); !isUnset(absences))
@@ -279,7 +279,7 @@ ReplyColourEntry splitReplyColour(const QString& entry)
     const qsizetype blank = entry.indexOf(u' ');
     if (blank < 0)
         return {entry.trimmed(), 0};
-    const auto value = wholeNumber(entry.mid(blank + 1));
+    const auto value = storedWholeNumber(entry.mid(blank + 1));
     return {entry.left(blank).trimmed(), static_cast<quint32>(value.value_or(0))};
 }
 
