@@ -4,6 +4,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/message_boxes.h"
+#include "platform/tray_icon.h"
 #include "platform/udp_endpoint.h"
 
 #include <QList>
@@ -44,6 +45,29 @@ public:
 private:
     bool m_hasText = false;
     QString m_text;
+};
+
+// A notification-area icon that records what it shows; click() delivers a click at
+// once, as the real icon does from the event loop.
+class FakeTrayIcon final : public TrayIcon {
+public:
+    bool isAvailable() const override { return available; }
+    void show(const QIcon& icon, const QString& tip) override
+    {
+        shown = true;
+        toolTip = tip;
+        setIcon(icon);
+    }
+    void setIcon(const QIcon& icon) override { icons.append(icon.cacheKey()); }
+    void hide() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void click(TrayClick click) { reportClick(click); }
+
+    bool available = true;
+    bool shown = false;
+    QString toolTip;
+    // QIcon::cacheKey() of every icon set, in order.
+    QList<qint64> icons;
 };
 
 // A UDP endpoint that records what is sent and lets a test inject arrivals.

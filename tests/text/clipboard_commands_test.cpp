@@ -152,14 +152,14 @@ TEST_F(ClipboardCommandsTest, RessetMarksTheSelectionAndReplacesTheWholeText)
     TextWindow* window = host.newActiveWindow();
     window->setText(u"one\r\ntwo\r\nthree"_s);
     select(window, 4, 13);
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_EQ(window->text(), u">two\r\n>three"_s);
     EXPECT_EQ(host.clip.text(), u">two\r\n>three"_s);
     EXPECT_EQ(window->textArea()->blockColour(1), QColor(255, 0, 0));
 
     host.clip.setText(u"kept"_s);
     host.mark = u"| "_s;
-    commands.copyWithReplyMarks(1);
+    commands.copyWithReplyMarks(text::ReplyCopy::MarkOnly);
     EXPECT_EQ(window->text(), u"| >two\r\n| >three"_s);
     EXPECT_EQ(host.clip.text(), u"kept"_s);
 }
@@ -168,7 +168,7 @@ TEST_F(ClipboardCommandsTest, RessetOnAnEmptyWindowKeepsTheClipboard)
 {
     host.newActiveWindow();
     host.clip.setText(u"kept"_s);
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_EQ(host.clip.text(), u"kept"_s);
 }
 
@@ -177,7 +177,7 @@ TEST_F(ClipboardCommandsTest, CommandsWithoutAWindowDoNothing)
     host.clip.setText(u"x"_s);
     commands.paste();
     commands.trimBlanks();
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_TRUE(host.windows().isEmpty());
     EXPECT_EQ(host.clip.text(), u"x"_s);
 }
