@@ -16,6 +16,8 @@ packages=(
     iproute2 nftables
     # virtual display, clipboard and screenshots
     xvfb xauth xclip imagemagick poppler-utils
+    # private D-Bus session bus and a small notification area for the desktop tests
+    dbus trayer
 )
 
 missing=()

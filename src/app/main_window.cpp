@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/arrival_notifier.h"
 #include "app/conversion_choices.h"
 #include "app/icons.h"
 #include "app/stored_number.h"
@@ -8,7 +9,9 @@
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/clipboard.h"
+#include "platform/desktop_notifications.h"
 #include "platform/form_marker.h"
+#include "platform/input_method.h"
 #include "platform/message_boxes.h"
 #include "platform/tray_icon.h"
 #include "platform/udp_endpoint.h"
@@ -68,6 +71,11 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     m_clipboardCommands = std::make_unique<text::ClipboardCommands>(*this);
     m_fileCommands =
         std::make_unique<text::FileCommands>(*this, m_services.fileDialogs, m_services.printing);
+    createDesktopServices();
+}
+
+void MainWindow::createDesktopServices()
+{
     platform::TrayIcon* trayIcon = m_services.trayIcon;
     if (!trayIcon) {
         m_ownTrayIcon = std::make_unique<platform::QtTrayIcon>();
@@ -76,6 +84,20 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     m_tray = std::make_unique<TrayController>(*trayIcon, *this, windowIcon(),
                                               icons::toolbarIcon(Command::Send));
     connect(m_tray.get(), &TrayController::clicked, this, &MainWindow::trayClicked);
+
+    m_inputMethod = m_services.inputMethod;
+    if (!m_inputMethod) {
+        m_ownInputMethod = std::make_unique<platform::Fcitx5InputMethod>();
+        m_inputMethod = m_ownInputMethod.get();
+    }
+
+    platform::DesktopNotifications* notifications = m_services.notifications;
+    if (!notifications) {
+        m_ownNotifications = std::make_unique<platform::FreedesktopNotifications>();
+        notifications = m_ownNotifications.get();
+    }
+    m_notifier = std::make_unique<ArrivalNotifier>(*notifications, m_services.store);
+    connect(m_notifier.get(), &ArrivalNotifier::clicked, this, &MainWindow::notificationClicked);
 }
 
 MainWindow::~MainWindow()
@@ -244,10 +266,15 @@ TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 
 void MainWindow::applyImeSetting()
 {
+    // The marks follow the setting even with no text window, so menu and button
+    // never disagree.
+    const bool on = m_services.store.read(keys::Ime).trimmed().startsWith(u'1');
+    m_commands->setImeState(on);
     if (hasNoActiveWindow())
         return;
-    const QString setting = m_services.store.read(keys::Ime).trimmed();
-    m_commands->setImeState(setting.startsWith(u'1'));
+    // Where no input method can be driven there is nothing to switch and nothing to say.
+    if (const std::optional<bool> open = m_inputMethod->isOpen(); open && *open != on)
+        m_inputMethod->setOpen(on);
 }
 
 void MainWindow::openFile(const QString& path)

@@ -22,6 +22,8 @@ class Chimer;
 } // namespace velmar::components
 namespace velmar::platform {
 class FileDialogs;
+class DesktopNotifications;
+class InputMethod;
 class Printing;
 class TrayIcon;
 class UdpEndpoint;
@@ -37,6 +39,7 @@ class FileCommands;
 
 namespace velmar::app {
 
+class ArrivalNotifier;
 class TextWindowArea;
 
 // Everything the main window takes from the outside world. Production passes the
@@ -55,6 +58,10 @@ struct Services {
     std::function<void(int)> exitProgram;
     // The notification-area icon; the window makes the desktop's own when none is given.
     platform::TrayIcon* trayIcon = nullptr;
+    // The input method of the text windows; fcitx5 when none is given.
+    platform::InputMethod* inputMethod = nullptr;
+    // Pop-up notifications; the desktop's notification service when none is given.
+    platform::DesktopNotifications* notifications = nullptr;
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -146,6 +153,8 @@ protected:
 private:
     void restorePlacement();
     void trayClicked(platform::TrayClick click);
+    void notificationClicked(text::TextWindow* window);
+    void createDesktopServices();
     void readConversionChoices();
     void disableMissingComponents();
     void unload();
@@ -161,6 +170,13 @@ private:
     std::unique_ptr<text::ClipboardCommands> m_clipboardCommands;
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<platform::TrayIcon> m_ownTrayIcon;
+    std::unique_ptr<platform::InputMethod> m_ownInputMethod;
+    std::unique_ptr<platform::DesktopNotifications> m_ownNotifications;
+    platform::InputMethod* m_inputMethod = nullptr;
+    std::unique_ptr<ArrivalNotifier> m_notifier;
+    // The window of the message that arrived last, brought to the front when the user
+    // answers the blinking icon.
+    QPointer<text::TextWindow> m_newestMessage;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<components::Textgauge> m_textgauge;
     std::unique_ptr<components::Chimer> m_chimer;

@@ -1,4 +1,6 @@
+#include "app/arrival_notifier.h"
 #include "app/main_window.h"
+#include "app/text_window_area.h"
 #include "components/registry.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
@@ -7,6 +9,8 @@
 #include "settings/keys.h"
 #include "text/clipboard_commands.h"
 #include "text/text_window.h"
+
+#include <QApplication>
 
 // The main window's side of messaging: sending the active text, showing what
 // arrives, and the notification-area icon that announces it.
@@ -69,6 +73,29 @@ void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
         form->noticeOwed = message.noticeOwed;
         form->showSeal(message.passwordBox);
     }
+    m_newestMessage = form;
+
+    // The user looks elsewhere: ask the window manager to draw attention to the
+    // window and pop up a notification.
+    if (!isVisible() || isMinimized() || !isActiveWindow()) {
+        QApplication::alert(this);
+        m_notifier->messageArrived(ArrivalNotifier::senderName(message.caption), message.text,
+                                   message.sealed, form);
+    }
+}
+
+void MainWindow::notificationClicked(TextWindow* window)
+{
+    if (m_tray->inTray())
+        leaveTray(AfterTray::ShowWindow);
+    else if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    if (window)
+        m_windows->activate(*window);
 }
 
 void MainWindow::playArrivalSound()
@@ -102,17 +129,20 @@ void MainWindow::leaveTray(AfterTray after)
 
 void MainWindow::trayClicked(platform::TrayClick click)
 {
+    const bool messageWaiting = m_tray->messageWaiting();
     leaveTray(AfterTray::ShowWindow);
     activateWindow();
-    if (!m_services.clipboard.hasText())
-        return;
     const TextWindow* active = activeWindow();
-    if (active && active->text() == m_services.clipboard.text())
-        return;
-    openTextWindow(WindowPlacement::Foreground);
-    m_clipboardCommands->viewClipboard();
-    if (click == platform::TrayClick::Right)
-        m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
+    if (m_services.clipboard.hasText() &&
+        !(active && active->text() == m_services.clipboard.text())) {
+        openTextWindow(WindowPlacement::Foreground);
+        m_clipboardCommands->viewClipboard();
+        if (click == platform::TrayClick::Right)
+            m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
+    }
+    // The icon announced a message: that is what the user came back for.
+    if (messageWaiting && m_newestMessage)
+        m_windows->activate(*m_newestMessage);
 }
 
 void MainWindow::startBlinking()

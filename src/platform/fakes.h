@@ -3,6 +3,8 @@
 // Test doubles for the platform seams: no window blocks, no socket opens.
 
 #include "platform/clipboard.h"
+#include "platform/desktop_notifications.h"
+#include "platform/input_method.h"
 #include "platform/message_boxes.h"
 #include "platform/tray_icon.h"
 #include "platform/udp_endpoint.h"
@@ -68,6 +70,50 @@ public:
     QString toolTip;
     // QIcon::cacheKey() of every icon set, in order.
     QList<qint64> icons;
+};
+
+// An input method whose open state a test sets and reads; `available` false plays a
+// desktop without one.
+class FakeInputMethod final : public InputMethod {
+public:
+    std::optional<bool> isOpen() const override
+    {
+        return available ? std::optional<bool>(open) : std::nullopt;
+    }
+    void setOpen(bool value) override
+    {
+        if (!available)
+            return;
+        open = value;
+        ++changes;
+    }
+    bool available = true;
+    bool open = false;
+    int changes = 0;
+};
+
+// Records notifications; click() plays the user clicking one.
+class FakeNotifications final : public DesktopNotifications {
+public:
+    struct Shown {
+        quint32 id = 0;
+        QString summary;
+        QString body;
+    };
+    quint32 show(const QString& summary, const QString& body, quint32 replaces) override
+    {
+        if (!available)
+            return 0;
+        const quint32 id = replaces != 0 ? replaces : ++m_lastId;
+        shown.append({id, summary, body});
+        return id;
+    }
+    void click(quint32 id) { reportClick(id); }
+    bool available = true;
+    QList<Shown> shown;
+
+private:
+    quint32 m_lastId = 0;
 };
 
 // A UDP endpoint that records what is sent and lets a test inject arrivals.

@@ -20,6 +20,9 @@ struct MainWindowFixture {
     platform::FakeClipboard clipboard;
     platform::ScriptedFileDialogs fileDialogs;
     platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("print.pdf"))};
+    platform::FakeTrayIcon trayIcon;
+    platform::FakeInputMethod inputMethod;
+    platform::FakeNotifications notifications;
     QStringList commandLine;
     int exitCode = -1;
     std::unique_ptr<app::MainWindow> window;
@@ -28,9 +31,9 @@ struct MainWindowFixture {
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(
-            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                          commandLine, [this](int code) { exitCode = code; }});
+        window = std::make_unique<app::MainWindow>(app::Services{
+            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
+            [this](int code) { exitCode = code; }, &trayIcon, &inputMethod, &notifications});
         return *window;
     }
 
