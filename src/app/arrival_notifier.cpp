@@ -69,8 +69,9 @@ QString ArrivalNotifier::senderName(const QString& caption)
 
 QString ArrivalNotifier::preview(const QString& text)
 {
-    QStringList lines =
-        QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).remove(u'\r');
+    QStringList lines = plain.split(u'\n');
     const bool more = lines.size() > kPreviewLines;
     lines = lines.mid(0, kPreviewLines);
     QString result = lines.join(u'\n');
