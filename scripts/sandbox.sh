@@ -14,6 +14,7 @@
 #                     over; $VSBX_PROGRAM_IP and $VSBX_PEER_IP are set for it
 #   --peer-wait N     seconds to wait after the peer command (default 2)
 #   --shot FILE.png   screenshot of the whole virtual screen, taken last
+#   --tray-host       run a small notification area (trayer) on the virtual screen
 #   --until-exit      after all that, keep running until the program exits (or Ctrl-C)
 #
 # Layout: namespace vsbx-a (the program, 10.77.9.1/24) and vsbx-b (the peer side,
@@ -44,9 +45,10 @@ peer_cmd=""
 peer_wait=2
 shot=""
 until_exit=0
+tray_host=0
 prog_args=()
 
-usage() { sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
 die() { echo "sandbox: $*" >&2; exit 1; }
 
 while (($#)); do
@@ -58,6 +60,7 @@ while (($#)); do
         --peer) peer_cmd=${2:?--peer needs a command}; shift 2 ;;
         --peer-wait) peer_wait=${2:?--peer-wait needs seconds}; shift 2 ;;
         --shot) shot=${2:?--shot needs a file name}; shift 2 ;;
+        --tray-host) tray_host=1; shift ;;
         --until-exit) until_exit=1; shift ;;
         -h|--help) usage; exit 0 ;;
         --) shift; prog_args=("$@"); break ;;
@@ -204,6 +207,14 @@ if ((have_clipboard)); then
         sleep 0.1
     done
     [[ "$got" == "$clipboard" ]] || die "the clipboard text did not arrive on $display"
+fi
+
+if ((tray_host)); then
+    command -v trayer >/dev/null || die "--tray-host needs trayer"
+    in_a "${run_env[@]}" trayer --edge top --align right --widthtype request --height 32 \
+        --transparent false --tint 0xdddddd >"$tmp/trayer.log" 2>&1 &
+    pids+=($!)
+    sleep 1
 fi
 
 # --- the program --------------------------------------------------------------------------
