@@ -31,11 +31,23 @@ void BM_StartToFirstTextWindow(benchmark::State& state)
         clipboard.setText(clipboardText);
         platform::ScriptedFileDialogs dialogs;
         platform::PdfPrinting printing(settings->dir.filePath(QStringLiteral("p.pdf")));
+        platform::FakeTrayIcon trayIcon;
+        platform::FakeInputMethod inputMethod;
+        platform::FakeNotifications notifications;
         state.ResumeTiming();
 
-        app::MainWindow window(app::Services{
-            *settings->store, registry, endpoint, boxes, clipboard, dialogs, printing, {}, [](int) {
-            }});
+        app::MainWindow window(app::Services{*settings->store,
+                                             registry,
+                                             endpoint,
+                                             boxes,
+                                             clipboard,
+                                             dialogs,
+                                             printing,
+                                             {},
+                                             [](int) {},
+                                             &trayIcon,
+                                             &inputMethod,
+                                             &notifications});
         window.load();
         window.start();
         QApplication::processEvents();

@@ -22,6 +22,8 @@ packages=(
     xvfb xauth xclip imagemagick poppler-utils
     # driving the program under the virtual display for screenshots
     xdotool
+    # private D-Bus session bus and a small notification area for the desktop tests
+    dbus trayer
 )
 
 missing=()

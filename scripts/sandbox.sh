@@ -16,6 +16,7 @@
 #   --keys "K1 K2"    keys typed into the program (xdotool names, e.g. "ctrl+j Alt
 #                     Left Down") once the waits are over, before the screenshot
 #   --shot FILE.png   screenshot of the whole virtual screen, taken last
+#   --tray-host       run a small notification area (trayer) on the virtual screen
 #   --until-exit      after all that, keep running until the program exits (or Ctrl-C)
 #
 # Layout: namespace vsbx-a (the program, 10.77.9.1/24) and vsbx-b (the peer side,
@@ -47,9 +48,10 @@ peer_wait=2
 shot=""
 keys=""
 until_exit=0
+tray_host=0
 prog_args=()
 
-usage() { sed -n '2,28p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,29p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
 die() { echo "sandbox: $*" >&2; exit 1; }
 
 while (($#)); do
@@ -62,6 +64,7 @@ while (($#)); do
         --peer-wait) peer_wait=${2:?--peer-wait needs seconds}; shift 2 ;;
         --keys) keys=${2:?--keys needs key names}; shift 2 ;;
         --shot) shot=${2:?--shot needs a file name}; shift 2 ;;
+        --tray-host) tray_host=1; shift ;;
         --until-exit) until_exit=1; shift ;;
         -h|--help) usage; exit 0 ;;
         --) shift; prog_args=("$@"); break ;;
@@ -208,6 +211,14 @@ if ((have_clipboard)); then
         sleep 0.1
     done
     [[ "$got" == "$clipboard" ]] || die "the clipboard text did not arrive on $display"
+fi
+
+if ((tray_host)); then
+    command -v trayer >/dev/null || die "--tray-host needs trayer"
+    in_a "${run_env[@]}" trayer --edge top --align right --widthtype request --height 32 \
+        --transparent false --tint 0xdddddd >"$tmp/trayer.log" 2>&1 &
+    pids+=($!)
+    sleep 1
 fi
 
 # --- the program --------------------------------------------------------------------------

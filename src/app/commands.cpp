@@ -20,12 +20,13 @@ namespace velmar::app {
 namespace {
 
 enum class Kind {
-    Submenu, // only opens its children
-    Item,    // runs its command
-    Toggle,  // flips its own mark, then runs its command
-    JisIn,   // one of the exclusive kanji-in group
-    JisOut,  // one of the exclusive kanji-out group
-    Ime,     // one of the exclusive m_imeon/m_imeoff pair
+    Submenu,    // only opens its children
+    PgpSubmenu, // a submenu that goes with the PGP component
+    Item,       // runs its command
+    Toggle,     // flips its own mark, then runs its command
+    JisIn,      // one of the exclusive kanji-in group
+    JisOut,     // one of the exclusive kanji-out group
+    Ime,        // one of the exclusive m_imeon/m_imeoff pair
 };
 
 struct MenuEntry {
@@ -62,11 +63,11 @@ constexpr std::array menuTree{
     MenuEntry{1, u"m_c_and_t", u"コピーしてタスクトレイへ(&Q)", Item, C::CopyAndTask, 'Q'},
     MenuEntry{1, u"m_ToTask", u"タスクトレイへ(&W)", Item, C::ToTray, 'W'},
     MenuEntry{1, u"m_emp", u"クリップボードを空にする", Item, C::Empty, 'E'},
-    MenuEntry{0, u"m_pgp65x", u"PGP 6.5.x", Submenu},
+    MenuEntry{0, u"m_pgp65x", u"PGP 6.5.x", PgpSubmenu},
     MenuEntry{1, u"m_pgpEncrypt", u"暗号化", Item, C::PgpEncrypt},
     MenuEntry{1, u"m_pgpDecrypt", u"復号化", Item, C::PgpDecrypt},
     MenuEntry{1, u"m_pgpSignExec", u"署名", Item, C::PgpSign},
-    MenuEntry{1, u"m_pgpOption", u"暗号化オプション", Submenu},
+    MenuEntry{1, u"m_pgpOption", u"暗号化オプション", PgpSubmenu},
     MenuEntry{2, u"m_pgpSign", u"暗号化したら署名する", Toggle, C::PgpOptionSign},
     MenuEntry{2, u"m_pgpSend", u"暗号化したら IPM で送信する", Toggle, C::PgpOptionSend},
     MenuEntry{2, u"m_pgpRes", u"復号化したらすぐ、レスをつける", Toggle, C::PgpOptionRes},
@@ -114,8 +115,6 @@ struct ToolEntry {
     std::optional<Command> command = std::nullopt;
 };
 
-constexpr QStringView imeKey = u"t_ime";
-
 // Left to right; the keyed buttons take the drawn images in this order.
 constexpr std::array toolBarLayout{
     ToolEntry{u"t_send", u"送信する", C::Send},
@@ -140,7 +139,7 @@ constexpr std::array toolBarLayout{
     ToolEntry{u"t_2jis", u"S-JIS から ISO2022jp へ変換してクリップボードへコピーする",
               C::ToIso2022jp},
     ToolEntry{u"t_2sjis", u"ISO2022jp から S-JIS へ変換してクリップボードへコピーする", C::ToSjis},
-    ToolEntry{imeKey, u"IME On and Off", C::ImeToggle},
+    ToolEntry{u"t_ime", u"IME On and Off", C::ImeToggle},
     ToolEntry{},
     ToolEntry{u"t_Encrypt", u"PGP6.5.x で暗号化/暗号化&署名する", C::PgpEncrypt},
     ToolEntry{u"t_Decrypt", u"PGP 6.5.x で復号化/署名チェックする", C::PgpDecrypt},
@@ -197,7 +196,7 @@ void Commands::buildMenus()
     for (const MenuEntry& entry : menuTree) {
         const QString name = entry.name.toString();
         QAction* action = nullptr;
-        if (entry.kind == Submenu) {
+        if (entry.kind == Submenu || entry.kind == PgpSubmenu) {
             auto* menu = new QMenu(entry.caption.toString(), &m_window);
             menu->setObjectName(name);
             action = menu->menuAction();
@@ -231,6 +230,9 @@ void Commands::buildMenus()
             action->setCheckable(true);
             m_ime->addAction(action);
             break;
+        case PgpSubmenu:
+            (entry.level == 0 ? m_pgpMenu : m_pgpOptionMenu) = action;
+            break;
         case Submenu:
         case Item:
             break;
@@ -245,6 +247,8 @@ void Commands::buildMenus()
             const Command command = *entry.command;
             connect(action, &QAction::triggered, this,
                     [this, command] { m_target.runCommand(command); });
+            if (!m_commandActions.contains(command))
+                m_commandActions.insert(command, action);
         }
         m_actions.insert(name, action);
     }
@@ -268,7 +272,7 @@ void Commands::buildMenus()
     setUnicodeTag(settings::keys::HexLineWidth.fallback.toString());
     // The automatic IME is on by default; "t_ime" keeps its neutral tooltip until the
     // first setImeState().
-    action(u"m_imeon")->setChecked(true);
+    action(Command::ImeOn)->setChecked(true);
 }
 
 void Commands::buildToolBar()
@@ -284,18 +288,29 @@ void Commands::buildToolBar()
             continue;
         }
         const QString key = entry.key.toString();
+        const Command command = *entry.command;
         QString text = entry.toolTip.toString();
-        auto* action =
-            new QAction(icons::toolbarIcon(key), text.replace(u'&', QStringLiteral("&&")), this);
+        auto* action = new QAction(icons::toolbarIcon(command),
+                                   text.replace(u'&', QStringLiteral("&&")), this);
         action->setObjectName(key);
         action->setToolTip(entry.toolTip.toString());
-        action->setCheckable(entry.key == imeKey);
+        action->setCheckable(command == Command::ImeToggle);
         m_toolBar->addAction(action);
-        const Command command = *entry.command;
         connect(action, &QAction::triggered, this,
                 [this, command] { m_target.runCommand(command); });
         m_buttons.insert(key, action);
+        m_commandButtons.insert(command, action);
     }
+}
+
+QAction* Commands::action(Command command) const
+{
+    return m_commandActions.value(command);
+}
+
+QAction* Commands::toolButton(Command command) const
+{
+    return m_commandButtons.value(command);
 }
 
 QAction* Commands::action(QStringView controlName) const
@@ -343,22 +358,22 @@ int Commands::jisOut() const
 
 bool Commands::unicodeChecked() const
 {
-    return action(u"m_etc_unicode")->isChecked();
+    return action(Command::UnicodeToggle)->isChecked();
 }
 
 void Commands::setUnicodeChecked(bool checked)
 {
-    action(u"m_etc_unicode")->setChecked(checked);
+    action(Command::UnicodeToggle)->setChecked(checked);
 }
 
 QString Commands::unicodeTag() const
 {
-    return action(u"m_etc_unicode")->data().toString();
+    return action(Command::UnicodeToggle)->data().toString();
 }
 
 void Commands::setUnicodeTag(const QString& tag)
 {
-    action(u"m_etc_unicode")->setData(tag);
+    action(Command::UnicodeToggle)->setData(tag);
 }
 
 bool Commands::utf8Checked() const
@@ -382,61 +397,59 @@ convert::ByteForm Commands::byteForm() const
 
 void Commands::setImeState(bool on)
 {
-    action(on ? u"m_imeon" : u"m_imeoff")->setChecked(true);
-    QAction* button = toolButton(imeKey);
+    action(on ? Command::ImeOn : Command::ImeOff)->setChecked(true);
+    QAction* button = toolButton(Command::ImeToggle);
     button->setChecked(on);
     button->setToolTip(on ? QStringLiteral("自動 IME を Off にする")
                           : QStringLiteral("自動 IME を On にする"));
 }
 
-void Commands::setEnabled(std::initializer_list<QStringView> names, bool enabled)
+void Commands::disable(std::initializer_list<Command> items, std::initializer_list<Command> buttons)
 {
-    for (const QStringView name : names) {
-        if (QAction* item = action(name))
-            item->setEnabled(enabled);
-        else if (QAction* button = toolButton(name))
-            button->setEnabled(enabled);
-    }
+    for (const Command command : items)
+        action(command)->setEnabled(false);
+    for (const Command command : buttons)
+        toolButton(command)->setEnabled(false);
 }
 
 void Commands::disablePgp()
 {
     disablePgpMenuItems();
-    setEnabled({u"t_Decrypt", u"t_Encrypt", u"t_Sign"}, false);
+    disable({}, {Command::PgpDecrypt, Command::PgpEncrypt, Command::PgpSign});
 }
 
 void Commands::disablePgpMenuItems()
 {
-    setEnabled(
-        {u"m_pgp65x", u"m_pgpDecrypt", u"m_pgpEncrypt", u"m_pgpOption", u"m_pgpSend", u"m_pgpSign"},
-        false);
+    m_pgpMenu->setEnabled(false);
+    m_pgpOptionMenu->setEnabled(false);
+    disable(
+        {Command::PgpDecrypt, Command::PgpEncrypt, Command::PgpOptionSend, Command::PgpOptionSign},
+        {});
 }
 
 void Commands::disableKanjiFilter()
 {
-    action(u"m_pgpJIS")->setChecked(false);
-    setEnabled(
-        {u"t_2jis", u"t_2sjis", u"m_2iso2022JP", u"m_2SJIS", u"m_pgpJIS", u"m_sjisgo", u"m_jisgo"},
-        false);
+    action(Command::PgpOptionJis)->setChecked(false);
+    disable({Command::ToIso2022jp, Command::ToSjis, Command::PgpOptionJis, Command::SjisGo,
+             Command::JisGo},
+            {Command::ToIso2022jp, Command::ToSjis});
 }
 
 void Commands::disableBase64()
 {
-    setEnabled({u"m_etc_base64Decode", u"m_etc_base64Encode"}, false);
+    disable({Command::Base64Decode, Command::Base64Encode}, {});
 }
 
 void Commands::disableUrlHex()
 {
-    setEnabled({u"m_etc_urlDecode", u"m_etc_urlEncode", u"m_etc_hexDecode", u"m_etc_hexEncode"},
-               false);
+    disable({Command::UrlDecode, Command::UrlEncode, Command::HexDecode, Command::HexEncode}, {});
 }
 
 void Commands::restorePgpOptions(const settings::SettingsStore& store)
 {
     for (const Command option : {Command::PgpOptionSign, Command::PgpOptionSend,
                                  Command::PgpOptionRes, Command::PgpOptionJis}) {
-        const settings::Setting* setting = pgpOptionSetting(option);
-        action(setting->key)->setChecked(store.read(*setting) == u"1");
+        action(option)->setChecked(store.read(*pgpOptionSetting(option)) == u"1");
     }
 }
 
@@ -444,7 +457,7 @@ void Commands::storePgpOption(Command option, settings::SettingsStore& store) co
 {
     if (const settings::Setting* setting = pgpOptionSetting(option))
         store.write(*setting,
-                    action(setting->key)->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+                    action(option)->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool Commands::eventFilter(QObject* watched, QEvent* event)

@@ -6,6 +6,7 @@
 // what a command does lives with the target.
 
 #include "convert/conversion_menu.h"
+#include "app/command.h"
 
 #include <QHash>
 #include <QObject>
@@ -24,63 +25,6 @@ class SettingsStore;
 }
 
 namespace velmar::app {
-
-enum class Command {
-    // File
-    Send,
-    New,
-    Open,
-    Update,
-    SaveAs,
-    Print,
-    PrinterSetup,
-    End,
-    // Edit
-    View,
-    AllCopy,
-    SelCopy,
-    ResCopy,
-    Paste,
-    SpaceCut,
-    CopyAndTask,
-    ToTray,
-    Empty,
-    // PGP and its options (the option commands arrive after the mark has flipped)
-    PgpEncrypt,
-    PgpDecrypt,
-    PgpSign,
-    PgpOptionSign,
-    PgpOptionSend,
-    PgpOptionRes,
-    PgpOptionJis,
-    // Kanji conversions; JisIn/JisOut arrive after the choice is marked: read jisIn()/jisOut()
-    ToSjis,
-    ToIso2022jp,
-    SjisGo,
-    JisGo,
-    JisIn,
-    JisOut,
-    // Automatic IME: ImeOn/ImeOff from the menu, ImeToggle from the toolbar button
-    ImeOn,
-    ImeOff,
-    ImeToggle,
-    // Arrangement of the text windows
-    Cascade,
-    TileHorizontal,
-    TileVertical,
-    ArrangeIcons,
-    Settings,
-    Version,
-    // Encoders; UnicodeToggle and Utf8Toggle arrive after the mark has flipped
-    UnicodeToggle,
-    Utf8Toggle,
-    Base64Encode,
-    Base64Decode,
-    UrlEncode,
-    UrlDecode,
-    HexEncode,
-    HexDecode,
-};
 
 class CommandTarget {
 public:
@@ -107,9 +51,13 @@ public:
     Commands(const Commands&) = delete;
     Commands& operator=(const Commands&) = delete;
 
-    // The menu item (or submenu) with this control name; nullptr when there is none.
+    // The menu item that runs `command`; for the exclusive groups (JisIn, JisOut) the
+    // first item of the group. Nullptr for a command without a menu item.
+    QAction* action(Command command) const;
+    // The toolbar button that runs `command`; nullptr when there is none.
+    QAction* toolButton(Command command) const;
+    // Lookups by objectName ("m_resset", "t_send"), for tests and diagnostics.
     QAction* action(QStringView controlName) const;
-    // The toolbar action with this key; nullptr for a gap or an unknown key.
     QAction* toolButton(QStringView key) const;
     QToolBar* toolBar() const { return m_toolBar; }
     // The "ﾌｧｲﾙ(&F)" menu, also popped up by the text windows.
@@ -160,7 +108,7 @@ protected:
 private:
     void buildMenus();
     void buildToolBar();
-    void setEnabled(std::initializer_list<QStringView> names, bool enabled);
+    void disable(std::initializer_list<Command> items, std::initializer_list<Command> buttons);
     static int checkedNumber(const QActionGroup* group);
     static void checkNumber(QActionGroup* group, int n);
 
@@ -168,6 +116,11 @@ private:
     CommandTarget& m_target;
     QHash<QString, QAction*> m_actions;
     QHash<QString, QAction*> m_buttons;
+    QHash<Command, QAction*> m_commandActions;
+    QHash<Command, QAction*> m_commandButtons;
+    // The PGP submenus, disabled with their items.
+    QAction* m_pgpMenu = nullptr;
+    QAction* m_pgpOptionMenu = nullptr;
     // Shortcut (as QKeyCombination::toCombined()) to its menu item.
     QHash<int, QAction*> m_shortcuts;
     QMenu* m_fileMenu = nullptr;

@@ -339,41 +339,41 @@ void drawSign(QPainter& p)
 using PaintFunction = void (*)(QPainter&);
 
 struct IconEntry {
-    QStringView key;
+    Command command;
     QStringView themeName;
     PaintFunction paint;
 };
 
-// Toolbar order; theme names from the freedesktop naming, the encryption ones from
+// One entry per toolbar button; theme names from the freedesktop naming, the encryption ones from
 // the themes that carry them.
 constexpr std::array iconTable{
-    IconEntry{u"t_send", u"document-send", drawSend},
-    IconEntry{u"t_new", u"document-new", drawNew},
-    IconEntry{u"t_open", u"document-open", drawOpen},
-    IconEntry{u"t_save", u"document-save", drawSave},
-    IconEntry{u"t_prn", u"document-print", drawPrint},
-    IconEntry{u"t_view", u"edit-find", drawView},
-    IconEntry{u"t_all_copy", u"edit-select-all", drawAllCopy},
-    IconEntry{u"t_sel_copy", u"edit-copy", drawSelCopy},
-    IconEntry{u"t_res_copy", u"mail-reply-sender", drawResCopy},
-    IconEntry{u"t_paste", u"edit-paste", drawPaste},
-    IconEntry{u"t_spcut", u"format-justify-center", drawSpaceCut},
-    IconEntry{u"t_emp", u"edit-clear", drawEmpty},
-    IconEntry{u"t_copy_and_task", u"go-bottom", drawCopyAndTask},
-    IconEntry{u"t_task", u"go-down", drawTask},
-    IconEntry{u"t_end", u"application-exit", drawEnd},
-    IconEntry{u"t_2jis", u"go-next", drawToJis},
-    IconEntry{u"t_2sjis", u"go-previous", drawToSjis},
-    IconEntry{u"t_ime", u"input-keyboard", drawIme},
-    IconEntry{u"t_Encrypt", u"document-encrypt", drawEncrypt},
-    IconEntry{u"t_Decrypt", u"document-decrypt", drawDecrypt},
-    IconEntry{u"t_Sign", u"document-sign", drawSign},
+    IconEntry{Command::Send, u"document-send", drawSend},
+    IconEntry{Command::New, u"document-new", drawNew},
+    IconEntry{Command::Open, u"document-open", drawOpen},
+    IconEntry{Command::Update, u"document-save", drawSave},
+    IconEntry{Command::Print, u"document-print", drawPrint},
+    IconEntry{Command::View, u"edit-find", drawView},
+    IconEntry{Command::AllCopy, u"edit-select-all", drawAllCopy},
+    IconEntry{Command::SelCopy, u"edit-copy", drawSelCopy},
+    IconEntry{Command::ResCopy, u"mail-reply-sender", drawResCopy},
+    IconEntry{Command::Paste, u"edit-paste", drawPaste},
+    IconEntry{Command::SpaceCut, u"format-justify-center", drawSpaceCut},
+    IconEntry{Command::Empty, u"edit-clear", drawEmpty},
+    IconEntry{Command::CopyAndTask, u"go-bottom", drawCopyAndTask},
+    IconEntry{Command::ToTray, u"go-down", drawTask},
+    IconEntry{Command::End, u"application-exit", drawEnd},
+    IconEntry{Command::ToIso2022jp, u"go-next", drawToJis},
+    IconEntry{Command::ToSjis, u"go-previous", drawToSjis},
+    IconEntry{Command::ImeToggle, u"input-keyboard", drawIme},
+    IconEntry{Command::PgpEncrypt, u"document-encrypt", drawEncrypt},
+    IconEntry{Command::PgpDecrypt, u"document-decrypt", drawDecrypt},
+    IconEntry{Command::PgpSign, u"document-sign", drawSign},
 };
 
-const IconEntry* findEntry(QStringView key)
+const IconEntry* findEntry(Command command)
 {
     for (const IconEntry& entry : iconTable) {
-        if (entry.key == key)
+        if (entry.command == command)
             return &entry;
     }
     return nullptr;
@@ -399,23 +399,15 @@ QIcon render(PaintFunction paint)
 
 } // namespace
 
-QStringList toolbarKeys()
+QIcon drawnIcon(Command command)
 {
-    QStringList keys;
-    for (const IconEntry& entry : iconTable)
-        keys.append(entry.key.toString());
-    return keys;
-}
-
-QIcon drawnIcon(QStringView key)
-{
-    const IconEntry* entry = findEntry(key);
+    const IconEntry* entry = findEntry(command);
     return entry ? render(entry->paint) : QIcon();
 }
 
-QIcon toolbarIcon(QStringView key)
+QIcon toolbarIcon(Command command)
 {
-    const IconEntry* entry = findEntry(key);
+    const IconEntry* entry = findEntry(command);
     if (!entry)
         return {};
     const QString themeName = entry->themeName.toString();

@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 
+#include "app/arrival_notifier.h"
+#include "app/conversion_choices.h"
 #include "app/icons.h"
-#include "app/settings_host.h"
 #include "app/new_window_placement.h"
-#include "app/tray_icon.h"
+#include "app/settings_host.h"
+#include "app/stored_number.h"
+#include "app/text_window_area.h"
 #include "app/window_arrangement.h"
 #include "components/registry.h"
 #include "convert/conversion_commands.h"
@@ -11,9 +14,12 @@
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/choosers.h"
 #include "platform/clipboard.h"
+#include "platform/desktop_notifications.h"
+#include "platform/form_marker.h"
+#include "platform/input_method.h"
 #include "platform/message_boxes.h"
+#include "platform/tray_icon.h"
 #include "platform/udp_endpoint.h"
-#include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_dialog.h"
 #include "text/clipboard_commands.h"
@@ -26,13 +32,10 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QWindow>
-#include <cmath>
-#include <optional>
 
 namespace velmar::app {
 
@@ -69,33 +72,6 @@ private:
 // Design size of the main window, used when no placement is stored.
 constexpr QSize kDesignSize(800, 600);
 
-// A form of the program: returning from one of them to the main window counts as
-// an activation of the main window; message boxes and other applications do not.
-constexpr char kFormProperty[] = "velmarForm";
-
-using settings::numericValue;
-
-// A digit character as its number (0 for anything else).
-int digitValue(QChar c)
-{
-    return c.isDigit() ? c.digitValue() : 0;
-}
-
-qreal twipsPerPixel(const QWidget* widget)
-{
-    const QScreen* screen = widget->screen();
-    const qreal dpi = screen ? screen->logicalDotsPerInch() : 96.0;
-    return 1440.0 / (dpi > 0 ? dpi : 96.0);
-}
-
-// New text windows take most of the free space, like a document window should, but
-// leave room to see that there are others behind them.
-QSize defaultTextWindowSize(const QSize& area)
-{
-    const QSize preferred(area.width() * 2 / 3, area.height() * 2 / 3);
-    return preferred.expandedTo(QSize(360, 240)).boundedTo(area.expandedTo(QSize(128, 95)));
-}
-
 // Offered drop actions must be exactly copy, move and link together.
 bool isFileDrop(const QMimeData* data, Qt::DropActions actions)
 {
@@ -108,11 +84,11 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), m_services(std::move(services)), m_mdi(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("MDIForm1"));
-    setProperty(kFormProperty, true);
+    platform::markAsForm(*this);
     setAcceptDrops(true);
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
-    m_mdi->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(m_mdi);
+    m_windows = std::make_unique<TextWindowArea>(*m_mdi, *this);
     resize(kDesignSize);
     setWindowIcon(icons::programIcon());
 
@@ -123,21 +99,41 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     m_activeText = std::make_unique<ActiveTextWindow>(*this);
     m_conversions = std::make_unique<convert::ConversionCommands>(*m_activeText, m_services.boxes,
                                                                   m_services.registry, *m_commands);
-    m_tray = std::make_unique<TrayIcon>();
-    connect(m_tray.get(), &TrayIcon::clicked, this, &MainWindow::trayClicked);
-
-    m_blinkTimer.setInterval(500);
-    connect(&m_blinkTimer, &QTimer::timeout, this, &MainWindow::blinkTick);
-
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainWindow::textWindowActivated);
     m_settingsHost = std::make_unique<SettingsHost>(*this);
+    createDesktopServices();
+}
+
+void MainWindow::createDesktopServices()
+{
+    platform::TrayIcon* trayIcon = m_services.trayIcon;
+    if (!trayIcon) {
+        m_ownTrayIcon = std::make_unique<platform::QtTrayIcon>();
+        trayIcon = m_ownTrayIcon.get();
+    }
+    m_tray = std::make_unique<TrayController>(*trayIcon, *this, windowIcon(),
+                                              icons::toolbarIcon(Command::Send));
+    connect(m_tray.get(), &TrayController::clicked, this, &MainWindow::trayClicked);
+
+    m_inputMethod = m_services.inputMethod;
+    if (!m_inputMethod) {
+        m_ownInputMethod = std::make_unique<platform::Fcitx5InputMethod>();
+        m_inputMethod = m_ownInputMethod.get();
+    }
+
+    platform::DesktopNotifications* notifications = m_services.notifications;
+    if (!notifications) {
+        m_ownNotifications = std::make_unique<platform::FreedesktopNotifications>();
+        notifications = m_ownNotifications.get();
+    }
+    m_notifier = std::make_unique<ArrivalNotifier>(*notifications, m_services.store);
+    connect(m_notifier.get(), &ArrivalNotifier::clicked, this, &MainWindow::notificationClicked);
 }
 
 MainWindow::~MainWindow()
 {
     // The base classes outlive this part of the object: signals sent while they tear
     // down the sub-windows or move the focus must not reach it any more.
-    disconnect(m_mdi, nullptr, this, nullptr);
+    m_windows.reset();
     disconnect(qApp, nullptr, this, nullptr);
     if (m_settingsDialog)
         disconnect(m_settingsDialog, nullptr, this, nullptr);
@@ -146,7 +142,7 @@ MainWindow::~MainWindow()
 bool MainWindow::load()
 {
     // 1. The character-check component: without it nothing works.
-    if (!components::CreateComponent(m_services.registry, m_textgaugeObject,
+    if (!components::CreateComponent(m_services.registry, m_textgauge,
                                      components::Textgauge::ProgId)) {
         m_services.boxes.show(QStringLiteral("起動失敗"),
                               QStringLiteral("Textgauge.dll が必要\r\n") +
@@ -158,18 +154,16 @@ bool MainWindow::load()
     components::CreateComponent(m_services.registry, m_chimer, components::Chimer::ProgId);
 
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
-                                                     *m_textgaugeObject, m_services.boxes, *this);
+                                                     *m_textgauge, m_services.boxes, *this);
 
     // 3. Names and caption.
     m_applicationName = QStringLiteral("Velmar") + QString::number(VersionMajor);
     setWindowTitle(m_applicationName + QStringLiteral(" MainWindow"));
 
-    // 4. Placement, 5. initial state.
     restorePlacement();
     m_endMode = false;
-    m_messageWaiting = false;
 
-    // 6. The endpoint's port; a port in use is reported by the first direct send.
+    // A port in use is reported by the first direct send.
     m_messenger->bindEndpoint();
     // 7. The user-list dialog, hidden; its load announces the user. On a first start
     // the user chooses a name first: nothing goes out, and arrivals wait unanswered,
@@ -182,7 +176,6 @@ bool MainWindow::load()
         userListDialog();
     }
 
-    // 8. and 9. Conversion choices; 10. to 13. commands of missing components.
     readConversionChoices();
     disableMissingComponents();
     return true;
@@ -191,16 +184,16 @@ bool MainWindow::load()
 void MainWindow::start()
 {
     watchActivation();
-    switch (m_startState) {
-    case StartState::Tray:
+    switch (m_startMode) {
+    case StartMode::Tray:
         break;
-    case StartState::Minimised:
+    case StartMode::Minimised:
         showMinimized();
         break;
-    case StartState::Maximised:
+    case StartMode::Maximised:
         showMaximized();
         break;
-    case StartState::Normal:
+    case StartMode::Normal:
         show();
         break;
     }
@@ -212,10 +205,16 @@ void MainWindow::start()
     }
 }
 
+qreal MainWindow::twipsPerPixel() const
+{
+    const QScreen* screen = this->screen();
+    return app::twipsPerPixel(screen ? screen->logicalDotsPerInch() : 0);
+}
+
 void MainWindow::restorePlacement()
 {
     if (const std::optional<QRect> twips = settings::read(m_services.store, keys::PlacementTwips)) {
-        const qreal scale = twipsPerPixel(this);
+        const qreal scale = twipsPerPixel();
         const QRect rect(qRound(twips->x() / scale), qRound(twips->y() / scale),
                          qRound(twips->width() / scale), qRound(twips->height() / scale));
         // A placement from another screen layout, or a damaged one, must neither leave
@@ -229,43 +228,22 @@ void MainWindow::restorePlacement()
                 setGeometry(*fitted);
         }
     }
-
-    const QString mode = m_services.store.read(keys::StartMode);
-    if (mode == u"3") {
-        m_startState = StartState::Tray;
-        hideToTray(false);
-        return;
+    if (const auto mode = startModeFromValue(m_services.store.read(keys::StartMode))) {
+        m_startMode = *mode;
+        if (m_startMode == StartMode::Tray)
+            hideToTray(false);
     }
-    const std::optional<double> state = numericValue(mode);
-    if (!state)
-        return;
-    if (*state == 0)
-        m_startState = StartState::Normal;
-    else if (*state == 1)
-        m_startState = StartState::Minimised;
-    else if (*state == 2)
-        m_startState = StartState::Maximised;
 }
 
 void MainWindow::readConversionChoices()
 {
-    const QString unicode = m_services.store.read(keys::EncodeAsUnicode).trimmed() + u'0';
-    m_commands->setUnicodeChecked(unicode.front() == u'0');
-    m_commands->setUnicodeTag(
-        QString::number(settings::read(m_services.store, keys::HexLineWidthValue)));
-    // Marking UTF-8 takes the mark from the Unicode option.
-    if (m_services.store.read(keys::EncodeAsUtf8).trimmed() == u"1")
+    const ConversionChoices choices = app::readConversionChoices(m_services.store);
+    m_commands->setUnicodeChecked(choices.unicode);
+    m_commands->setUnicodeTag(choices.hexLineWidth);
+    m_jisInMode = choices.jisIn;
+    m_jisOutMode = choices.jisOut;
+    if (choices.utf8)
         m_commands->setUtf8Checked(true);
-
-    QString jis = m_services.store.read(keys::JisEscapes).trimmed();
-    if (!numericValue(jis))
-        jis = QStringLiteral("1");
-    m_jisInMode = static_cast<qint16>(digitValue(jis.front()));
-    m_jisOutMode = static_cast<qint16>(digitValue(jis.back()));
-    if (m_jisInMode < 1 || m_jisInMode > 5)
-        m_jisInMode = 2;
-    if (m_jisOutMode < 1 || m_jisOutMode > 3)
-        m_jisOutMode = 1;
     m_commands->setJisIn(m_jisInMode);
     m_commands->setJisOut(m_jisOutMode);
 }
@@ -294,8 +272,7 @@ void MainWindow::watchActivation()
         m_lastFocusWindow = now;
         if (!now || now != windowHandle() || !previous || previous == now)
             return;
-        const QWidget* previousWidget = QWidget::find(previous->winId());
-        if (previousWidget && previousWidget->property(kFormProperty).toBool())
+        if (platform::isForm(QWidget::find(previous->winId())))
             activated();
     });
 }
@@ -328,192 +305,30 @@ void MainWindow::openCommandLineFiles()
 
 TextWindow* MainWindow::activeWindow() const
 {
-    const QMdiSubWindow* sub = m_mdi->currentSubWindow();
-    return sub ? qobject_cast<TextWindow*>(sub->widget()) : nullptr;
+    return m_windows ? m_windows->activeWindow() : nullptr;
 }
 
 QList<TextWindow*> MainWindow::windows() const
 {
-    QList<TextWindow*> forms;
-    const auto subs = m_mdi->subWindowList(QMdiArea::CreationOrder);
-    for (QMdiSubWindow* sub : subs) {
-        if (auto* form = qobject_cast<TextWindow*>(sub->widget()))
-            forms.append(form);
-    }
-    return forms;
+    return m_windows ? m_windows->windows() : QList<TextWindow*>();
 }
 
 TextWindow* MainWindow::openTextWindow(WindowPlacement placement)
 {
-    const bool background = placement == WindowPlacement::Background;
-    auto* form = new TextWindow(*this);
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->setCaption(m_applicationName);
-    form->setStatusText(m_applicationName);
-
-    QMdiSubWindow* previous = m_mdi->currentSubWindow();
-    for (TextWindow* other : windows()) {
-        if (other->activationMark == Mark::Active) {
-            other->activationMark = background ? Mark::ActiveBeforeBackgroundOpen : Mark::Inactive;
-            break;
-        }
-    }
-
-    QMdiSubWindow* sub = m_mdi->addSubWindow(form);
-    sub->setWindowIcon(windowIcon());
-    sub->setGeometry(newSubWindowGeometry(
-        *m_mdi, *sub, defaultTextWindowSize(m_mdi->viewport()->size()), background));
-    sub->show();
-    form->activationMark = Mark::Inactive;
-    if (background) {
-        if (previous)
-            m_mdi->setActiveSubWindow(previous);
-    } else {
-        m_mdi->setActiveSubWindow(sub);
-        textWindowActivated(sub);
-    }
-    // Whatever order the activations arrived in, the end state is one active window
-    // marked active and every other window marked inactive.
-    const TextWindow* active = activeWindow();
-    for (TextWindow* other : windows())
-        other->activationMark = other == active ? Mark::Active : Mark::Inactive;
-    return form;
-}
-
-void MainWindow::textWindowActivated(QMdiSubWindow* subWindow)
-{
-    if (!subWindow || subWindow == m_lastActivated)
-        return;
-    auto* form = qobject_cast<TextWindow*>(subWindow->widget());
-    if (!form)
-        return;
-    m_lastActivated = subWindow;
-    form->activate();
-    for (TextWindow* other : windows()) {
-        if (other->activationMark != Mark::ActiveBeforeBackgroundOpen)
-            other->activationMark = Mark::Inactive;
-    }
-    form->activationMark = Mark::Active;
+    return m_windows->open(placement, m_applicationName, windowIcon());
 }
 
 void MainWindow::applyImeSetting()
 {
+    // The marks follow the setting even with no text window, so menu and button
+    // never disagree.
+    const bool on = m_services.store.read(keys::Ime).trimmed().startsWith(u'1');
+    m_commands->setImeState(on);
     if (hasNoActiveWindow())
         return;
-    const QString setting = m_services.store.read(keys::Ime).trimmed();
-    m_commands->setImeState(setting.startsWith(u'1'));
-}
-
-void MainWindow::sendCommand(quint32 command, const QString& destination, qint32 port,
-                             const QString& extra)
-{
-    m_messenger->sendCommand(command, destination, port, extra);
-}
-
-ipmsg::UserListDialog& MainWindow::userListDialog()
-{
-    if (!m_userListDialog) {
-        m_userListDialog = new ipmsg::UserListDialog(
-            *m_messenger, [this] { return m_endMode; }, this);
-        // The engine may have loaded its state already (a datagram needed the peer
-        // list while the dialog was closed); loading again would announce twice.
-        if (!m_messenger->isLoaded())
-            m_messenger->load();
-    }
-    return *m_userListDialog;
-}
-
-settings::SettingsDialog& MainWindow::showSettings()
-{
-    if (!m_settingsDialog) {
-        m_settingsDialog =
-            new settings::SettingsDialog({m_services.store, *m_textgaugeObject, *m_settingsHost,
-                                          m_services.boxes, m_services.fileDialogs, choosers()},
-                                         this);
-        // However a first start's dialog closes, the program then goes online.
-        connect(m_settingsDialog, &QObject::destroyed, this, [this] { finishFirstStart(); });
-    }
-    m_settingsDialog->show();
-    m_settingsDialog->raise();
-    m_settingsDialog->activateWindow();
-    return *m_settingsDialog;
-}
-
-settings::SettingsDialog* MainWindow::settingsDialog() const
-{
-    return m_settingsDialog;
-}
-
-bool MainWindow::finishFirstStart()
-{
-    if (!m_firstStartPending)
-        return false;
-    m_firstStartPending = false;
-    userListDialog();
-    m_messenger->holdArrivals(false);
-    return true;
-}
-
-platform::Choosers& MainWindow::choosers()
-{
-    if (m_services.choosers)
-        return *m_services.choosers;
-    if (!m_ownChoosers)
-        m_ownChoosers = std::make_unique<platform::QtChoosers>(this);
-    return *m_ownChoosers;
-}
-
-void MainWindow::sendActiveText()
-{
-    TextWindow* active = activeWindow();
-    if (!active)
-        return;
-    const QString text = active->text();
-    if (text.isEmpty())
-        return;
-    m_skipNextActivation = true;
-    for (TextWindow* form : windows())
-        form->sendState = TextWindow::SendState::Idle;
-    userListDialog();
-    active->sendState = TextWindow::SendState::Sending;
-    m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
-}
-
-void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
-{
-    TextWindow* form = openTextWindow(WindowPlacement::Background);
-    form->setText(message.text);
-    form->setCaption(message.caption);
-    form->replyAddress = message.replyAddress;
-    form->replyPort = message.replyPort;
-    form->setStatusText(message.statusText);
-    if (message.background) {
-        if (const auto colour = settings::colorFromValue(*message.background, palette()))
-            form->setTextBackground(*colour);
-    }
-    if (message.sealed) {
-        form->packetNumber = message.packetNumber;
-        form->noticeOwed = message.noticeOwed;
-        form->showSeal(message.passwordBox);
-    }
-}
-
-void MainWindow::playArrivalSound()
-{
-    const QString path = m_services.store.read(keys::SoundFile);
-    if (m_chimer && !path.isEmpty())
-        m_chimer->Play(path);
-}
-
-void MainWindow::markSent()
-{
-    for (TextWindow* form : windows()) {
-        if (form->sendState == TextWindow::SendState::Sending) {
-            form->setStatusText(QStringLiteral("IPM(送信済)"));
-            form->sendState = TextWindow::SendState::Idle;
-            return;
-        }
-    }
+    // Where no input method can be driven there is nothing to switch and nothing to say.
+    if (const std::optional<bool> open = m_inputMethod->isOpen(); open && *open != on)
+        m_inputMethod->setOpen(on);
 }
 
 void MainWindow::openFile(const QString& path)
@@ -524,82 +339,6 @@ void MainWindow::openFile(const QString& path)
 void MainWindow::popupFileMenu(const QPoint& globalPos)
 {
     m_commands->fileMenu()->popup(globalPos);
-}
-
-void MainWindow::hideToTray(bool mode)
-{
-    m_inTray = true;
-    if (!TrayIcon::isAvailable()) {
-        // No notification area: minimise, so the user can always get back.
-        showMinimized();
-        return;
-    }
-    hide();
-    m_tray->add(mode ? icons::toolbarIcon(u"t_send") : windowIcon(), m_applicationName);
-}
-
-void MainWindow::setInTray(bool mode)
-{
-    m_inTray = false;
-    m_messageWaiting = false;
-    m_blinkTimer.stop();
-    m_blinkPhase = false;
-    if (mode)
-        hide();
-    else if (isMinimized())
-        showNormal();
-    else
-        show();
-    m_tray->remove();
-}
-
-void MainWindow::openFilesFromSecondStart(const QStringList& files)
-{
-    if (m_inTray)
-        setInTray(false);
-    else if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
-    for (const QString& path : files)
-        openFile(path);
-}
-
-void MainWindow::trayClicked(bool rightButton)
-{
-    setInTray(false);
-    activateWindow();
-    if (!m_services.clipboard.hasText())
-        return;
-    const TextWindow* active = activeWindow();
-    if (active && active->text() == m_services.clipboard.text())
-        return;
-    openTextWindow(WindowPlacement::Foreground);
-    m_clipboardCommands->viewClipboard();
-    if (rightButton)
-        m_clipboardCommands->copyWithReplyMarks(0);
-}
-
-void MainWindow::startBlinking()
-{
-    m_messageWaiting = true;
-    m_blinkPhase = false;
-    m_blinkTimer.start();
-}
-
-void MainWindow::blinkTick()
-{
-    if (!m_messageWaiting) {
-        m_blinkTimer.stop();
-        m_blinkPhase = false;
-        return;
-    }
-    if (TrayIcon::isAvailable())
-        hide();
-    m_tray->modify(m_blinkPhase ? icons::toolbarIcon(u"t_send") : windowIcon());
-    m_blinkPhase = !m_blinkPhase;
 }
 
 void MainWindow::fin()
@@ -624,35 +363,9 @@ void MainWindow::showVersion()
         form->setText(versionString());
 }
 
-void MainWindow::arrange(int how)
+void MainWindow::arrange(Arrangement how)
 {
-    const auto arrangement = static_cast<Arrangement>(how);
-    if (arrangement == Arrangement::Cascade) {
-        m_mdi->cascadeSubWindows();
-        return;
-    }
-    const QRect area = m_mdi->viewport()->rect();
-    QList<QMdiSubWindow*> normal;
-    QList<QMdiSubWindow*> minimised;
-    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::StackingOrder)) {
-        if (sub->isMinimized())
-            minimised.append(sub);
-        else if (sub->isVisible())
-            normal.append(sub);
-    }
-    if (arrangement == Arrangement::ArrangeIcons) {
-        const QSize iconSize = minimised.isEmpty() ? QSize() : minimised.front()->size();
-        const QList<QRect> rects = iconRects(area, static_cast<int>(minimised.size()), iconSize);
-        for (qsizetype i = 0; i < minimised.size(); ++i)
-            minimised[i]->move(rects[i].topLeft());
-        return;
-    }
-    const QList<QRect> rects = tileRects(area, static_cast<int>(normal.size()), arrangement);
-    for (qsizetype i = 0; i < normal.size(); ++i) {
-        if (normal[i]->isMaximized())
-            normal[i]->showNormal();
-        normal[i]->setGeometry(rects[i]);
-    }
+    m_windows->arrange(how);
 }
 
 void MainWindow::runCommand(Command command)
@@ -694,7 +407,7 @@ void MainWindow::runCommand(Command command)
         clip.copySelection();
         break;
     case Command::ResCopy:
-        clip.copyWithReplyMarks(0);
+        clip.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
         break;
     case Command::Paste:
         clip.paste();
@@ -712,10 +425,10 @@ void MainWindow::runCommand(Command command)
         clip.clearText();
         break;
     case Command::JisIn:
-        m_jisInMode = static_cast<qint16>(m_commands->jisIn());
+        m_jisInMode = m_commands->jisIn();
         break;
     case Command::JisOut:
-        m_jisOutMode = static_cast<qint16>(m_commands->jisOut());
+        m_jisOutMode = m_commands->jisOut();
         break;
     case Command::ImeOn:
         m_services.store.write(keys::Ime, QStringLiteral("1"));
@@ -733,16 +446,16 @@ void MainWindow::runCommand(Command command)
         break;
     }
     case Command::Cascade:
-        arrange(static_cast<int>(Arrangement::Cascade));
+        arrange(Arrangement::Cascade);
         break;
     case Command::TileHorizontal:
-        arrange(static_cast<int>(Arrangement::TileHorizontal));
+        arrange(Arrangement::TileHorizontal);
         break;
     case Command::TileVertical:
-        arrange(static_cast<int>(Arrangement::TileVertical));
+        arrange(Arrangement::TileVertical);
         break;
     case Command::ArrangeIcons:
-        arrange(static_cast<int>(Arrangement::ArrangeIcons));
+        arrange(Arrangement::ArrangeIcons);
         break;
     case Command::Settings:
         m_skipNextActivation = true;
@@ -842,17 +555,11 @@ void MainWindow::unload()
     m_endMode = true;
     m_messenger->exitBroadcast();
     savePlacement();
-    if (m_inTray)
-        setInTray(false);
-    m_services.store.write(keys::JisEscapes,
-                           QString::number(m_jisInMode) + QString::number(m_jisOutMode));
-    m_services.store.write(keys::EncodeAsUnicode, m_commands->unicodeChecked()
-                                                      ? QStringLiteral("0")
-                                                      : QStringLiteral("1"));
-    if (numericValue(m_commands->unicodeTag()))
-        m_services.store.write(keys::HexLineWidth, m_commands->unicodeTag());
-    m_services.store.write(keys::EncodeAsUtf8,
-                           m_commands->utf8Checked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (m_tray->inTray())
+        leaveTray(AfterTray::ShowWindow);
+    storeConversionChoices({m_jisInMode, m_jisOutMode, m_commands->unicodeChecked(),
+                            m_commands->unicodeTag(), m_commands->utf8Checked()},
+                           m_services.store);
     m_services.endpoint.close();
 }
 
@@ -860,27 +567,16 @@ void MainWindow::savePlacement()
 {
     if (m_services.store.read(keys::SavePlacement) != u"1")
         return;
-    const bool normal = !isMinimized() && !isMaximized() && !m_inTray;
-    if (normal) {
-        const qreal scale = twipsPerPixel(this);
-        const QRect rect = geometry();
-        m_services.store.write(keys::Placement,
-                               QStringList{QString::number(qRound(rect.x() * scale)),
-                                           QString::number(qRound(rect.y() * scale)),
-                                           QString::number(qRound(rect.width() * scale)),
-                                           QString::number(qRound(rect.height() * scale))}
-                                   .join(u','));
-    }
-    QString mode;
-    if (m_inTray)
-        mode = QStringLiteral("3");
+    StartMode mode = StartMode::Normal;
+    if (m_tray->inTray())
+        mode = StartMode::Tray;
     else if (isMinimized())
-        mode = QStringLiteral("1");
+        mode = StartMode::Minimised;
     else if (isMaximized())
-        mode = QStringLiteral("2");
-    else
-        mode = QStringLiteral("0");
-    m_services.store.write(keys::StartMode, mode);
+        mode = StartMode::Maximised;
+    if (mode == StartMode::Normal)
+        m_services.store.write(keys::Placement, placementToTwips(geometry(), twipsPerPixel()));
+    m_services.store.write(keys::StartMode, startModeValue(mode));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -3,20 +3,19 @@
 #include "app/commands.h"
 #include "app/pgp_host.h"
 #include "convert/pgp_commands.h"
+#include "app/placement.h"
+#include "app/tray_controller.h"
+#include "app/window_arrangement.h"
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
-#include <array>
 #include <functional>
 #include <memory>
 
 class QMdiArea;
-class QMdiSubWindow;
-class QSystemTrayIcon;
 class QWindow;
 
 namespace velmar::components {
@@ -26,7 +25,10 @@ class Chimer;
 namespace velmar::platform {
 class Choosers;
 class FileDialogs;
+class DesktopNotifications;
+class InputMethod;
 class Printing;
+class TrayIcon;
 class UdpEndpoint;
 } // namespace velmar::platform
 namespace velmar::ipmsg {
@@ -48,7 +50,8 @@ class ConversionCommands;
 namespace velmar::app {
 
 class SettingsHost;
-class TrayIcon;
+class ArrivalNotifier;
+class TextWindowArea;
 
 // Everything the main window takes from the outside world. Production passes the
 // Qt implementations; tests pass fakes.
@@ -70,6 +73,12 @@ struct Services {
     // proposed user name, and nothing is announced before it closes.
     bool firstStart = false;
     QString accountName = {};
+    // The notification-area icon; the window makes the desktop's own when none is given.
+    platform::TrayIcon* trayIcon = nullptr;
+    // The input method of the text windows; fcitx5 when none is given.
+    platform::InputMethod* inputMethod = nullptr;
+    // Pop-up notifications; the desktop's notification service when none is given.
+    platform::DesktopNotifications* notifications = nullptr;
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -91,16 +100,16 @@ public:
     // notification area) and runs the first activation.
     void start();
 
-    // Public state read and written by the other windows.
-    qint16 m_jisInMode = 1;
-    qint16 m_jisOutMode = 1;
-    QString m_replyMark = QStringLiteral(">");
-    QString m_applicationName;
-    bool m_endMode = false;
-    bool m_messageWaiting = false;
-    bool m_inTray = false;
-    std::unique_ptr<components::Textgauge> m_textgaugeObject;
-    std::unique_ptr<components::Chimer> m_chimer;
+    // Kanji-in sequence 1..5 and kanji-out sequence 1..3 of the JIS conversions.
+    int jisInMode() const { return m_jisInMode; }
+    int jisOutMode() const { return m_jisOutMode; }
+    // True from the start of shutdown on.
+    bool endMode() const { return m_endMode; }
+    // A message arrived while the window was in the notification area.
+    bool messageWaiting() const { return m_tray->messageWaiting(); }
+    // The sound component; nullptr when it is not installed.
+    components::Chimer* chimer() const { return m_chimer.get(); }
+    TrayController& tray() { return *m_tray; }
 
     // Operations of the main window.
     bool hasNoActiveWindow() const { return activeWindow() == nullptr; }
@@ -109,8 +118,8 @@ public:
     // "Velmar6 Ver7.3.0.2" for version 7.3, revision 2.
     static QString versionString();
     void sendActiveText();
-    void setInTray(bool mode);
-    void arrange(int how);
+    void leaveTray(AfterTray after);
+    void arrange(Arrangement how);
 
     Commands& commands() { return *m_commands; }
     const components::ComponentRegistry& registry() const { return m_services.registry; }
@@ -133,7 +142,7 @@ public:
     settings::SettingsStore& settings() override { return m_services.store; }
     platform::Clipboard& clipboard() override { return m_services.clipboard; }
     platform::MessageBoxes& messageBoxes() override { return m_services.boxes; }
-    components::Textgauge& textgauge() override { return *m_textgaugeObject; }
+    components::Textgauge& textgauge() override { return *m_textgauge; }
     QString replyMark() const override { return m_replyMark; }
     text::TextWindow* activeWindow() const override;
     text::TextWindow* openTextWindow(text::WindowPlacement placement) override;
@@ -153,7 +162,7 @@ public:
     QString versionText() const override { return versionString(); }
     void openMessageWindow(const ipmsg::IncomingMessage& message) override;
     void playArrivalSound() override;
-    bool inTray() const override { return m_inTray; }
+    bool inTray() const override { return m_tray->inTray(); }
     void startBlinking() override;
     void markSent() override;
 
@@ -171,11 +180,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    enum class StartState { Normal, Minimised, Maximised, Tray };
-
     void restorePlacement();
-    void trayClicked(bool rightButton);
-    void blinkTick();
+    void trayClicked(platform::TrayClick click);
+    void notificationClicked(text::TextWindow* window);
+    void createDesktopServices();
     void readConversionChoices();
     // The kanji-filter and encoder commands.
     void runConversion(Command command);
@@ -183,12 +191,13 @@ private:
     void unload();
     void savePlacement();
     void openCommandLineFiles();
-    void textWindowActivated(QMdiSubWindow* subWindow);
     void watchActivation();
     platform::Choosers& choosers();
+    qreal twipsPerPixel() const;
 
     Services m_services;
     QMdiArea* m_mdi = nullptr;
+    std::unique_ptr<TextWindowArea> m_windows;
     std::unique_ptr<Commands> m_commands;
     MainWindowPgpHost m_pgpHost{*this};
     convert::PgpCommands m_pgpCommands{m_pgpHost};
@@ -196,12 +205,24 @@ private:
     std::unique_ptr<text::FileCommands> m_fileCommands;
     std::unique_ptr<convert::ActiveText> m_activeText;
     std::unique_ptr<convert::ConversionCommands> m_conversions;
-    std::unique_ptr<TrayIcon> m_tray;
-    QTimer m_blinkTimer;
-    bool m_blinkPhase = false;
-    StartState m_startState = StartState::Normal;
+    std::unique_ptr<platform::TrayIcon> m_ownTrayIcon;
+    std::unique_ptr<platform::InputMethod> m_ownInputMethod;
+    std::unique_ptr<platform::DesktopNotifications> m_ownNotifications;
+    platform::InputMethod* m_inputMethod = nullptr;
+    std::unique_ptr<ArrivalNotifier> m_notifier;
+    // The window of the message that arrived last, brought to the front when the user
+    // answers the blinking icon.
+    QPointer<text::TextWindow> m_newestMessage;
+    std::unique_ptr<TrayController> m_tray;
+    std::unique_ptr<components::Textgauge> m_textgauge;
+    std::unique_ptr<components::Chimer> m_chimer;
+    int m_jisInMode = 1;
+    int m_jisOutMode = 1;
+    QString m_replyMark = QStringLiteral(">");
+    QString m_applicationName;
+    bool m_endMode = false;
+    StartMode m_startMode = StartMode::Normal;
     QPointer<QWindow> m_lastFocusWindow;
-    QPointer<QMdiSubWindow> m_lastActivated;
     bool m_commandLineOpened = false;
     bool m_unloaded = false;
     // Set when the user is about to come back from the user-list dialog: that

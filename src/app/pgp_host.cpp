@@ -63,7 +63,7 @@ void MainWindowPgpHost::sendMessage()
 
 void MainWindowPgpHost::addReplyMarks()
 {
-    m_window.clipboardCommands().copyWithReplyMarks(1);
+    m_window.clipboardCommands().copyWithReplyMarks(text::ReplyCopy::MarkOnly);
 }
 
 void MainWindowPgpHost::disablePgpItems()

@@ -64,7 +64,7 @@ void SettingsHost::settingsActivated()
 
 bool SettingsHost::hasSoundComponent() const
 {
-    return m_window.m_chimer != nullptr;
+    return m_window.chimer() != nullptr;
 }
 
 } // namespace velmar::app

@@ -3,7 +3,10 @@
 // Test doubles for the platform seams: no window blocks, no socket opens.
 
 #include "platform/clipboard.h"
+#include "platform/desktop_notifications.h"
+#include "platform/input_method.h"
 #include "platform/message_boxes.h"
+#include "platform/tray_icon.h"
 #include "platform/udp_endpoint.h"
 
 #include <QList>
@@ -44,6 +47,73 @@ public:
 private:
     bool m_hasText = false;
     QString m_text;
+};
+
+// A notification-area icon that records what it shows; click() delivers a click at
+// once, as the real icon does from the event loop.
+class FakeTrayIcon final : public TrayIcon {
+public:
+    bool isAvailable() const override { return available; }
+    void show(const QIcon& icon, const QString& tip) override
+    {
+        shown = true;
+        toolTip = tip;
+        setIcon(icon);
+    }
+    void setIcon(const QIcon& icon) override { icons.append(icon.cacheKey()); }
+    void hide() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void click(TrayClick click) { reportClick(click); }
+
+    bool available = true;
+    bool shown = false;
+    QString toolTip;
+    // QIcon::cacheKey() of every icon set, in order.
+    QList<qint64> icons;
+};
+
+// An input method whose open state a test sets and reads; `available` false plays a
+// desktop without one.
+class FakeInputMethod final : public InputMethod {
+public:
+    std::optional<bool> isOpen() const override
+    {
+        return available ? std::optional<bool>(open) : std::nullopt;
+    }
+    void setOpen(bool value) override
+    {
+        if (!available)
+            return;
+        open = value;
+        ++changes;
+    }
+    bool available = true;
+    bool open = false;
+    int changes = 0;
+};
+
+// Records notifications; click() plays the user clicking one.
+class FakeNotifications final : public DesktopNotifications {
+public:
+    struct Shown {
+        quint32 id = 0;
+        QString summary;
+        QString body;
+    };
+    quint32 show(const QString& summary, const QString& body, quint32 replaces) override
+    {
+        if (!available)
+            return 0;
+        const quint32 id = replaces != 0 ? replaces : ++m_lastId;
+        shown.append({id, summary, body});
+        return id;
+    }
+    void click(quint32 id) { reportClick(id); }
+    bool available = true;
+    QList<Shown> shown;
+
+private:
+    quint32 m_lastId = 0;
 };
 
 // A UDP endpoint that records what is sent and lets a test inject arrivals.

@@ -110,7 +110,7 @@ void ClipboardCommands::selectAll()
         copyText(s);
 }
 
-void ClipboardCommands::copyWithReplyMarks(qint16 mode)
+void ClipboardCommands::copyWithReplyMarks(ReplyCopy copy)
 {
     TextWindow* window = m_host.activeWindow();
     if (window == nullptr)
@@ -123,7 +123,7 @@ void ClipboardCommands::copyWithReplyMarks(qint16 mode)
     window->setText(text);
     window->applyReplyColours();
     // Like every copy command, an empty result leaves the clipboard as it was.
-    if (mode == 0 && !text.isEmpty())
+    if (copy == ReplyCopy::ToClipboard && !text.isEmpty())
         copyText(text);
 }
 

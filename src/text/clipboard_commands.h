@@ -9,6 +9,8 @@ class Host;
 // The clipboard commands of the main window. They act on the active text window
 // through its text operations and read or write the system clipboard at the moment
 // they run; the program keeps no copy of the clipboard.
+enum class ReplyCopy { ToClipboard, MarkOnly };
+
 class ClipboardCommands final {
 public:
     explicit ClipboardCommands(Host& host);
@@ -27,8 +29,8 @@ public:
     void copyText(const QString& s);
     void selectAll();
     // Puts the reply mark before every line of the selection (or the whole text), makes
-    // that the window's text and colours it; mode 0 also copies it.
-    void copyWithReplyMarks(qint16 mode);
+    // that the window's text and colours it, and copies it unless told to only mark.
+    void copyWithReplyMarks(ReplyCopy copy);
 
 private:
     Host& m_host;

@@ -33,7 +33,7 @@ public:
     virtual settings::SettingsStore& settings() = 0;
     virtual platform::Clipboard& clipboard() = 0;
     virtual platform::MessageBoxes& messageBoxes() = 0;
-    // The character-check component (m_textgaugeObject); it lives as long as the main window.
+    // The character-check component (held by the main window); it lives as long as the main window.
     virtual components::Textgauge& textgauge() = 0;
     // The reply mark read at the last activation of the main window.
     virtual QString replyMark() const = 0;

@@ -22,6 +22,9 @@ struct MainWindowFixture {
     platform::ScriptedFileDialogs fileDialogs;
     platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("print.pdf"))};
     platform::ScriptedChoosers choosers;
+    platform::FakeTrayIcon trayIcon;
+    platform::FakeInputMethod inputMethod;
+    platform::FakeNotifications notifications;
     QStringList commandLine;
     bool firstStart = false;
     QString accountName;
@@ -34,7 +37,8 @@ struct MainWindowFixture {
     {
         window = std::make_unique<app::MainWindow>(app::Services{
             store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
-            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName});
+            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName, &trayIcon,
+            &inputMethod, &notifications});
         return *window;
     }
 

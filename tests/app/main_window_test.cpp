@@ -80,8 +80,8 @@ TEST(MainWindowStart, BadStoredValuesFallBack)
         f.store().write(QStringLiteral("general"), QString::fromUtf16(c.key),
                         QString::fromUtf16(c.value));
         auto& w = f.start();
-        EXPECT_EQ(w.m_jisInMode, c.jisIn) << QString::fromUtf16(c.value).toStdString();
-        EXPECT_EQ(w.m_jisOutMode, c.jisOut) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.jisInMode(), c.jisIn) << QString::fromUtf16(c.value).toStdString();
+        EXPECT_EQ(w.jisOutMode(), c.jisOut) << QString::fromUtf16(c.value).toStdString();
         EXPECT_EQ(w.commands().jisIn(), c.jisIn);
         EXPECT_EQ(w.commands().jisOut(), c.jisOut);
     }
@@ -121,13 +121,13 @@ TEST(MainWindowStart, PlacementReadings)
         auto& w = f.start();
         EXPECT_FALSE(w.isMinimized());
         EXPECT_FALSE(w.isMaximized());
-        EXPECT_FALSE(w.m_inTray);
+        EXPECT_FALSE(w.inTray());
     }
     {
         MainWindowFixture f;
         f.store().write(keys::StartMode, QStringLiteral("3"));
         auto& w = f.start();
-        EXPECT_TRUE(w.m_inTray);
+        EXPECT_TRUE(w.inTray());
         EXPECT_FALSE(w.isVisible() && !w.isMinimized());
     }
 }

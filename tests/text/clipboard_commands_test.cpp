@@ -154,14 +154,14 @@ TEST_F(ClipboardCommandsTest, RessetMarksTheSelectionAndReplacesTheWholeText)
     TextWindow* window = host.newActiveWindow();
     window->setText(u"one\r\ntwo\r\nthree"_s);
     select(window, 4, 13);
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_EQ(window->text(), u">two\r\n>three"_s);
     EXPECT_EQ(host.clip.text(), u">two\r\n>three"_s);
     EXPECT_EQ(window->textArea()->blockColour(1), QColor(255, 0, 0));
 
     host.clip.setText(u"kept"_s);
     host.mark = u"| "_s;
-    commands.copyWithReplyMarks(1);
+    commands.copyWithReplyMarks(text::ReplyCopy::MarkOnly);
     EXPECT_EQ(window->text(), u"| >two\r\n| >three"_s);
     EXPECT_EQ(host.clip.text(), u"kept"_s);
 }
@@ -170,7 +170,7 @@ TEST_F(ClipboardCommandsTest, RessetOnAnEmptyWindowKeepsTheClipboard)
 {
     host.newActiveWindow();
     host.clip.setText(u"kept"_s);
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_EQ(host.clip.text(), u"kept"_s);
 }
 
@@ -184,7 +184,7 @@ TEST_F(ClipboardCommandsTest, EachReplacementIsOneUndoStep)
         {"reply marks on a selection",
          [this](TextWindow* w) {
              select(w, 4, 13);
-             commands.copyWithReplyMarks(0);
+             commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
          }},
         {"trimming", [this](TextWindow*) { commands.trimBlanks(); }},
         {"clipboard view", [this](TextWindow*) { commands.viewClipboard(); }},
@@ -217,7 +217,7 @@ TEST_F(ClipboardCommandsTest, SealedWindowGivesNothingAway)
         {"copy all", [this] { commands.copyAll(); }},
         {"copy selection", [this] { commands.copySelection(); }},
         {"copy and hide", [this] { commands.copyAllAndHide(); }},
-        {"reply marks", [this] { commands.copyWithReplyMarks(0); }},
+        {"reply marks", [this] { commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard); }},
         {"trimming", [this] { commands.trimBlanks(); }},
         {"paste", [this] { commands.paste(); }},
     };
@@ -239,7 +239,7 @@ TEST_F(ClipboardCommandsTest, CommandsWithoutAWindowDoNothing)
     host.clip.setText(u"x"_s);
     commands.paste();
     commands.trimBlanks();
-    commands.copyWithReplyMarks(0);
+    commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     EXPECT_TRUE(host.windows().isEmpty());
     EXPECT_EQ(host.clip.text(), u"x"_s);
 }

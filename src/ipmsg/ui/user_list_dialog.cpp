@@ -1,6 +1,7 @@
 #include "ipmsg/ui/user_list_dialog.h"
 
 #include "ipmsg/messenger.h"
+#include "platform/form_marker.h"
 #include "platform/line_breaks.h"
 
 #include <QButtonGroup>
@@ -91,7 +92,7 @@ UserListDialog::UserListDialog(Messenger& engine, std::function<bool()> isEndmod
     setWindowTitle(QStringLiteral("送信画面"));
     setAttribute(Qt::WA_DeleteOnClose);
     // Returning from this window to the main window counts as its activation.
-    setProperty("velmarForm", true);
+    platform::markAsForm(*this);
 
     buildControls();
     connectEngine();

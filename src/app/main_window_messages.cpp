@@ -1,0 +1,153 @@
+#include "app/arrival_notifier.h"
+#include "app/main_window.h"
+#include "app/text_window_area.h"
+#include "components/registry.h"
+#include "ipmsg/messenger.h"
+#include "ipmsg/ui/user_list_dialog.h"
+#include "platform/clipboard.h"
+#include "settings/colour_value.h"
+#include "settings/keys.h"
+#include "text/clipboard_commands.h"
+#include "text/text_window.h"
+
+#include <QApplication>
+
+// The main window's side of messaging: sending the active text, showing what
+// arrives, and the notification-area icon that announces it.
+
+namespace velmar::app {
+
+using text::TextWindow;
+using text::WindowPlacement;
+namespace keys = settings::keys;
+
+void MainWindow::sendCommand(quint32 command, const QString& destination, qint32 port,
+                             const QString& extra)
+{
+    m_messenger->sendCommand(command, destination, port, extra);
+}
+
+ipmsg::UserListDialog& MainWindow::userListDialog()
+{
+    if (!m_userListDialog) {
+        m_userListDialog = new ipmsg::UserListDialog(
+            *m_messenger, [this] { return m_endMode; }, this);
+        // The engine may have loaded its state already (a datagram needed the peer
+        // list while the dialog was closed); loading again would announce twice.
+        if (!m_messenger->isLoaded())
+            m_messenger->load();
+    }
+    return *m_userListDialog;
+}
+
+void MainWindow::sendActiveText()
+{
+    TextWindow* active = activeWindow();
+    if (!active)
+        return;
+    const QString text = active->text();
+    if (text.isEmpty())
+        return;
+    m_skipNextActivation = true;
+    for (TextWindow* form : windows())
+        form->sendState = TextWindow::SendState::Idle;
+    userListDialog();
+    active->sendState = TextWindow::SendState::Sending;
+    m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
+}
+
+void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
+{
+    TextWindow* form = openTextWindow(WindowPlacement::Background);
+    form->setText(message.text);
+    form->setCaption(message.caption);
+    form->replyAddress = message.replyAddress;
+    form->replyPort = message.replyPort;
+    form->setStatusText(message.statusText);
+    if (message.background) {
+        if (const auto colour = settings::colorFromValue(*message.background, palette()))
+            form->setTextBackground(*colour);
+    }
+    if (message.sealed) {
+        form->packetNumber = message.packetNumber;
+        form->noticeOwed = message.noticeOwed;
+        form->showSeal(message.passwordBox);
+    }
+    m_newestMessage = form;
+
+    // The user looks elsewhere: ask the window manager to draw attention to the
+    // window and pop up a notification.
+    if (!isVisible() || isMinimized() || !isActiveWindow()) {
+        QApplication::alert(this);
+        m_notifier->messageArrived(ArrivalNotifier::senderName(message.caption), message.text,
+                                   message.sealed, form);
+    }
+}
+
+void MainWindow::notificationClicked(TextWindow* window)
+{
+    if (m_tray->inTray())
+        leaveTray(AfterTray::ShowWindow);
+    else if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    if (window)
+        m_windows->activate(*window);
+}
+
+void MainWindow::playArrivalSound()
+{
+    const QString path = m_services.store.read(keys::SoundFile);
+    if (m_chimer && !path.isEmpty())
+        m_chimer->Play(path);
+}
+
+void MainWindow::markSent()
+{
+    for (TextWindow* form : windows()) {
+        if (form->sendState == TextWindow::SendState::Sending) {
+            form->setStatusText(QStringLiteral("IPM(送信済)"));
+            form->sendState = TextWindow::SendState::Idle;
+            return;
+        }
+    }
+}
+
+void MainWindow::hideToTray(bool /*withMessageIcon*/)
+{
+    // Every caller hides with the program's icon; the message icon only blinks.
+    m_tray->hideToTray(m_applicationName);
+}
+
+void MainWindow::leaveTray(AfterTray after)
+{
+    m_tray->leaveTray(after);
+}
+
+void MainWindow::trayClicked(platform::TrayClick click)
+{
+    const bool messageWaiting = m_tray->messageWaiting();
+    leaveTray(AfterTray::ShowWindow);
+    activateWindow();
+    const TextWindow* active = activeWindow();
+    if (m_services.clipboard.hasText() &&
+        !(active && active->text() == m_services.clipboard.text())) {
+        openTextWindow(WindowPlacement::Foreground);
+        m_clipboardCommands->viewClipboard();
+        if (click == platform::TrayClick::Right)
+            m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
+    }
+    // The icon announced a message: that is what the user came back for.
+    if (messageWaiting && m_newestMessage)
+        m_windows->activate(*m_newestMessage);
+}
+
+void MainWindow::startBlinking()
+{
+    m_tray->startBlinking();
+}
+
+} // namespace velmar::app

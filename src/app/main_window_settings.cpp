@@ -1,0 +1,67 @@
+// The main window's part in the settings dialog, the first start and a second start
+// of the program.
+
+#include "app/main_window.h"
+
+#include "app/settings_host.h"
+#include "ipmsg/messenger.h"
+#include "platform/choosers.h"
+#include "settings/settings_dialog.h"
+
+namespace velmar::app {
+
+settings::SettingsDialog& MainWindow::showSettings()
+{
+    if (!m_settingsDialog) {
+        m_settingsDialog =
+            new settings::SettingsDialog({m_services.store, *m_textgauge, *m_settingsHost,
+                                          m_services.boxes, m_services.fileDialogs, choosers()},
+                                         this);
+        // However a first start's dialog closes, the program then goes online.
+        connect(m_settingsDialog, &QObject::destroyed, this, [this] { finishFirstStart(); });
+    }
+    m_settingsDialog->show();
+    m_settingsDialog->raise();
+    m_settingsDialog->activateWindow();
+    return *m_settingsDialog;
+}
+
+settings::SettingsDialog* MainWindow::settingsDialog() const
+{
+    return m_settingsDialog;
+}
+
+bool MainWindow::finishFirstStart()
+{
+    if (!m_firstStartPending)
+        return false;
+    m_firstStartPending = false;
+    userListDialog();
+    m_messenger->holdArrivals(false);
+    return true;
+}
+
+platform::Choosers& MainWindow::choosers()
+{
+    if (m_services.choosers)
+        return *m_services.choosers;
+    if (!m_ownChoosers)
+        m_ownChoosers = std::make_unique<platform::QtChoosers>(this);
+    return *m_ownChoosers;
+}
+
+void MainWindow::openFilesFromSecondStart(const QStringList& files)
+{
+    if (m_tray->inTray())
+        leaveTray(AfterTray::ShowWindow);
+    else if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    for (const QString& path : files)
+        openFile(path);
+}
+
+} // namespace velmar::app
