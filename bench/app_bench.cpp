@@ -45,6 +45,9 @@ void BM_StartToFirstTextWindow(benchmark::State& state)
                                              printing,
                                              {},
                                              [](int) {},
+                                             nullptr,
+                                             false,
+                                             {},
                                              &trayIcon,
                                              &inputMethod,
                                              &notifications});

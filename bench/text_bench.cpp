@@ -262,7 +262,7 @@ void BM_LongLine(benchmark::State& state)
             f.window->applyReplyColours();
             break;
         case 1:
-            commands.copyWithReplyMarks(0);
+            commands.copyWithReplyMarks(text::ReplyCopy::ToClipboard);
             break;
         default:
             commands.trimBlanks();

@@ -36,7 +36,8 @@ protected:
     {
         f.window = std::make_unique<app::MainWindow>(app::Services{
             f.store(), f.registry, f.endpoint, f.boxes, f.clipboard, f.fileDialogs, f.printing,
-            f.commandLine, [](int) {}, &f.trayIcon, inputMethod.get(), notifications.get()});
+            f.commandLine, [](int) {}, nullptr, false, {}, &f.trayIcon, inputMethod.get(),
+            notifications.get()});
         f.window->load();
         f.window->start();
         return *f.window;

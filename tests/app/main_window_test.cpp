@@ -303,7 +303,7 @@ TEST(MainWindowWindows, FilesFromASecondStartOpenAndBringTheWindowBack)
         const qsizetype before = w.windows().size();
 
         w.openFilesFromSecondStart(paths);
-        EXPECT_FALSE(w.m_inTray);
+        EXPECT_FALSE(w.inTray());
         EXPECT_TRUE(w.isVisible());
         EXPECT_FALSE(w.isMinimized());
         ASSERT_EQ(w.windows().size(), before + 2);
