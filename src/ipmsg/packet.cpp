@@ -48,26 +48,26 @@ bool Command::has(int option) const
     return hexBitIsSet(options, option);
 }
 
-QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName)
+QString packetHeader(int protocolVersion, const QString& packetNo, const QString& hostName)
 {
-    return QString::number(protcolVer) + u':' + packetNo + u":Wait:" + hostName + u':';
+    return QString::number(protocolVersion) + u':' + packetNo + u":Wait:" + hostName + u':';
 }
 
-QString ret_chg1(const QString& text)
+QString lineBreaksForWire(const QString& text)
 {
     QString out = text;
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return out;
 }
 
-QString ret_chg2(const QString& text)
+QString lineBreaksFromWire(const QString& text)
 {
     QString out = text;
     out.replace(u'\n', QStringLiteral("\r\n"));
     return out;
 }
 
-QString GetIPandPort(const QString& entry, bool portPart)
+QString addressEntryPart(const QString& entry, bool portPart)
 {
     QString narrow;
     narrow.reserve(entry.size());
@@ -151,7 +151,7 @@ QString messageText(const QString& extra)
     QString text = extra;
     if (text.endsWith(QChar(0)))
         text.chop(1);
-    text = ret_chg2(text);
+    text = lineBreaksFromWire(text);
     text.replace(QChar(0), u';');
     return text;
 }

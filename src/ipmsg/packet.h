@@ -62,15 +62,15 @@ struct Command {
 };
 
 // Header: version, packet number, "Wait", the local host name, each followed by ":".
-QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName);
+QString packetHeader(int protocolVersion, const QString& packetNo, const QString& hostName);
 // Before sending: every CR LF becomes LF.
-QString ret_chg1(const QString& text);
+QString lineBreaksForWire(const QString& text);
 // After receiving: every LF becomes CR LF (an existing CR LF becomes CR CR LF).
-QString ret_chg2(const QString& text);
+QString lineBreaksFromWire(const QString& text);
 // Splits an address entry "port:address" (narrowed, trimmed): the port piece when
 // `portPart` is true, the address piece otherwise; the whole entry when it is not
 // made of exactly two pieces.
-QString GetIPandPort(const QString& entry, bool portPart);
+QString addressEntryPart(const QString& entry, bool portPart);
 
 // An address entry cut into its port (checked with NumChk) and its address piece.
 struct AddressEntry {

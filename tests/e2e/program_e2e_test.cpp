@@ -84,7 +84,7 @@ struct Program {
     int peerRow(const QString& ip)
     {
         for (int row = 0; row < peers().count(); ++row) {
-            if (peers().cell(row, 2) == ip)
+            if (peers().cell(row, PeerColumn::Address) == ip)
                 return row;
         }
         return -1;
@@ -107,7 +107,8 @@ struct Program {
         velmar::text::TextWindow* source = window->activeWindow();
         source->setText(text);
         window->sendActiveText();
-        engine().clickSealed(sealed ? 1 : 0);
+        engine().state().clickSealed(sealed ? velmar::ipmsg::SealedState::Sealed
+                                            : velmar::ipmsg::SealedState::Open);
         engine().chooseRow(peerRow(ip));
         engine().send(velmar::ipmsg::Messenger::Button::Left);
         return source;
@@ -172,9 +173,9 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     peer.send(pair().ipA(), 3, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));
     ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) >= 0; }));
     const int row = a.peerRow(pair().ipB());
-    EXPECT_EQ(a.peers().cell(row, 0), u"太郎");
-    EXPECT_EQ(a.peers().cell(row, 1), u"営業");
-    EXPECT_EQ(a.peers().cell(row, 3), u"2425");
+    EXPECT_EQ(a.peers().cell(row, PeerColumn::Name), u"太郎");
+    EXPECT_EQ(a.peers().cell(row, PeerColumn::Group), u"営業");
+    EXPECT_EQ(a.peers().cell(row, PeerColumn::Port), u"2425");
 
     // A message opens a window with its text, and the receipt goes back.
     const int windowsBefore = static_cast<int>(a.window->windows().size());
@@ -275,7 +276,7 @@ TEST_F(TwoPrograms, ASilentPeerEndsInTheFailureBox)
         },
         12s));
     EXPECT_NE(source->statusText(), u"IPM(送信済)");
-    EXPECT_EQ(a.engine().destinationEntries().size(), 1);
+    EXPECT_EQ(a.engine().state().destinationEntries().size(), 1);
 }
 
 TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)

@@ -96,20 +96,20 @@ TEST_F(Presence, KnownPeerMovesToTheBottomAndExitRemovesIt)
     addPeer("a", "10.77.0.2", 2425);
     addPeer("b", "10.77.0.3", 2425);
     addPeer("c", "10.77.0.3", 2426);
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 1);
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 0);
     addPeer("a2", "10.77.0.2", 2425);
     const PeerListModel& peers = *messenger->peers();
     ASSERT_EQ(peers.count(), 3);
-    EXPECT_EQ(peers.cell(0, 0), u"b");
-    EXPECT_EQ(peers.cell(1, 0), u"c");
-    EXPECT_EQ(peers.cell(2, 0), u"a2");
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 3);
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"b");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Name), u"c");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Name), u"a2");
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 2);
 
     receive("1:9:u:h:2:", "10.77.0.3", 2425);
     receive("1:9:u:h:2:", "10.77.0.99", 2425); // unknown: nothing changes
     ASSERT_EQ(peers.count(), 2);
-    EXPECT_EQ(peers.cell(0, 0), u"c");
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), 0);
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"c");
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), -1);
 }
 
 TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
@@ -121,12 +121,12 @@ TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
     receive(bytes("1:1:login:host:0:\0", 18), "10.77.0.4", 2425);
     const PeerListModel& peers = *messenger->peers();
     ASSERT_EQ(peers.count(), 3);
-    EXPECT_EQ(peers.cell(0, 0), u"ni;ck");
-    EXPECT_EQ(peers.cell(0, 1), u"gr p");
-    EXPECT_EQ(peers.cell(1, 0), u"login");
-    EXPECT_EQ(peers.cell(1, 1), u"host");
-    EXPECT_EQ(peers.cell(2, 0), u"login");
-    EXPECT_EQ(peers.cell(2, 3), u"2425");
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"ni;ck");
+    EXPECT_EQ(peers.cell(0, PeerColumn::Group), u"gr p");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Name), u"login");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Group), u"host");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Name), u"login");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Port), u"2425");
 }
 
 TEST_F(Presence, RowColourFollowsTheAbsenceOption)
@@ -237,8 +237,8 @@ TEST_F(Receive, TheHistoryHoldsFourMessages)
     receive("1:5:u:h:288:x", "10.77.0.5", 2425);
     receive("1:1:u:h:288:x", "10.77.0.5", 2425);
     EXPECT_EQ(host.windows.size(), 6) << "pushed out by the fifth";
-    EXPECT_EQ(messenger->remotePacketNumbers()[0], u"1:10.77.0.5:2425");
-    EXPECT_EQ(messenger->remotePacketNumbers()[1], u"5:10.77.0.5:2425");
+    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[0], u"1:10.77.0.5:2425");
+    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[1], u"5:10.77.0.5:2425");
 }
 
 TEST_F(Receive, SealedMessages)
@@ -332,8 +332,8 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("ｴﾗｰ番号=10065\r\nｴﾗｰ情報=host unreachable\r\n\r\n"
                              "\"設定\"にて、ポート番号を変更してください"));
-    EXPECT_EQ(messenger->sendErrorState(), 1);
-    messenger->setSendErrorState(0);
+    EXPECT_EQ(messenger->packets().sendErrorState(), 1);
+    messenger->packets().setSendErrorState(0);
     receive("1:52:u:h:64:", "10.77.0.5", 2425);
     EXPECT_EQ(boxes.boxes.size(), 2);
 }

@@ -88,20 +88,20 @@ TEST(Packet, MessageTextDropsOneTrailingNulAndShowsOthersAsSemicolons)
 
 TEST(Packet, LineBreakConversions)
 {
-    EXPECT_EQ(ret_chg1(u8("a\r\nb\r\n")), u"a\nb\n");
-    EXPECT_EQ(ret_chg1(u8("a\rb\n")), u"a\rb\n");
-    EXPECT_EQ(ret_chg2(u8("a\nb")), u"a\r\nb");
-    EXPECT_EQ(ret_chg2(u8("a\r\nb")), u"a\r\r\nb");
+    EXPECT_EQ(lineBreaksForWire(u8("a\r\nb\r\n")), u"a\nb\n");
+    EXPECT_EQ(lineBreaksForWire(u8("a\rb\n")), u"a\rb\n");
+    EXPECT_EQ(lineBreaksFromWire(u8("a\nb")), u"a\r\nb");
+    EXPECT_EQ(lineBreaksFromWire(u8("a\r\nb")), u"a\r\r\nb");
 }
 
 TEST(Packet, HeaderAndAddressEntries)
 {
     EXPECT_EQ(packetHeader(1, u8("482"), u8("PC01")), u"1:482:Wait:PC01:");
-    EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), true), u"2425");
-    EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), false), u"10.0.0.255");
-    EXPECT_EQ(GetIPandPort(u8("２４２５：１０．０．０．２５５"), true), u"2425");
-    EXPECT_EQ(GetIPandPort(u8(" 10.0.0.255 "), true), u"10.0.0.255");
-    EXPECT_EQ(GetIPandPort(u8("1:2:3"), false), u"1:2:3");
+    EXPECT_EQ(addressEntryPart(u8(" 2425 : 10.0.0.255 "), true), u"2425");
+    EXPECT_EQ(addressEntryPart(u8(" 2425 : 10.0.0.255 "), false), u"10.0.0.255");
+    EXPECT_EQ(addressEntryPart(u8("２４２５：１０．０．０．２５５"), true), u"2425");
+    EXPECT_EQ(addressEntryPart(u8(" 10.0.0.255 "), true), u"10.0.0.255");
+    EXPECT_EQ(addressEntryPart(u8("1:2:3"), false), u"1:2:3");
 
     velmar::components::TextgaugeImpl gauge;
     const auto ok = parseAddressEntry(u8(" 2426: 10.0.0.255 "), gauge);

@@ -1,0 +1,175 @@
+#include "ipmsg/receive_processor.h"
+
+#include "components/components.h"
+#include "ipmsg/messenger_host.h"
+#include "ipmsg/packet_sender.h"
+#include "ipmsg/send_job.h"
+#include "ipmsg/user_list_state.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+#include "settings/colour_value.h"
+#include "settings/keys.h"
+#include "settings/settings_store.h"
+
+namespace velmar::ipmsg {
+
+namespace keys = settings::keys;
+
+ReceiveProcessor::ReceiveProcessor(PacketSender& sender, UserListState& state, SendJob& sendJob,
+                                   settings::SettingsStore& store, components::Textgauge& textgauge,
+                                   platform::MessageBoxes& boxes, MessengerHost& host,
+                                   QObject* parent)
+    : QObject(parent), m_sender(sender), m_state(state), m_sendJob(sendJob), m_store(store),
+      m_textgauge(textgauge), m_boxes(boxes), m_host(host)
+{
+}
+
+void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
+{
+    // Our own broadcasts come back, and so does everything from this machine.
+    if (datagram.senderIp == m_sender.endpoint().localIp())
+        return;
+    const auto fields = splitPacket(fromWire(datagram.data));
+    if (!fields)
+        return;
+    receive(*fields, datagram.senderIp, datagram.senderPort);
+}
+
+void ReceiveProcessor::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
+{
+    const QString ip = senderIp.trimmed();
+    const QString portText = QString::number(senderPort);
+    const QStringList extraPieces =
+        fields.extra.isEmpty() ? QStringList() : fields.extra.split(QChar(0));
+    const auto command = decodeCommand(fields.command, m_textgauge);
+    if (!command)
+        return;
+    m_state.ensureLoaded();
+    const QString& c = command->command;
+    if (c == u"00" || c == u"01" || c == u"02" || c == u"03" || c == u"04") {
+        presenceUpdate(fields, *command, extraPieces, ip, portText);
+    } else if (c == u"21") {
+        m_sendJob.acknowledge(addressEntry(portText, ip), fields.extra);
+    } else if (c == u"30" || c == u"31") {
+        readNotice(fields, *command, ip, senderPort);
+    } else if (c == u"40") {
+        m_sender.sendCommand(cmd::SendInfo, ip, senderPort, m_host.versionText());
+    } else if (c == u"20" || c == u"41") {
+        message(fields, *command, ip, senderPort, portText);
+    }
+}
+
+void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& command,
+                                      const QStringList& extraPieces, const QString& ip,
+                                      const QString& portText)
+{
+    PeerListModel& peers = *m_state.peers();
+    const int oldRow = peers.findRow(ip, portText);
+    if (oldRow >= 0) {
+        // With at most one peer the list is emptied.
+        if (peers.count() < 2)
+            peers.clear();
+        else
+            peers.removePeerRow(oldRow);
+    }
+    if (command.command == u"02")
+        return;
+    QString user = fields.user;
+    QString host = fields.host;
+    if (!extraPieces.isEmpty() && !extraPieces.at(0).isEmpty())
+        user = extraPieces.at(0);
+    if (extraPieces.size() > 1 && !extraPieces.at(1).isEmpty())
+        host = extraPieces.at(1);
+    const int row =
+        peers.appendPeer(Peer{cleanName(user), cleanName(host), ip, portText, std::nullopt});
+    const QString colour = m_store.read(command.has(opt::Absence) ? keys::AbsentBackgroundColour
+                                                                  : keys::PresentBackgroundColour);
+    if (const auto number = settings::parseColorValue(colour))
+        peers.setRowColour(row, number);
+    if (command.command == u"01") {
+        const quint16 port = static_cast<quint16>(portText.toUInt());
+        for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
+            m_sender.sendCommand(cmd::AnsEntry, ip, port, m_sender.ownExtra(true));
+    }
+}
+
+void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, const QString& ip,
+                                  quint16 port)
+{
+    const PeerListModel& peers = *m_state.peers();
+    const int row = peers.findRow(ip, QString::number(port));
+    if (row < 0)
+        return;
+    const QString name = peers.cell(row, PeerColumn::Name);
+    if (command.command == u"30")
+        m_boxes.show(QStringLiteral("封書開封通知 From ") + ip + u'-' + name,
+                     QStringLiteral("開封されました"));
+    else
+        m_boxes.show(QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
+                     QStringLiteral("封書は見ずに破棄されました"));
+    if (!command.has(opt::AutoRet))
+        m_sender.sendCommand(cmd::AnsReadMsg, ip, port, fields.packetNo);
+}
+
+void ReceiveProcessor::message(const Fields& fields, const Command& command, const QString& ip,
+                               quint16 port, const QString& portText)
+{
+    const PeerListModel& peers = *m_state.peers();
+    QString displayName;
+    const int row = peers.findRow(ip, portText);
+    if (row < 0) {
+        // A stranger: ask it to introduce itself; its answer fills the row.
+        m_sender.sendCommand(cmd::BrEntry, ip, port, m_sender.ownExtra(false));
+        displayName = fields.user + u'/' + fields.host;
+    } else {
+        displayName = peers.cell(row, PeerColumn::Name) + u'/' + peers.cell(row, PeerColumn::Group);
+    }
+
+    // A repeat means the sender missed our receipt: it gets the receipt again, but
+    // no second window and no second absence reply.
+    const bool repeated = isDuplicate(fields.packetNo + u':' + ip + u':' + portText);
+    if (!repeated) {
+        IncomingMessage incoming;
+        incoming.text = messageText(fields.extra);
+        incoming.caption = QStringLiteral("From Network ") + displayName +
+                           QStringLiteral("(IP Messenger Protcol) ") + m_textgauge.DayIs(3);
+        incoming.replyAddress = ip;
+        incoming.replyPort = port;
+        incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
+        incoming.background =
+            settings::parseColorValue(m_store.read(keys::MessageBackgroundColour));
+        if (command.has(opt::Secret)) {
+            incoming.sealed = true;
+            incoming.packetNumber = fields.packetNo;
+            incoming.noticeOwed = command.has(opt::ReadCheck);
+            incoming.passwordBox =
+                command.has(opt::Password) && !m_store.read(keys::Password).isEmpty();
+        }
+        m_host.openMessageWindow(incoming);
+        m_host.playArrivalSound();
+        if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
+            const QString reply = lineBreaksForWire(m_sender.absenceText());
+            for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
+                m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
+        }
+    }
+    if (!command.has(opt::Broadcast) && !command.has(opt::AutoRet) &&
+        !command.has(opt::Multicast) && !command.has(opt::NoAddList))
+        m_sender.sendCommand(cmd::RecvMsg, ip, port, fields.packetNo);
+    if (!repeated && m_host.inTray())
+        m_host.startBlinking();
+}
+
+bool ReceiveProcessor::isDuplicate(const QString& key)
+{
+    for (const QString& seen : m_remotePacketNumbers) {
+        if (seen == key)
+            return true;
+    }
+    for (std::size_t i = m_remotePacketNumbers.size() - 1; i > 0; --i)
+        m_remotePacketNumbers[i] = m_remotePacketNumbers[i - 1];
+    m_remotePacketNumbers[0] = key;
+    return false;
+}
+
+} // namespace velmar::ipmsg
