@@ -62,8 +62,20 @@ QString lineBreaksForWire(const QString& text)
 
 QString lineBreaksFromWire(const QString& text)
 {
-    QString out = text;
-    out.replace(u'\n', QStringLiteral("\r\n"));
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            out += QStringLiteral("\r\n");
+        } else if (c == u'\n') {
+            out += QStringLiteral("\r\n");
+        } else {
+            out += c;
+        }
+    }
     return out;
 }
 
@@ -203,6 +215,131 @@ QString fromWire(const QByteArray& bytes)
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     return decoder.decode(bytes);
+}
+
+QByteArray encodeText(const QString& text, WireEncoding encoding)
+{
+    return encoding == WireEncoding::Utf8 ? text.toUtf8() : toWire(text);
+}
+
+QString decodeText(const QByteArray& bytes, WireEncoding encoding)
+{
+    return encoding == WireEncoding::Utf8 ? QString::fromUtf8(bytes) : fromWire(bytes);
+}
+
+namespace {
+
+// The first `count` ":"-separated fields of a raw datagram; the bytes of both
+// encodings never hold ":" inside a character.
+QList<QByteArray> rawFields(const QByteArray& datagram, int count)
+{
+    QList<QByteArray> fields;
+    qsizetype from = 0;
+    while (fields.size() < count) {
+        const qsizetype colon = datagram.indexOf(':', from);
+        if (colon < 0)
+            break;
+        fields.append(datagram.mid(from, colon - from));
+        from = colon + 1;
+    }
+    return fields;
+}
+
+bool isUtf8WithMultiByte(const QByteArray& bytes)
+{
+    bool multiByte = false;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            multiByte = true;
+            break;
+        }
+    }
+    if (!multiByte)
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    (void)decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+} // namespace
+
+quint32 rawCommandWord(const QByteArray& datagram)
+{
+    const QList<QByteArray> fields = rawFields(datagram, 5);
+    if (fields.size() < 5)
+        return 0;
+    bool ok = false;
+    const qint64 word = fields.at(4).trimmed().toLongLong(&ok, 0);
+    return ok ? static_cast<quint32>(word) : 0;
+}
+
+WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
+{
+    if ((rawCommandWord(datagram) & cmd::Utf8Option) != 0 || senderReadsUtf8)
+        return WireEncoding::Utf8;
+    const QList<QByteArray> fields = rawFields(datagram, 1);
+    if (!fields.isEmpty() && fields.at(0) == "1")
+        return WireEncoding::ShiftJis;
+    return isUtf8WithMultiByte(datagram) ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
+}
+
+std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
+{
+    const qsizetype at = datagram.indexOf(QByteArray("\0\n", 2));
+    if (at < 0)
+        return std::nullopt;
+    Utf8Names names;
+    bool any = false;
+    const QList<QByteArray> lines = datagram.mid(at + 2).split('\n');
+    for (const QByteArray& line : lines) {
+        QByteArray value = line.mid(3);
+        if (value.endsWith('\0'))
+            value.chop(1);
+        QString* target = line.startsWith("UN:")   ? &names.user
+                          : line.startsWith("HN:") ? &names.host
+                          : line.startsWith("NN:") ? &names.nickname
+                          : line.startsWith("GN:") ? &names.group
+                                                   : nullptr;
+        if (target) {
+            *target = QString::fromUtf8(value);
+            any = true;
+        }
+    }
+    return any ? std::optional(names) : std::nullopt;
+}
+
+QByteArray utf8NamesTail(const Utf8Names& names)
+{
+    return QByteArray("\0\n", 2) + "UN:" + names.user.toUtf8() + "\nHN:" + names.host.toUtf8() +
+           "\nNN:" + names.nickname.toUtf8() + "\nGN:" + names.group.toUtf8() + '\n';
+}
+
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding)
+{
+    QStringList pieces;
+    maxBytes = std::max<qsizetype>(maxBytes, 8); // room for any one character and a CR LF
+    qsizetype from = 0;
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype len = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            len = 2;
+        else if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            len = 2;
+        const QStringView unit = QStringView(text).mid(i, len);
+        const qsizetype size =
+            unit.at(0).unicode() < 0x80 ? len : encodeText(unit.toString(), encoding).size();
+        if (bytes + size > maxBytes && i > from) {
+            pieces.append(text.mid(from, i - from));
+            from = i;
+            bytes = 0;
+        }
+        bytes += size;
+        i += len;
+    }
+    pieces.append(text.mid(from));
+    return pieces;
 }
 
 QStringList splitPieces(const QString& text, qsizetype maxPiece)

@@ -34,8 +34,12 @@ public:
 
     // One packet with a new number to `destination` (port 0 = the local port), or to
     // 255.255.255.255 and the broadcast list when `destination` is "BroadCast".
-    void sendCommand(quint32 command, const QString& destination, qint32 port,
-                     const QString& extra);
+    void sendCommand(quint32 command, const QString& destination, qint32 port, const QString& extra,
+                     const QByteArray& tail = {});
+    // Our entry (or entry answer) to `destination`: the capability bit and our names
+    // in UTF-8 after the Shift_JIS ones.
+    void sendPresence(quint32 command, const QString& destination, qint32 port, bool absentForm);
+    bool sendBytes(const QString& remote, qint32 port, const QByteArray& bytes, SendMode mode);
     // Sends one datagram; false on failure (with the send-error box once per error
     // state for a direct send).
     bool sendDatagram(const QString& remote, qint32 port, const QString& data, SendMode mode);
@@ -43,8 +47,12 @@ public:
     // Own extra: UserName (plus "[" absenceTitle "]" in the absent form while absent),
     // NUL, GroupName.
     QString ownExtra(bool absentForm) const;
-    // How many times each announcement and answer goes out (the Retry setting).
+    // How many times each announcement and answer goes out and how many ticks a send
+    // waits: the Retry setting read as 0..20.
     qint64 retry() const;
+    static constexpr qint64 MaxRetry = 20;
+    // Stores the last packet number used (at shutdown).
+    void saveLastPacketNumber();
     void entryBroadcast(bool absentForm);
     void exitBroadcast();
 
@@ -69,6 +77,8 @@ private:
     QString m_absenceText;
     qint16 m_sendErrorState = 0;
     int m_protocolVersion = 1;
+    // Numbers handed out are never below this one.
+    qint64 m_lastNumber = 0;
 };
 
 // The pseudo destination of sendCommand that means everybody.

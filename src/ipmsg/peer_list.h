@@ -23,6 +23,10 @@ struct Peer {
     QString port;
     // Row background as a stored colour number; nullopt keeps the view's colour.
     std::optional<quint32> colour;
+    // The peer announced version "1": it is one of ours and reads long pieces.
+    bool ours = true;
+    // The peer advertised UTF-8: messages to it go in UTF-8.
+    bool readsUtf8 = false;
 };
 
 // The peer list ("MSFlexGrid1"): four columns under the header

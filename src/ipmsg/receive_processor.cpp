@@ -11,6 +11,11 @@
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QTimer>
+
 namespace velmar::ipmsg {
 
 namespace keys = settings::keys;
@@ -20,18 +25,82 @@ ReceiveProcessor::ReceiveProcessor(PacketSender& sender, UserListState& state, S
                                    platform::MessageBoxes& boxes, MessengerHost& host,
                                    QObject* parent)
     : QObject(parent), m_sender(sender), m_state(state), m_sendJob(sendJob), m_store(store),
-      m_textgauge(textgauge), m_boxes(boxes), m_host(host)
+      m_textgauge(textgauge), m_boxes(boxes), m_host(host),
+      m_clock([] { return QDeadlineTimer::current().deadline(); })
 {
+    setOwnAddresses([] {
+        QStringList out;
+        const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+        for (const QHostAddress& address : addresses) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                out << address.toString();
+        }
+        return out;
+    });
+}
+
+void ReceiveProcessor::setOwnAddresses(std::function<QStringList()> addresses)
+{
+    m_ownAddressSource = std::move(addresses);
+    m_ownAddressesAt = -1;
+}
+
+bool ReceiveProcessor::isOwnAddress(const QString& ip)
+{
+    // Interfaces come and go (a VPN, a new lease); the list is asked again every few
+    // seconds rather than on every datagram.
+    const qint64 now = m_clock();
+    if (m_ownAddressesAt < 0 || now - m_ownAddressesAt > 5000) {
+        m_ownAddressesAt = now;
+        const QStringList list = m_ownAddressSource ? m_ownAddressSource() : QStringList();
+        m_ownAddresses = QSet<QString>(list.begin(), list.end());
+        m_ownAddresses.insert(m_sender.endpoint().localIp());
+        m_ownAddresses.remove(QString());
+    }
+    return m_ownAddresses.contains(ip);
+}
+
+bool ReceiveProcessor::mayAnswer(QHash<QString, qint64>& last, const QString& key)
+{
+    const qint64 now = m_clock();
+    const auto it = last.constFind(key);
+    if (it != last.constEnd() && now - *it < AnswerIntervalMs)
+        return false;
+    if (last.size() > MaxPeers * 2) // bounded under a flood of new senders
+        last.clear();
+    last.insert(key, now);
+    return true;
 }
 
 void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
 {
     // Our own broadcasts come back, and so does everything from this machine.
-    if (datagram.senderIp == m_sender.endpoint().localIp())
+    if (isOwnAddress(datagram.senderIp))
         return;
-    const auto fields = splitPacket(fromWire(datagram.data));
+    const PeerListModel& peers = *m_state.peers();
+    const int row =
+        peers.findRow(datagram.senderIp.trimmed(), QString::number(datagram.senderPort));
+    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8;
+    const WireEncoding encoding = datagramEncoding(datagram.data, readsUtf8);
+    auto fields = splitPacket(decodeText(datagram.data, encoding));
     if (!fields)
         return;
+    const quint32 word = rawCommandWord(datagram.data);
+    const quint32 mode = word & 0xFF;
+    if (mode == cmd::BrEntry || mode == cmd::AnsEntry || mode == 0x4) {
+        m_presenceUtf8 = (word & cmd::Utf8Capability) != 0 || encoding == WireEncoding::Utf8 ||
+                         fields->extra.contains(QStringLiteral("utf-8"), Qt::CaseInsensitive);
+        m_presenceNames = utf8Names(datagram.data);
+        if (m_presenceNames) {
+            // The Shift_JIS fields end where the UTF-8 ones begin.
+            const qsizetype cut = fields->extra.indexOf(QStringLiteral("\0\n"));
+            if (cut >= 0)
+                fields->extra.truncate(cut);
+        }
+    } else {
+        m_presenceUtf8 = false;
+        m_presenceNames.reset();
+    }
     receive(*fields, datagram.senderIp, datagram.senderPort);
 }
 
@@ -65,6 +134,8 @@ void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& comma
 {
     PeerListModel& peers = *m_state.peers();
     const int oldRow = peers.findRow(ip, portText);
+    if (oldRow < 0 && command.command != u"02" && peers.count() >= MaxPeers)
+        return; // the list is full: no new rows
     if (oldRow >= 0) {
         // With at most one peer the list is emptied.
         if (peers.count() < 2)
@@ -80,16 +151,25 @@ void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& comma
         user = extraPieces.at(0);
     if (extraPieces.size() > 1 && !extraPieces.at(1).isEmpty())
         host = extraPieces.at(1);
-    const int row =
-        peers.appendPeer(Peer{cleanName(user), cleanName(host), ip, portText, std::nullopt});
+    if (m_presenceNames) {
+        if (!m_presenceNames->nickname.isEmpty())
+            user = m_presenceNames->nickname;
+        if (!m_presenceNames->group.isEmpty())
+            host = m_presenceNames->group;
+    }
+    Peer peer{cleanName(user.left(MaxNameLength)), cleanName(host.left(MaxNameLength)), ip,
+              portText, std::nullopt};
+    peer.ours = fields.version == u"1";
+    peer.readsUtf8 = m_presenceUtf8;
+    const int row = peers.appendPeer(std::move(peer));
     const QString colour = m_store.read(command.has(opt::Absence) ? keys::AbsentBackgroundColour
                                                                   : keys::PresentBackgroundColour);
     if (const auto number = settings::parseColorValue(colour))
         peers.setRowColour(row, number);
-    if (command.command == u"01") {
+    if (command.command == u"01" && mayAnswer(m_lastEntryAnswer, addressEntry(portText, ip))) {
         const quint16 port = static_cast<quint16>(portText.toUInt());
         for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
-            m_sender.sendCommand(cmd::AnsEntry, ip, port, m_sender.ownExtra(true));
+            m_sender.sendPresence(cmd::AnsEntry, ip, port, true);
     }
 }
 
@@ -100,15 +180,40 @@ void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, 
     const int row = peers.findRow(ip, QString::number(port));
     if (row < 0)
         return;
-    const QString name = peers.cell(row, PeerColumn::Name);
-    if (command.command == u"30")
-        m_boxes.show(QStringLiteral("封書開封通知 From ") + ip + u'-' + name,
-                     QStringLiteral("開封されました"));
-    else
-        m_boxes.show(QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
-                     QStringLiteral("封書は見ずに破棄されました"));
+    // The answer goes first: the box waits for the user, the sender does not.
     if (!command.has(opt::AutoRet))
         m_sender.sendCommand(cmd::AnsReadMsg, ip, port, fields.packetNo);
+    // Senders repeat a notice until it is answered; each is shown once.
+    const QString key = addressEntry(QString::number(port), ip) + u'/' + fields.packetNo;
+    if (m_noticesSeen.contains(key))
+        return;
+    if (m_noticesSeen.size() > MaxPeers)
+        m_noticesSeen.clear();
+    m_noticesSeen.insert(key);
+    const QString name = peers.cell(row, PeerColumn::Name);
+    if (command.command == u"30")
+        m_notices.append({QStringLiteral("封書開封通知 From ") + ip + u'-' + name,
+                          QStringLiteral("開封されました")});
+    else
+        m_notices.append({QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
+                          QStringLiteral("封書は見ずに破棄されました")});
+    // Shown after the datagram handler returns: a box runs its own event loop, and
+    // datagrams (receipts included) must keep being read while it is open.
+    if (!m_noticeOpen && m_notices.size() == 1)
+        QTimer::singleShot(0, this, &ReceiveProcessor::showNextNotice);
+}
+
+void ReceiveProcessor::showNextNotice()
+{
+    // One box at a time; notices that arrive while it is open follow it.
+    if (m_noticeOpen)
+        return;
+    m_noticeOpen = true;
+    while (!m_notices.isEmpty()) {
+        const Notice notice = m_notices.takeFirst();
+        m_boxes.show(notice.title, notice.text);
+    }
+    m_noticeOpen = false;
 }
 
 void ReceiveProcessor::message(const Fields& fields, const Command& command, const QString& ip,
@@ -118,8 +223,10 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
     QString displayName;
     const int row = peers.findRow(ip, portText);
     if (row < 0) {
-        // A stranger: ask it to introduce itself; its answer fills the row.
-        m_sender.sendCommand(cmd::BrEntry, ip, port, m_sender.ownExtra(false));
+        // A stranger: ask it to introduce itself; its answer fills the row. At most
+        // one such question a second, whoever sends.
+        if (mayAnswer(m_lastStrangerEntry, QString()))
+            m_sender.sendPresence(cmd::BrEntry, ip, port, false);
         displayName = fields.user + u'/' + fields.host;
     } else {
         displayName = peers.cell(row, PeerColumn::Name) + u'/' + peers.cell(row, PeerColumn::Group);

@@ -34,44 +34,94 @@ void SendJob::start(SendButton button)
     }
     m_sender.clearAbsenceTitle(); // sending ends the absence
     m_state.setProgress(0, static_cast<int>(m_state.destinations().size()));
-    if (button == SendButton::Left) {
-        m_state.setFormEnabled(false);
-        const QStringList pieces = splitPieces(m_state.textToSend());
-        for (const QString& piece : pieces)
-            sendPiece(piece);
-    } else {
+    if (button != SendButton::Left) {
         finishSend();
+        return;
     }
+    m_state.setFormEnabled(false);
+    m_pending.clear();
+    // Peers of one kind get the same pieces under the same numbers.
+    QHash<int, QList<Piece>> piecesByKind;
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations) {
+        const auto target = parseAddressEntry(destination.entry, m_textgauge);
+        if (!target)
+            continue; // never sent to and never acknowledged: the send ends in failure
+        const int kind = peerKind(target->address, target->port);
+        if (!piecesByKind.contains(kind))
+            piecesByKind.insert(kind, buildPieces(kind));
+        m_pending.insert(destination.entry, {target->address, target->port, piecesByKind[kind]});
+    }
+    resendAll();
 }
 
-void SendJob::sendPiece(const QString& piece)
+int SendJob::peerKind(const QString& address, quint16 port) const
 {
-    const QString packetNumber = m_sender.newMessageNumber(); // leading zeros kept
+    const PeerListModel& peers = *m_state.peers();
+    const int row = peers.findRow(address, QString::number(port));
+    const bool ours = row < 0 || peers.peerAt(row).ours;
+    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8;
+    return (ours ? KindOurs : 0) | (utf8 ? KindUtf8 : 0);
+}
+
+QList<SendJob::Piece> SendJob::buildPieces(int kind)
+{
+    const bool ours = (kind & KindOurs) != 0;
+    const bool utf8 = (kind & KindUtf8) != 0;
+    const WireEncoding encoding = utf8 ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
+
     quint32 word = cmd::SendMsg;
     if (m_state.sealedState() == SealedState::Sealed) {
         word += cmd::SecretOpts;
         if (m_state.lockState() == LockState::Locked)
             word += cmd::PasswordOpt;
     }
-    m_packetText = m_sender.packetHeader(packetNumber) + QString::number(word) + u':' +
-                   lineBreaksForWire(piece);
-    sendPacket(m_packetText);
+    if (utf8)
+        word |= cmd::Utf8Option;
+
+    QStringList texts;
+    if (ours) {
+        texts = splitPieces(m_state.textToSend());
+    } else {
+        // The header's size with the longest number we make (ten digits).
+        const qsizetype header =
+            encodeText(m_sender.packetHeader(QStringLiteral("0000000000")), encoding).size() +
+            QByteArray::number(word).size() + 1;
+        texts = splitPiecesByBytes(lineBreaksForWire(m_state.textToSend()), MaxPieceBytes - header,
+                                   encoding);
+    }
+    QList<Piece> pieces;
+    for (const QString& text : texts) {
+        const QString number = m_sender.newMessageNumber(); // leading zeros kept
+        m_packetText =
+            m_sender.packetHeader(number) + QString::number(word) + u':' + lineBreaksForWire(text);
+        pieces.append({number.toLongLong(), encodeText(m_packetText, encoding)});
+    }
+    return pieces;
 }
 
-void SendJob::sendPacket(const QString& packet)
+void SendJob::sendPending(const QString& entry)
 {
-    // A copy: a send-error box runs an event loop in which receipts change the list.
-    const QList<Destination> destinations = m_state.destinations();
-    for (const Destination& destination : destinations) {
-        const auto target = parseAddressEntry(destination.entry, m_textgauge);
-        if (!target)
-            continue; // never sent to and never removed: the send ends in failure
-        m_sender.sendDatagram(target->address, target->port, packet, SendMode::Direct);
+    const auto it = m_pending.constFind(entry);
+    if (it == m_pending.constEnd())
+        return;
+    const Pending pending = *it; // a copy: a box's event loop may acknowledge pieces
+    for (const Piece& piece : pending.pieces) {
+        m_sender.sendBytes(pending.address, pending.port, piece.datagram, SendMode::Direct);
         if (!m_retryTimer.isActive()) {
             m_ticks = 0;
             m_retryTimer.start();
         }
     }
+}
+
+void SendJob::resendAll()
+{
+    // In the order of the list; a copy, as a send-error box runs an event loop in
+    // which receipts arrive.
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations)
+        sendPending(destination.entry);
 }
 
 void SendJob::finishSend()
@@ -88,11 +138,21 @@ void SendJob::finishSend()
 
 void SendJob::acknowledge(const QString& entry, const QString& extra)
 {
-    Q_UNUSED(extra);
-    const int index = m_state.findDestination(entry);
-    if (index < 0)
+    const auto it = m_pending.find(entry);
+    if (it == m_pending.end())
+        return; // not a destination of this send
+    bool ok = false;
+    const qint64 number = extra.trimmed().remove(QChar(0)).toLongLong(&ok);
+    if (!ok)
         return;
-    m_state.removeDestinationAt(index);
+    const qsizetype removed =
+        it->pieces.removeIf([number](const Piece& piece) { return piece.number == number; });
+    if (removed == 0 || !it->pieces.isEmpty())
+        return; // a receipt of another send, or pieces still missing
+    m_pending.erase(it);
+    const int index = m_state.findDestination(entry);
+    if (index >= 0)
+        m_state.removeDestinationAt(index);
     m_state.stepProgress();
 }
 
@@ -108,7 +168,7 @@ void SendJob::tick()
         ++m_ticks;
     if (!m_state.destinations().isEmpty()) {
         if (m_sender.retry() >= m_ticks) {
-            sendPacket(m_packetText);
+            resendAll();
         } else {
             m_retryTimer.stop(); // before the box: its event loop would tick again
             m_boxes.show(QStringLiteral("送信失敗"),
@@ -130,6 +190,7 @@ void SendJob::tick()
 void SendJob::stop()
 {
     m_retryTimer.stop();
+    m_pending.clear();
 }
 
 } // namespace velmar::ipmsg

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,9 +22,11 @@ class UserListState;
 // Mouse buttons that can release the send button.
 enum class SendButton { Left, Other };
 
-// One send from the user-list dialog: the text in pieces to every destination,
-// receipts taking destinations off the list, retries on the timer until the list is
-// empty (sent) or the retries run out (failed).
+// One send from the user-list dialog: the text in pieces to every destination, each
+// piece with its own packet number. A receipt acknowledges the piece whose number it
+// carries; a destination is done when all its pieces are, and leaves the list. The
+// timer resends every piece not yet acknowledged until the list is empty (sent) or
+// the retries run out (failed).
 class SendJob final : public QObject {
     Q_OBJECT
 public:
@@ -32,8 +36,6 @@ public:
     // "送信" released: the left button sends the text, another button asks each
     // destination for its version instead.
     void start(SendButton button);
-    void sendPiece(const QString& piece);
-    void sendPacket(const QString& packet);
     void finishSend();
     // A receipt from `entry` ("port:ip") carrying `extra`.
     void acknowledge(const QString& entry, const QString& extra);
@@ -47,6 +49,22 @@ public:
     void clearPacketText() { m_packetText.clear(); }
 
 private:
+    struct Piece {
+        qint64 number = 0;
+        QByteArray datagram;
+    };
+    struct Pending {
+        QString address;
+        quint16 port = 0;
+        QList<Piece> pieces;
+    };
+    static constexpr int KindOurs = 1;
+    static constexpr int KindUtf8 = 2;
+    int peerKind(const QString& address, quint16 port) const;
+    QList<Piece> buildPieces(int kind);
+    void sendPending(const QString& entry);
+    void resendAll();
+
     PacketSender& m_sender;
     UserListState& m_state;
     components::Textgauge& m_textgauge;
@@ -54,6 +72,8 @@ private:
     MessengerHost& m_host;
     QTimer m_retryTimer;
     QString m_packetText;
+    // Unacknowledged pieces per destination entry ("port:ip").
+    QHash<QString, Pending> m_pending;
     // Ticks of the retry timer since the last piece went out.
     int m_ticks = 0;
     bool m_inTick = false;

@@ -84,7 +84,7 @@ struct Program {
     int peerRow(const QString& ip)
     {
         for (int row = 0; row < peers().count(); ++row) {
-            if (peers().cell(row, PeerColumn::Address) == ip)
+            if (peers().cell(row, velmar::ipmsg::PeerColumn::Address) == ip)
                 return row;
         }
         return -1;
@@ -173,9 +173,9 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     peer.send(pair().ipA(), 3, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));
     ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) >= 0; }));
     const int row = a.peerRow(pair().ipB());
-    EXPECT_EQ(a.peers().cell(row, PeerColumn::Name), u"太郎");
-    EXPECT_EQ(a.peers().cell(row, PeerColumn::Group), u"営業");
-    EXPECT_EQ(a.peers().cell(row, PeerColumn::Port), u"2425");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Name), u"太郎");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Group), u"営業");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Port), u"2425");
 
     // A message opens a window with its text, and the receipt goes back.
     const int windowsBefore = static_cast<int>(a.window->windows().size());

@@ -47,6 +47,13 @@ inline QByteArray sjis(const char* utf8)
     return toWire(QString::fromUtf8(utf8));
 }
 
+// Our names in UTF-8 as they follow the Shift_JIS fields of our entries (host "PC01").
+inline QByteArray ownNames(const char* nickname, const char* group = "NoGroup")
+{
+    const QString name = QString::fromUtf8(nickname);
+    return utf8NamesTail({name, QStringLiteral("PC01"), name, QString::fromUtf8(group)});
+}
+
 class MessengerTest : public ::testing::Test {
 protected:
     MessengerTest()

@@ -82,7 +82,7 @@ TEST(Packet, MessageTextDropsOneTrailingNulAndShowsOthersAsSemicolons)
     EXPECT_EQ(messageText(u8("abc") + nul + u8("def")), u"abc;def");
     EXPECT_EQ(messageText(u8("abc") + nul + u8("def") + nul), u"abc;def");
     EXPECT_EQ(messageText(u8("abc") + nul + nul), u"abc;");
-    EXPECT_EQ(messageText(u8("a\nb\r\nc")), u"a\r\nb\r\r\nc");
+    EXPECT_EQ(messageText(u8("a\nb\r\nc")), u"a\r\nb\r\nc");
     EXPECT_EQ(messageText(QString()), u"");
 }
 
@@ -90,8 +90,14 @@ TEST(Packet, LineBreakConversions)
 {
     EXPECT_EQ(lineBreaksForWire(u8("a\r\nb\r\n")), u"a\nb\n");
     EXPECT_EQ(lineBreaksForWire(u8("a\rb\n")), u"a\rb\n");
-    EXPECT_EQ(lineBreaksFromWire(u8("a\nb")), u"a\r\nb");
-    EXPECT_EQ(lineBreaksFromWire(u8("a\r\nb")), u"a\r\r\nb");
+    // Every line end as received becomes one CR LF.
+    const struct {
+        const char* wire;
+        const char* shown;
+    } received[] = {{"a\nb", "a\r\nb"},         {"a\r\nb", "a\r\nb"},     {"a\rb", "a\r\nb"},
+                    {"a\r\r\nb", "a\r\n\r\nb"}, {"a\n\r\n", "a\r\n\r\n"}, {"\r", "\r\n"}};
+    for (const auto& c : received)
+        EXPECT_EQ(lineBreaksFromWire(u8(c.wire)), u8(c.shown)) << c.wire;
 }
 
 TEST(Packet, HeaderAndAddressEntries)

@@ -237,8 +237,9 @@ TEST_F(UserListDialogTest, LeftReleaseSendsTheMessageAndShowsTheSendingLook)
     EXPECT_EQ(progress->value(), 0);
 
     // The receipt, then the retry timer's tick: the send is complete.
-    endpoint.inject(toWire(QStringLiteral("1:200:user:host:33:1")), QStringLiteral("10.77.0.5"),
-                    2425);
+    const QString number = splitPacket(engine.sendJob().packetText())->packetNo;
+    endpoint.inject(toWire(QStringLiteral("1:200:user:host:33:") + number),
+                    QStringLiteral("10.77.0.5"), 2425);
     engine.tick();
     EXPECT_EQ(host.sentMarks, 1);
     EXPECT_FALSE(form->isVisible());
@@ -366,7 +367,8 @@ TEST_F(UserListDialogTest, CancelAndRefreshButtons)
     endpoint.sent.clear();
     QTest::mouseClick(child<QPushButton>("Command3"), Qt::LeftButton);
     EXPECT_EQ(engine.peers()->rowCount(), 0);
-    EXPECT_EQ(commandsTo(QStringLiteral("255.255.255.255")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(commandsTo(QStringLiteral("255.255.255.255")),
+              QStringList{QStringLiteral("16777217")});
 }
 
 TEST_F(UserListDialogTest, CloseBoxDiscardsTheDialogAndTheNextOneAnnouncesAgain)
@@ -386,7 +388,8 @@ TEST_F(UserListDialogTest, CloseBoxDiscardsTheDialogAndTheNextOneAnnouncesAgain)
 
     endpoint.sent.clear();
     newForm();
-    EXPECT_EQ(commandsTo(QStringLiteral("255.255.255.255")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(commandsTo(QStringLiteral("255.255.255.255")),
+              QStringList{QStringLiteral("16777217")});
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(child<QPushButton>("Command2")->isEnabled());
 
