@@ -257,8 +257,8 @@ bool isUtf8WithMultiByte(const QByteArray& bytes)
     if (!multiByte)
         return false;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(bytes);
-    return !decoder.hasError();
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError() && !decoded.isEmpty();
 }
 
 } // namespace
