@@ -26,14 +26,29 @@ Messenger::Messenger(platform::UdpEndpoint& endpoint, settings::SettingsStore& s
 
 Messenger::~Messenger() = default;
 
-bool Messenger::bindEndpoint()
+quint16 Messenger::storedPort()
 {
     QString portText = m_store.read(keys::Port).trimmed();
     const QString checked = m_textgauge.NumChk(portText, 3);
-    quint16 port = keys::DefaultPort;
-    if (checked != QStringLiteral("error"))
-        port = static_cast<quint16>(checked.toUInt());
-    return rebind(port);
+    if (checked == QStringLiteral("error"))
+        return keys::DefaultPort;
+    return static_cast<quint16>(checked.toUInt());
+}
+
+bool Messenger::bindEndpoint()
+{
+    return rebind(storedPort());
+}
+
+bool Messenger::bindAtStart()
+{
+    if (bindEndpoint())
+        return true;
+    m_boxes.show(QStringLiteral("ポート使用中"),
+                 QStringLiteral("ポート %1 を使用できません。ほかのプログラムが使用しています。\r\n"
+                                "\"設定\"にて、ポート番号を変更してください")
+                     .arg(storedPort()));
+    return false;
 }
 
 bool Messenger::rebind(quint16 port)

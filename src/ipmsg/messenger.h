@@ -51,6 +51,8 @@ public:
     // bind is kept by the endpoint: direct sends then show the send-error box once,
     // broadcasts stay silent.
     bool bindEndpoint();
+    // bindEndpoint at start-up: a port that cannot be bound is said in a box naming it.
+    bool bindAtStart();
     // Binds to another port (the settings dialog); the IP Messenger section follows.
     bool rebind(quint16 port);
     platform::UdpEndpoint& endpoint() { return m_endpoint; }
@@ -84,6 +86,8 @@ public:
     void tick() { m_sendJob.tick(); }
 
 private:
+    quint16 storedPort();
+
     platform::UdpEndpoint& m_endpoint;
     settings::SettingsStore& m_store;
     components::Textgauge& m_textgauge;

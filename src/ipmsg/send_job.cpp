@@ -60,7 +60,9 @@ int SendJob::peerKind(const QString& address, quint16 port) const
     const PeerListModel& peers = *m_state.peers();
     const int row = peers.findRow(address, QString::number(port));
     const bool ours = row < 0 || peers.peerAt(row).ours;
-    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8;
+    // Our own peers get their 30000-character pieces in Shift_JIS: in UTF-8 such a
+    // piece can pass the largest datagram (65,507 bytes).
+    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !ours;
     return (ours ? KindOurs : 0) | (utf8 ? KindUtf8 : 0);
 }
 

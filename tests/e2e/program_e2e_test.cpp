@@ -166,8 +166,12 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     ASSERT_TRUE(a.start(pair().nameA(), QStringLiteral("花子")));
 
     // The start-up announcement crosses the link as a broadcast.
-    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("1").size() == 6; }));
-    EXPECT_EQ(peer.extrasOf("1").front(), QStringLiteral("花子") + QChar(0) + u"NoGroup");
+    // The entry carries the UTF-8 capability bit and the names again in UTF-8.
+    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("16777217").size() == 6; }));
+    EXPECT_TRUE(
+        peer.extrasOf("16777217")
+            .front()
+            .startsWith(QStringLiteral("花子") + QChar(0) + u"NoGroup" + QChar(0) + u"\nUN:"));
 
     // The peer's answer lists it.
     peer.send(pair().ipA(), 3, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));

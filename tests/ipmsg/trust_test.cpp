@@ -210,4 +210,19 @@ TEST_F(Trust, EveryOwnAddressIsOurs)
     EXPECT_EQ(messenger->peers()->count(), 1);
 }
 
+TEST_F(Trust, APortInUseIsSaidAtStartUp)
+{
+    const struct {
+        bool failBind;
+        QStringList titles;
+    } cases[] = {{false, {}}, {true, {QStringLiteral("ポート使用中")}}};
+    for (const auto& c : cases) {
+        boxes.boxes.clear();
+        endpoint.failBind = c.failBind;
+        EXPECT_EQ(messenger->bindAtStart(), !c.failBind);
+        EXPECT_EQ(boxes.titles(), c.titles);
+    }
+    EXPECT_TRUE(boxes.boxes.last().text.contains(u"2425"));
+}
+
 } // namespace

@@ -264,18 +264,13 @@ TEST_F(UserListDialogTest, SealedAndLockedMessageCarriesBothOptions)
     EXPECT_EQ(commandsTo(QStringLiteral("10.77.0.5")), QStringList{QStringLiteral("1082144")});
 }
 
-TEST_F(UserListDialogTest, OnlyAMouseReleaseOverSendActs)
+TEST_F(UserListDialogTest, OnlyAReleaseOfAPressOverSendActs)
 {
     addPeer(QStringLiteral("Alice"), QStringLiteral("10.77.0.5"), 2425);
     openWithText(QStringLiteral("hello"));
     doubleClickPeer(0);
     auto* send = child<QPushButton>("Command2");
-    send->setFocus();
-
-    QTest::keyClick(send, Qt::Key_Space);
-    QTest::keyClick(send, Qt::Key_Return);
-    QTest::keyClick(form, Qt::Key_Enter);
-    // Pressed on the button, released away from it; released without a press.
+    // The keyboard sends too (TheKeyboardWorksLikeTheMouse). Pressed on the button, released away from it; released without a press.
     QTest::mousePress(send, Qt::LeftButton, {}, send->rect().center());
     QTest::mouseRelease(send, Qt::LeftButton, {}, send->rect().bottomRight() + QPoint(20, 20));
     QTest::mouseRelease(send, Qt::RightButton, {}, send->rect().center());
@@ -428,6 +423,45 @@ TEST_F(UserListDialogTest, ControlsFitTheWindowWithoutOverlapping)
         }
         EXPECT_GE(child<QPlainTextEdit>("RichTextBox1")->height(),
                   2 * form->fontMetrics().height());
+    }
+}
+
+TEST_F(UserListDialogTest, TheKeyboardWorksLikeTheMouse)
+{
+    addPeer(QStringLiteral("Alice"), QStringLiteral("10.77.0.5"), 2425);
+    openWithText(QStringLiteral("hello"));
+    auto* grid = child<QTableView>("MSFlexGrid1");
+    auto* list = child<QListWidget>("List1");
+    auto* send = child<QPushButton>("Command2");
+    const struct {
+        const char* what;
+        QWidget* target;
+        Qt::Key key;
+        int destinations;
+        int messagesSent;
+        bool visible;
+    } steps[] = {
+        {"Return on a peer chooses it", grid, Qt::Key_Return, 1, 0, true},
+        {"Return on a destination removes it", list, Qt::Key_Return, 0, 0, true},
+        {"Return on a peer again", grid, Qt::Key_Return, 1, 0, true},
+        {"Return on 送信 sends", send, Qt::Key_Return, 1, 1, true},
+        {"Esc cancels", form.data(), Qt::Key_Escape, 0, 1, false},
+    };
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    endpoint.sent.clear();
+    for (const auto& step : steps) {
+        if (step.target == list)
+            list->setCurrentRow(0);
+        if (step.key == Qt::Key_Escape) {
+            engine.sendJob().stop();
+            engine.state().setFormEnabled(true);
+        }
+        QTest::keyClick(step.target, step.key);
+        EXPECT_EQ(engine.state().destinations().size(), step.destinations) << step.what;
+        EXPECT_EQ(commandsTo(QStringLiteral("10.77.0.5")).count(QStringLiteral("288")),
+                  step.messagesSent)
+            << step.what;
+        EXPECT_EQ(form->isVisible(), step.visible) << step.what;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -60,6 +61,25 @@ protected:
             event->accept();
         if (wasPressed && isEnabled() && rect().contains(event->position().toPoint()) && onRelease)
             onRelease(event->button());
+    }
+
+    // From the keyboard, Return and Space act as a left-button release.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled() &&
+            onRelease) {
+            event->accept();
+            onRelease(Qt::LeftButton);
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+
+    void keyReleaseEvent(QKeyEvent* event) override
+    {
+        QPushButton::keyReleaseEvent(event);
+        if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && isEnabled() && onRelease)
+            onRelease(Qt::LeftButton);
     }
 
 private:
@@ -242,6 +262,18 @@ void UserListDialog::buildControls()
             });
     connect(m_textEdit, &QPlainTextEdit::textChanged, this, &UserListDialog::textEdited);
 
+    // Return on a peer or a destination acts as its double-click.
+    m_grid->installEventFilter(this);
+    m_destinationNames->installEventFilter(this);
+    // The tab order follows the layout: sort box, check boxes, lists, text, buttons.
+    const QList<QWidget*> order = {
+        m_sortOptions[0],     m_sortOptions[1], m_sortOptions[2], m_sortOptions[3],
+        m_sortAscendingCheck, m_sealedCheck,    m_lockCheck,      m_grid,
+        m_destinationNames,   m_textEdit,       m_cancelButton,   m_sendButton,
+        m_refreshButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
     // Sorting and refreshing reset the model; keep the widths the user gave the columns.
     connect(m_state.peers(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         m_savedColumnWidths.clear();
@@ -322,6 +354,35 @@ bool UserListDialog::event(QEvent* event)
     if (event->type() == QEvent::WindowActivate && !m_closing)
         m_state.activateDialog();
     return QWidget::event(event);
+}
+
+bool UserListDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == m_grid && m_grid->currentIndex().isValid()) {
+                m_state.chooseRow(m_grid->currentIndex().row());
+                return true;
+            }
+            if (watched == m_destinationNames && m_destinationNames->currentRow() >= 0) {
+                m_state.removeDestination(m_destinationNames->currentRow());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void UserListDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Esc acts as "ｷｬﾝｾﾙ".
+    if (event->key() == Qt::Key_Escape && m_cancelButton->isEnabled()) {
+        m_state.cancel();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void UserListDialog::closeEvent(QCloseEvent* event)
