@@ -80,7 +80,8 @@ void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
     const PeerListModel& peers = *m_state.peers();
     const int row =
         peers.findRow(datagram.senderIp.trimmed(), QString::number(datagram.senderPort));
-    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8;
+    // Our own peers send Shift_JIS unless the packet says otherwise, as we do to them.
+    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !peers.peerAt(row).ours;
     const WireEncoding encoding = datagramEncoding(datagram.data, readsUtf8);
     auto fields = splitPacket(decodeText(datagram.data, encoding));
     if (!fields)
