@@ -211,9 +211,12 @@ QByteArray toWire(const QString& text)
 
 QString fromWire(const QByteArray& bytes)
 {
-    QStringDecoder decoder(kCodePage);
+    // Opening the converter costs more than decoding a presence datagram; one per
+    // thread is kept and reset for each datagram.
+    thread_local QStringDecoder decoder(kCodePage);
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
+    decoder.resetState();
     return decoder.decode(bytes);
 }
 
@@ -228,22 +231,6 @@ QString decodeText(const QByteArray& bytes, WireEncoding encoding)
 }
 
 namespace {
-
-// The first `count` ":"-separated fields of a raw datagram; the bytes of both
-// encodings never hold ":" inside a character.
-QList<QByteArray> rawFields(const QByteArray& datagram, int count)
-{
-    QList<QByteArray> fields;
-    qsizetype from = 0;
-    while (fields.size() < count) {
-        const qsizetype colon = datagram.indexOf(':', from);
-        if (colon < 0)
-            break;
-        fields.append(datagram.mid(from, colon - from));
-        from = colon + 1;
-    }
-    return fields;
-}
 
 bool isUtf8WithMultiByte(const QByteArray& bytes)
 {
@@ -265,11 +252,18 @@ bool isUtf8WithMultiByte(const QByteArray& bytes)
 
 quint32 rawCommandWord(const QByteArray& datagram)
 {
-    const QList<QByteArray> fields = rawFields(datagram, 5);
-    if (fields.size() < 5)
+    qsizetype from = 0;
+    for (int i = 0; i < 4; ++i) {
+        from = datagram.indexOf(':', from);
+        if (from < 0)
+            return 0;
+        ++from;
+    }
+    const qsizetype end = datagram.indexOf(':', from);
+    if (end < 0)
         return 0;
     bool ok = false;
-    const qint64 word = fields.at(4).trimmed().toLongLong(&ok, 0);
+    const qint64 word = datagram.mid(from, end - from).trimmed().toLongLong(&ok, 0);
     return ok ? static_cast<quint32>(word) : 0;
 }
 
@@ -277,8 +271,7 @@ WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
 {
     if ((rawCommandWord(datagram) & cmd::Utf8Option) != 0 || senderReadsUtf8)
         return WireEncoding::Utf8;
-    const QList<QByteArray> fields = rawFields(datagram, 1);
-    if (!fields.isEmpty() && fields.at(0) == "1")
+    if (datagram.startsWith("1:"))
         return WireEncoding::ShiftJis;
     return isUtf8WithMultiByte(datagram) ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
 }

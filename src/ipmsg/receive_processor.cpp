@@ -60,6 +60,12 @@ bool ReceiveProcessor::isOwnAddress(const QString& ip)
     return m_ownAddresses.contains(ip);
 }
 
+std::optional<quint32> ReceiveProcessor::rowColour(bool absent)
+{
+    return settings::parseColorValue(
+        m_store.read(absent ? keys::AbsentBackgroundColour : keys::PresentBackgroundColour));
+}
+
 bool ReceiveProcessor::mayAnswer(QHash<QString, qint64>& last, const QString& key)
 {
     const qint64 now = m_clock();
@@ -163,9 +169,7 @@ void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& comma
     peer.ours = fields.version == u"1";
     peer.readsUtf8 = m_presenceUtf8;
     const int row = peers.appendPeer(std::move(peer));
-    const QString colour = m_store.read(command.has(opt::Absence) ? keys::AbsentBackgroundColour
-                                                                  : keys::PresentBackgroundColour);
-    if (const auto number = settings::parseColorValue(colour))
+    if (const auto number = rowColour(command.has(opt::Absence)))
         peers.setRowColour(row, number);
     if (command.command == u"01" && mayAnswer(m_lastEntryAnswer, addressEntry(portText, ip))) {
         const quint16 port = static_cast<quint16>(portText.toUInt());

@@ -65,6 +65,7 @@ private:
         QString text;
     };
     bool isOwnAddress(const QString& ip);
+    std::optional<quint32> rowColour(bool absent);
     bool mayAnswer(QHash<QString, qint64>& last, const QString& key);
     void presenceUpdate(const Fields& fields, const Command& command,
                         const QStringList& extraPieces, const QString& ip, const QString& portText);
