@@ -6,6 +6,7 @@
 #include "ipmsg/messenger.h"
 #include "platform/fakes.h"
 #include "settings/keys.h"
+#include "support/fake_messenger_host.h"
 #include "support/temp_settings.h"
 
 #include <QCoreApplication>
@@ -17,19 +18,6 @@ namespace {
 
 using namespace velmar;
 
-class BenchHost final : public ipmsg::MessengerHost {
-public:
-    void skipNextActivation() override {}
-    QString versionText() const override { return QStringLiteral("Velmar7"); }
-    void openMessageWindow(const ipmsg::IncomingMessage&) override {}
-    void playArrivalSound() override {}
-    bool inTray() const override { return false; }
-    void startBlinking() override {}
-    void markSent() override {}
-
-private:
-};
-
 struct Peer {
     QString ip;
     quint16 port;
@@ -40,13 +28,14 @@ struct World {
     components::TextgaugeImpl textgauge;
     platform::RecordingMessageBoxes boxes;
     platform::FakeUdpEndpoint endpoint;
-    BenchHost host;
+    testing::FakeMessengerHost host;
     std::unique_ptr<ipmsg::Messenger> messenger;
     std::vector<Peer> peers;
 
     explicit World(int count)
     {
         endpoint.bind(2425);
+        host.keepWindows = false;
         messenger =
             std::make_unique<ipmsg::Messenger>(endpoint, *settings.store, textgauge, boxes, host);
         settings.store->write(settings::keys::AbsentBackgroundColour, QStringLiteral("255"));

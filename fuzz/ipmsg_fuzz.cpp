@@ -11,6 +11,7 @@
 #include "platform/fakes.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
+#include "support/fake_messenger_host.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -23,39 +24,19 @@ namespace {
 
 using namespace velmar;
 
-class FuzzHost final : public ipmsg::MessengerHost {
-public:
-    void skipNextActivation() override {}
-    QString versionText() const override { return QStringLiteral("Velmar7 Ver7.3.2"); }
-    void openMessageWindow(const ipmsg::IncomingMessage& message) override
-    {
-        windows += 1;
-        textChars += static_cast<std::size_t>(message.text.size());
-    }
-    void playArrivalSound() override {}
-    bool inTray() const override { return tray; }
-    void startBlinking() override {}
-    void markSent() override {}
-
-    bool tray = false;
-    std::size_t windows = 0;
-    std::size_t textChars = 0;
-
-private:
-};
-
 struct World {
     QTemporaryDir dir;
     settings::SettingsStore store{dir.filePath(QStringLiteral("Velmar5.ini"))};
     components::TextgaugeImpl textgauge;
     platform::RecordingMessageBoxes boxes;
     platform::FakeUdpEndpoint endpoint;
-    FuzzHost host;
+    testing::FakeMessengerHost host;
     std::unique_ptr<ipmsg::Messenger> messenger;
 
     World()
     {
         endpoint.bind(2425);
+        host.keepWindows = false;
         messenger = std::make_unique<ipmsg::Messenger>(endpoint, store, textgauge, boxes, host);
         store.write(settings::keys::Retry, QStringLiteral("2"));
         store.write(settings::keys::BroadcastList, QStringLiteral("2425:10.77.0.255"));

@@ -163,8 +163,8 @@ bool MainWindow::load()
     restorePlacement();
     m_endMode = false;
 
-    // A port in use is reported by the first direct send.
-    m_messenger->bindEndpoint();
+    // 6. The endpoint's port; a port in use is said at once.
+    m_messenger->bindAtStart();
     // 7. The user-list dialog, hidden; its load announces the user. On a first start
     // the user chooses a name first: nothing goes out, and arrivals wait unanswered,
     // until the settings dialog closes.
@@ -343,9 +343,11 @@ void MainWindow::popupFileMenu(const QPoint& globalPos)
 
 void MainWindow::fin()
 {
-    // Ends at once: no exit announcement, nothing more stored. What was written
-    // before is already on disk, since the store writes through.
+    // Ends at once, storing nothing more (what was written before is already on
+    // disk, since the store writes through), but says goodbye: peers would list us
+    // until their messages to us failed.
     m_unloaded = true;
+    m_messenger->exitBroadcast();
     m_services.exitProgram(0);
 }
 

@@ -39,7 +39,7 @@ public:
     virtual void openMessageWindow(const IncomingMessage& message) = 0;
     // Plays the arrival sound chosen in the settings, when there is one.
     virtual void playArrivalSound() = 0;
-    // m_inTray, and the start of the icon's blinking (m_messageWaiting, Timer2).
+    // m_inTray, and the start of the icon's blinking (m_messageWaiting, the blink timer).
     virtual bool inTray() const = 0;
     virtual void startBlinking() = 0;
     // A send completed: the first text window with sendState == 1 shows "IPM(送信済)"

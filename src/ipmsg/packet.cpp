@@ -17,24 +17,36 @@ bool Command::has(int option) const
     return hexBitIsSet(options, option);
 }
 
-QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName)
+QString packetHeader(int protocolVersion, const QString& packetNo, const QString& hostName)
 {
-    return QString::number(protcolVer) + u':' + packetNo + u":Wait:" + hostName + u':';
+    return QString::number(protocolVersion) + u':' + packetNo + u":Wait:" + hostName + u':';
 }
 
-QString ret_chg1(const QString& text)
+QString lineBreaksForWire(const QString& text)
 {
     return platform::crlfToLf(text);
 }
 
-QString ret_chg2(const QString& text)
+QString lineBreaksFromWire(const QString& text)
 {
-    QString out = text;
-    out.replace(u'\n', QStringLiteral("\r\n"));
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            out += QStringLiteral("\r\n");
+        } else if (c == u'\n') {
+            out += QStringLiteral("\r\n");
+        } else {
+            out += c;
+        }
+    }
     return out;
 }
 
-QString GetIPandPort(const QString& entry, bool portPart)
+QString addressEntryPart(const QString& entry, bool portPart)
 {
     QString narrow;
     narrow.reserve(entry.size());
@@ -118,7 +130,7 @@ QString messageText(const QString& extra)
     QString text = extra;
     if (text.endsWith(QChar(0)))
         text.chop(1);
-    text = ret_chg2(text);
+    text = lineBreaksFromWire(text);
     text.replace(QChar(0), u';');
     return text;
 }
@@ -164,10 +176,128 @@ QByteArray toWire(const QString& text)
 
 QString fromWire(const QByteArray& bytes)
 {
-    QStringDecoder decoder(CodePage932);
+    // Opening the converter costs more than decoding a presence datagram; one per
+    // thread is kept and reset for each datagram.
+    thread_local QStringDecoder decoder(CodePage932);
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
+    decoder.resetState();
     return decoder.decode(bytes);
+}
+
+QByteArray encodeText(const QString& text, WireEncoding encoding)
+{
+    return encoding == WireEncoding::Utf8 ? text.toUtf8() : toWire(text);
+}
+
+QString decodeText(const QByteArray& bytes, WireEncoding encoding)
+{
+    return encoding == WireEncoding::Utf8 ? QString::fromUtf8(bytes) : fromWire(bytes);
+}
+
+namespace {
+
+bool isUtf8WithMultiByte(const QByteArray& bytes)
+{
+    bool multiByte = false;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            multiByte = true;
+            break;
+        }
+    }
+    if (!multiByte)
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError() && !decoded.isEmpty();
+}
+
+} // namespace
+
+quint32 rawCommandWord(const QByteArray& datagram)
+{
+    qsizetype from = 0;
+    for (int i = 0; i < 4; ++i) {
+        from = datagram.indexOf(':', from);
+        if (from < 0)
+            return 0;
+        ++from;
+    }
+    const qsizetype end = datagram.indexOf(':', from);
+    if (end < 0)
+        return 0;
+    bool ok = false;
+    const qint64 word = datagram.mid(from, end - from).trimmed().toLongLong(&ok, 0);
+    return ok ? static_cast<quint32>(word) : 0;
+}
+
+WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
+{
+    if ((rawCommandWord(datagram) & cmd::Utf8Option) != 0 || senderReadsUtf8)
+        return WireEncoding::Utf8;
+    if (datagram.startsWith("1:"))
+        return WireEncoding::ShiftJis;
+    return isUtf8WithMultiByte(datagram) ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
+}
+
+std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
+{
+    const qsizetype at = datagram.indexOf(QByteArray("\0\n", 2));
+    if (at < 0)
+        return std::nullopt;
+    Utf8Names names;
+    bool any = false;
+    const QList<QByteArray> lines = datagram.mid(at + 2).split('\n');
+    for (const QByteArray& line : lines) {
+        QByteArray value = line.mid(3);
+        if (value.endsWith('\0'))
+            value.chop(1);
+        QString* target = line.startsWith("UN:")   ? &names.user
+                          : line.startsWith("HN:") ? &names.host
+                          : line.startsWith("NN:") ? &names.nickname
+                          : line.startsWith("GN:") ? &names.group
+                                                   : nullptr;
+        if (target) {
+            *target = QString::fromUtf8(value);
+            any = true;
+        }
+    }
+    return any ? std::optional(names) : std::nullopt;
+}
+
+QByteArray utf8NamesTail(const Utf8Names& names)
+{
+    return QByteArray("\0\n", 2) + "UN:" + names.user.toUtf8() + "\nHN:" + names.host.toUtf8() +
+           "\nNN:" + names.nickname.toUtf8() + "\nGN:" + names.group.toUtf8() + '\n';
+}
+
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding)
+{
+    QStringList pieces;
+    maxBytes = std::max<qsizetype>(maxBytes, 8); // room for any one character and a CR LF
+    qsizetype from = 0;
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype len = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            len = 2;
+        else if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            len = 2;
+        const QStringView unit = QStringView(text).mid(i, len);
+        const qsizetype size =
+            unit.at(0).unicode() < 0x80 ? len : encodeText(unit.toString(), encoding).size();
+        if (bytes + size > maxBytes && i > from) {
+            pieces.append(text.mid(from, i - from));
+            from = i;
+            bytes = 0;
+        }
+        bytes += size;
+        i += len;
+    }
+    pieces.append(text.mid(from));
+    return pieces;
 }
 
 QStringList splitPieces(const QString& text, qsizetype maxPiece)

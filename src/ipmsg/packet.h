@@ -31,6 +31,10 @@ inline constexpr quint32 DelMsg = 0x31;         // discard notice
 inline constexpr quint32 AnsReadMsg = 0x2032;   // answer to read/discard, auto-answer flag
 inline constexpr quint32 SendInfo = 0x41;       // version answer
 inline constexpr quint32 GetInfo = 0x240;       // version query
+// The text of this packet is UTF-8.
+inline constexpr quint32 Utf8Option = 0x00800000;
+// The sender reads UTF-8 (in entries and entry answers).
+inline constexpr quint32 Utf8Capability = 0x01000000;
 } // namespace cmd
 
 // Option numbers (counted from 1) tested with hexBitIsSet on the option field.
@@ -63,15 +67,15 @@ struct Command {
 };
 
 // Header: version, packet number, "Wait", the local host name, each followed by ":".
-QString packetHeader(int protcolVer, const QString& packetNo, const QString& hostName);
+QString packetHeader(int protocolVersion, const QString& packetNo, const QString& hostName);
 // Before sending: every CR LF becomes LF.
-QString ret_chg1(const QString& text);
-// After receiving: every LF becomes CR LF (an existing CR LF becomes CR CR LF).
-QString ret_chg2(const QString& text);
+QString lineBreaksForWire(const QString& text);
+// After receiving: every line end (CR LF, a lone CR or a lone LF) becomes one CR LF.
+QString lineBreaksFromWire(const QString& text);
 // Splits an address entry "port:address" (narrowed, trimmed): the port piece when
 // `portPart` is true, the address piece otherwise; the whole entry when it is not
 // made of exactly two pieces.
-QString GetIPandPort(const QString& entry, bool portPart);
+QString addressEntryPart(const QString& entry, bool portPart);
 
 // An address entry cut into its port (checked with NumChk) and its address piece.
 struct AddressEntry {
@@ -107,6 +111,35 @@ QString cleanName(const QString& name);
 // hold go out as "?"; undecodable bytes arrive as a replacement character.
 QByteArray toWire(const QString& text);
 QString fromWire(const QByteArray& bytes);
+
+enum class WireEncoding { ShiftJis, Utf8 };
+QByteArray encodeText(const QString& text, WireEncoding encoding);
+QString decodeText(const QByteArray& bytes, WireEncoding encoding);
+
+// How a datagram is read: UTF-8 when it carries the UTF-8 option, when its sender
+// advertised UTF-8 (`senderReadsUtf8`), or when a sender that is not one of ours
+// (version other than "1") sends valid UTF-8 holding a multi-byte character;
+// Shift_JIS otherwise.
+WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8);
+// The command word of a raw datagram (0 when it has none).
+quint32 rawCommandWord(const QByteArray& datagram);
+
+// The UTF-8 names that follow "\0\n" after the Shift_JIS fields of an entry.
+struct Utf8Names {
+    QString user;
+    QString host;
+    QString nickname;
+    QString group;
+};
+std::optional<Utf8Names> utf8Names(const QByteArray& datagram);
+// Our own: "\0\n" then UN:, HN:, NN:, GN: lines, in UTF-8.
+QByteArray utf8NamesTail(const Utf8Names& names);
+
+// Longest piece for a peer that is not one of ours, in encoded bytes, header included.
+inline constexpr qsizetype MaxPieceBytes = 8192;
+// Cuts `text` into pieces whose encoding is at most `maxBytes`; never splits a
+// character or a CR LF.
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding);
 
 // Longest piece a message carries; the text is cut into pieces of at most this
 // many code units, never between the two halves of a surrogate pair.

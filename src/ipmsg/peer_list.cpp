@@ -10,7 +10,7 @@ namespace velmar::ipmsg {
 
 namespace {
 
-constexpr int kColumns = 4;
+constexpr int kColumns = PeerColumnCount;
 constexpr std::size_t kMinCapacity = 64;
 
 std::size_t highestPowerOfTwoAtMost(std::size_t n)
@@ -49,7 +49,7 @@ QVariant PeerListModel::data(const QModelIndex& index, int role) const
         return {};
     const Peer& peer = peerAt(index.row());
     if (role == Qt::DisplayRole)
-        return cell(index.row(), index.column());
+        return cell(index.row(), static_cast<PeerColumn>(index.column()));
     if (role == Qt::BackgroundRole && peer.colour) {
         // System colours follow the application palette; without a GUI application
         // (the fuzz target) rows keep the view's own background.
@@ -81,23 +81,22 @@ const Peer& PeerListModel::peerAt(int row) const
     return m_slots[static_cast<std::size_t>(slotOfRow(row))];
 }
 
-QString PeerListModel::cell(int row, int column) const
+QString PeerListModel::cell(int row, PeerColumn column) const
 {
     if (row < 0 || row >= m_alive)
         return {};
     const Peer& peer = peerAt(row);
     switch (column) {
-    case 0:
+    case PeerColumn::Name:
         return peer.name;
-    case 1:
+    case PeerColumn::Group:
         return peer.group;
-    case 2:
+    case PeerColumn::Address:
         return peer.ip;
-    case 3:
+    case PeerColumn::Port:
         return peer.port;
-    default:
-        return {};
     }
+    return {};
 }
 
 int PeerListModel::appendPeer(Peer peer)
@@ -147,10 +146,14 @@ void PeerListModel::clear()
     endResetModel();
 }
 
-void PeerListModel::sortByColumn(int column, bool ascending)
+void PeerListModel::sortByColumn(SortColumn column, bool ascending)
 {
-    if (column < 0 || column >= kColumns)
-        return;
+    if (column != SortColumn::None)
+        sortByColumn(static_cast<PeerColumn>(column), ascending);
+}
+
+void PeerListModel::sortByColumn(PeerColumn column, bool ascending)
+{
     struct Keyed {
         bool numeric;
         double number;
@@ -164,10 +167,10 @@ void PeerListModel::sortByColumn(int column, bool ascending)
         if (!m_live[slot])
             continue;
         Keyed k{false, 0.0, {}, std::move(m_slots[slot])};
-        const QString& text = column == 0   ? k.peer.name
-                              : column == 1 ? k.peer.group
-                              : column == 2 ? k.peer.ip
-                                            : k.peer.port;
+        const QString& text = column == PeerColumn::Name      ? k.peer.name
+                              : column == PeerColumn::Group   ? k.peer.group
+                              : column == PeerColumn::Address ? k.peer.ip
+                                                              : k.peer.port;
         bool ok = false;
         const double number = text.trimmed().toDouble(&ok);
         k.numeric = ok && std::isfinite(number);

@@ -8,6 +8,13 @@
 
 namespace velmar::ipmsg {
 
+// The peer grid's columns, in the order shown.
+enum class PeerColumn { Name, Group, Address, Port };
+inline constexpr int PeerColumnCount = 4;
+
+// The sort choice of the user-list dialog: a column, or none.
+enum class SortColumn { None = -1, Name, Group, Address, Port };
+
 // One peer row: name, group, IP address and port, as shown.
 struct Peer {
     QString name;
@@ -16,6 +23,10 @@ struct Peer {
     QString port;
     // Row background as a stored colour number; nullopt keeps the view's colour.
     std::optional<quint32> colour;
+    // The peer announced version "1": it is one of ours and reads long pieces.
+    bool ours = true;
+    // The peer advertised UTF-8: messages to it go in UTF-8.
+    bool readsUtf8 = false;
 };
 
 // The peer list ("MSFlexGrid1"): four columns under the header
@@ -46,8 +57,8 @@ public:
     // Model row of the peer (IP and port compared exactly), or -1.
     int findRow(const QString& ip, const QString& port) const;
     const Peer& peerAt(int row) const;
-    // The text of one cell (column 0..3), empty outside the list.
-    QString cell(int row, int column) const;
+    // The text of one cell, empty outside the list.
+    QString cell(int row, PeerColumn column) const;
 
     // Appends a peer at the bottom and returns its row. A peer with the same
     // (IP, port) must have been removed first; if not, the old row goes.
@@ -57,7 +68,8 @@ public:
     void clear();
     // Stable sort by one column: a cell that reads as a number compares as a
     // number and comes before text; text compares case-insensitively.
-    void sortByColumn(int column, bool ascending);
+    void sortByColumn(PeerColumn column, bool ascending);
+    void sortByColumn(SortColumn column, bool ascending);
 
 private:
     static QString key(const QString& ip, const QString& port);

@@ -48,6 +48,8 @@ inline constexpr Setting LastFolder{General, u"LastFolder", u""};
 // Section "IPM".
 inline constexpr Setting Port{Ipm, u"Port", u"2425"};
 inline constexpr quint16 DefaultPort = 2425;
+// The last packet number the messaging engine used, so that a restart never reuses one.
+inline constexpr Setting LastPacketNumber{Ipm, u"LastPacketNumber", u"0"};
 
 // Section "IPM\<port>".
 inline constexpr Setting UserName{IpmPort, u"UserName", u"NoName"};

@@ -87,7 +87,7 @@ struct Program {
     int peerRow(const QString& ip)
     {
         for (int row = 0; row < peers().count(); ++row) {
-            if (peers().cell(row, 2) == ip)
+            if (peers().cell(row, velmar::ipmsg::PeerColumn::Address) == ip)
                 return row;
         }
         return -1;
@@ -110,7 +110,8 @@ struct Program {
         velmar::text::TextWindow* source = window->activeWindow();
         source->setText(text);
         window->sendActiveText();
-        engine().clickSealed(sealed ? 1 : 0);
+        engine().state().clickSealed(sealed ? velmar::ipmsg::SealedState::Sealed
+                                            : velmar::ipmsg::SealedState::Open);
         engine().chooseRow(peerRow(ip));
         engine().send(velmar::ipmsg::Messenger::Button::Left);
         return source;
@@ -168,16 +169,20 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
     ASSERT_TRUE(a.start(pair().nameA(), QStringLiteral("花子")));
 
     // The start-up announcement crosses the link as a broadcast.
-    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("1").size() == 6; }));
-    EXPECT_EQ(peer.extrasOf("1").front(), QStringLiteral("花子") + QChar(0) + u"NoGroup");
+    // The entry carries the UTF-8 capability bit and the names again in UTF-8.
+    ASSERT_TRUE(waitUntil([&] { return peer.extrasOf("16777217").size() == 6; }));
+    EXPECT_TRUE(
+        peer.extrasOf("16777217")
+            .front()
+            .startsWith(QStringLiteral("花子") + QChar(0) + u"NoGroup" + QChar(0) + u"\nUN:"));
 
     // The peer's answer lists it.
     peer.send(pair().ipA(), 3, sjis(QStringLiteral("太郎")) + '\0' + sjis(QStringLiteral("営業")));
     ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) >= 0; }));
     const int row = a.peerRow(pair().ipB());
-    EXPECT_EQ(a.peers().cell(row, 0), u"太郎");
-    EXPECT_EQ(a.peers().cell(row, 1), u"営業");
-    EXPECT_EQ(a.peers().cell(row, 3), u"2425");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Name), u"太郎");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Group), u"営業");
+    EXPECT_EQ(a.peers().cell(row, velmar::ipmsg::PeerColumn::Port), u"2425");
 
     // A message opens a window with its text, and the receipt goes back.
     const int windowsBefore = static_cast<int>(a.window->windows().size());
@@ -312,7 +317,7 @@ TEST_F(TwoPrograms, ASilentPeerEndsInTheFailureBox)
         },
         12s));
     EXPECT_NE(source->statusText(), u"IPM(送信済)");
-    EXPECT_EQ(a.engine().destinationEntries().size(), 1);
+    EXPECT_EQ(a.engine().state().destinationEntries().size(), 1);
 }
 
 TEST_F(TwoPrograms, LossyLinkDeliversEveryMessageOnce)

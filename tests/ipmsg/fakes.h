@@ -8,6 +8,7 @@
 #include "ipmsg/messenger.h"
 #include "platform/fakes.h"
 #include "settings/keys.h"
+#include "support/fake_messenger_host.h"
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
@@ -15,23 +16,7 @@
 
 namespace velmar::ipmsg::testing {
 
-class FakeHost final : public MessengerHost {
-public:
-    void skipNextActivation() override { skipRequested = true; }
-    QString versionText() const override { return QStringLiteral("Velmar6 Ver7.3.0.2"); }
-    void openMessageWindow(const IncomingMessage& message) override { windows.append(message); }
-    void playArrivalSound() override { ++sounds; }
-    bool inTray() const override { return tray; }
-    void startBlinking() override { ++blinks; }
-    void markSent() override { ++sentMarks; }
-
-    bool skipRequested = false;
-    QList<IncomingMessage> windows;
-    int sounds = 0;
-    bool tray = false;
-    int blinks = 0;
-    int sentMarks = 0;
-};
+using FakeHost = ::velmar::testing::FakeMessengerHost;
 
 // The real component, with packet numbers 1001, 1002, ... (messages get them with
 // leading zeros, "0001001", to show where they are kept) and a fixed date.
@@ -60,6 +45,13 @@ public:
 inline QByteArray sjis(const char* utf8)
 {
     return toWire(QString::fromUtf8(utf8));
+}
+
+// Our names in UTF-8 as they follow the Shift_JIS fields of our entries (host "PC01").
+inline QByteArray ownNames(const char* nickname, const char* group = "NoGroup")
+{
+    const QString name = QString::fromUtf8(nickname);
+    return utf8NamesTail({name, QStringLiteral("PC01"), name, QString::fromUtf8(group)});
 }
 
 class MessengerTest : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include "fakes.h"
 
+#include <QCoreApplication>
+
 using namespace velmar;
 using namespace velmar::ipmsg;
 using namespace velmar::ipmsg::testing;
@@ -33,10 +35,11 @@ TEST_F(Presence, EntryGoesToTheBroadcastAddressAndTheList)
     set(keys::BroadcastList, "2425:192.168.1.255, 2426 :10.0.0.255,bad,x:1.2.3.4");
     messenger->load();
     ASSERT_EQ(endpoint.sent.size(), 6);
-    const QByteArray first =
-        QByteArray("1:1001:Wait:PC01:1:") + sjis("山田") + bytes("\0NoGroup", 8);
-    const QByteArray second =
-        QByteArray("1:1002:Wait:PC01:1:") + sjis("山田") + bytes("\0NoGroup", 8);
+    // The capability bit, then our names in Shift_JIS and again in UTF-8.
+    const QByteArray first = QByteArray("1:1001:Wait:PC01:16777217:") + sjis("山田") +
+                             bytes("\0NoGroup", 8) + ownNames("山田");
+    const QByteArray second = QByteArray("1:1002:Wait:PC01:16777217:") + sjis("山田") +
+                              bytes("\0NoGroup", 8) + ownNames("山田");
     const struct {
         const char* host;
         quint16 port;
@@ -61,21 +64,30 @@ TEST_F(Presence, ExitCarriesThePlainNameEvenWhileAbsent)
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].data, bytes("1:1002:Wait:PC01:2:NoName\0NoGroup", 33));
     // While absent, entries carry the absence option (0x100) besides the title.
-    EXPECT_EQ(endpoint.sent[1].data,
-              QByteArray("1:1003:Wait:PC01:257:NoName[") + sjis("会議中") + bytes("]\0NoGroup", 9));
+    EXPECT_EQ(endpoint.sent[1].data, QByteArray("1:1003:Wait:PC01:16777473:NoName[") +
+                                         sjis("会議中") + bytes("]\0NoGroup", 9) +
+                                         ownNames("NoName[会議中]"));
 }
 
-TEST_F(Presence, EveryEntryIsAnsweredRetryTimesRepeatsIncluded)
+TEST_F(Presence, EntriesAreAnsweredRetryTimesAtMostOnceASecondPerSender)
 {
+    qint64 now = 0;
+    messenger->receiver().setClock([&now] { return now; });
     load();
     for (int i = 0; i < 6; ++i)
         receive(bytes("1:7:u:h:1:peer\0grp", 18), "10.77.0.9", 2426);
+    EXPECT_EQ(endpoint.sent.size(), 6) << "repeats within a second are not answered";
+    for (int i = 0; i < 5; ++i) {
+        now += 1000;
+        receive(bytes("1:7:u:h:1:peer\0grp", 18), "10.77.0.9", 2426);
+    }
     ASSERT_EQ(endpoint.sent.size(), 36);
     for (const auto& s : endpoint.sent) {
         EXPECT_EQ(s.host, u"10.77.0.9");
         EXPECT_EQ(s.port, 2426);
     }
-    EXPECT_EQ(endpoint.sent[0].data, bytes("1:1007:Wait:PC01:3:NoName\0NoGroup", 33));
+    EXPECT_EQ(endpoint.sent[0].data,
+              bytes("1:1007:Wait:PC01:16777219:NoName\0NoGroup", 40) + ownNames("NoName"));
     EXPECT_EQ(messenger->peers()->count(), 1);
 }
 
@@ -86,8 +98,9 @@ TEST_F(Presence, EntryAnswerCarriesTheAbsenceTitle)
     messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("x"));
     receive(bytes("1:7:u:h:1:", 10), "10.77.0.9", 2425);
     ASSERT_EQ(endpoint.sent.size(), 1);
-    EXPECT_EQ(endpoint.sent[0].data,
-              QByteArray("1:1002:Wait:PC01:259:NoName[") + sjis("外出") + bytes("]\0NoGroup", 9));
+    EXPECT_EQ(endpoint.sent[0].data, QByteArray("1:1002:Wait:PC01:16777475:NoName[") +
+                                         sjis("外出") + bytes("]\0NoGroup", 9) +
+                                         ownNames("NoName[外出]"));
 }
 
 TEST_F(Presence, HeldArrivalsWaitUnansweredUntilReleased)
@@ -113,20 +126,20 @@ TEST_F(Presence, KnownPeerMovesToTheBottomAndExitRemovesIt)
     addPeer("a", "10.77.0.2", 2425);
     addPeer("b", "10.77.0.3", 2425);
     addPeer("c", "10.77.0.3", 2426);
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 1);
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 0);
     addPeer("a2", "10.77.0.2", 2425);
     const PeerListModel& peers = *messenger->peers();
     ASSERT_EQ(peers.count(), 3);
-    EXPECT_EQ(peers.cell(0, 0), u"b");
-    EXPECT_EQ(peers.cell(1, 0), u"c");
-    EXPECT_EQ(peers.cell(2, 0), u"a2");
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 3);
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"b");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Name), u"c");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Name), u"a2");
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.2"), QStringLiteral("2425")), 2);
 
     receive("1:9:u:h:2:", "10.77.0.3", 2425);
     receive("1:9:u:h:2:", "10.77.0.99", 2425); // unknown: nothing changes
     ASSERT_EQ(peers.count(), 2);
-    EXPECT_EQ(peers.cell(0, 0), u"c");
-    EXPECT_EQ(messenger->findPeerRow(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), 0);
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"c");
+    EXPECT_EQ(messenger->peers()->findRow(QStringLiteral("10.77.0.3"), QStringLiteral("2425")), -1);
 }
 
 TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
@@ -138,12 +151,12 @@ TEST_F(Presence, NamesAreCleanedAndFallBackToTheHeader)
     receive(bytes("1:1:login:host:0:\0", 18), "10.77.0.4", 2425);
     const PeerListModel& peers = *messenger->peers();
     ASSERT_EQ(peers.count(), 3);
-    EXPECT_EQ(peers.cell(0, 0), u"ni;ck");
-    EXPECT_EQ(peers.cell(0, 1), u"gr p");
-    EXPECT_EQ(peers.cell(1, 0), u"login");
-    EXPECT_EQ(peers.cell(1, 1), u"host");
-    EXPECT_EQ(peers.cell(2, 0), u"login");
-    EXPECT_EQ(peers.cell(2, 3), u"2425");
+    EXPECT_EQ(peers.cell(0, PeerColumn::Name), u"ni;ck");
+    EXPECT_EQ(peers.cell(0, PeerColumn::Group), u"gr p");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Name), u"login");
+    EXPECT_EQ(peers.cell(1, PeerColumn::Group), u"host");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Name), u"login");
+    EXPECT_EQ(peers.cell(2, PeerColumn::Port), u"2425");
 }
 
 TEST_F(Presence, RowColourFollowsTheAbsenceOption)
@@ -200,7 +213,8 @@ TEST_F(Receive, MessageFromAStrangerOpensAWindowAndAsksItToIntroduceItself)
     receive(bytes("1:77:Wait:PC09:288:hello\nworld:x\0", 33), "10.77.0.9", 2425);
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].host, u"10.77.0.9");
-    EXPECT_EQ(endpoint.sent[0].data, bytes("1:1003:Wait:PC01:1:NoName\0NoGroup", 33));
+    EXPECT_EQ(endpoint.sent[0].data,
+              bytes("1:1003:Wait:PC01:16777217:NoName\0NoGroup", 40) + ownNames("NoName"));
     EXPECT_EQ(endpoint.sent[1].data, QByteArray("1:1004:Wait:PC01:33:77"));
     ASSERT_EQ(host.windows.size(), 1);
     const IncomingMessage& m = host.windows[0];
@@ -254,8 +268,8 @@ TEST_F(Receive, TheHistoryHoldsFourMessages)
     receive("1:5:u:h:288:x", "10.77.0.5", 2425);
     receive("1:1:u:h:288:x", "10.77.0.5", 2425);
     EXPECT_EQ(host.windows.size(), 6) << "pushed out by the fifth";
-    EXPECT_EQ(messenger->remotePacketNumbers()[0], u"1:10.77.0.5:2425");
-    EXPECT_EQ(messenger->remotePacketNumbers()[1], u"5:10.77.0.5:2425");
+    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[0], u"1:10.77.0.5:2425");
+    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[1], u"5:10.77.0.5:2425");
 }
 
 TEST_F(Receive, SealedMessages)
@@ -321,6 +335,10 @@ TEST_F(Receive, ReadAndDiscardNotices)
     receive("1:41:u:h:49:124", "10.77.0.5", 2425);
     receive("1:42:u:h:8240:125", "10.77.0.5", 2425); // 0x2030: auto answer, not answered
     receive("1:43:u:h:48:126", "10.77.0.6", 2425);   // not listed: nothing
+    // Answered at once; the boxes come after the datagram handler has returned.
+    ASSERT_EQ(endpoint.sent.size(), 2);
+    EXPECT_TRUE(boxes.boxes.isEmpty());
+    QCoreApplication::processEvents();
     ASSERT_EQ(boxes.boxes.size(), 3);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("封書開封通知 From 10.77.0.5-花子"));
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("開封されました"));
@@ -349,8 +367,8 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("ｴﾗｰ番号=10065\r\nｴﾗｰ情報=host unreachable\r\n\r\n"
                              "\"設定\"にて、ポート番号を変更してください"));
-    EXPECT_EQ(messenger->sendErrorState(), 1);
-    messenger->setSendErrorState(0);
+    EXPECT_EQ(messenger->packets().sendErrorState(), 1);
+    messenger->packets().setSendErrorState(0);
     receive("1:52:u:h:64:", "10.77.0.5", 2425);
     EXPECT_EQ(boxes.boxes.size(), 2);
 }

@@ -82,26 +82,32 @@ TEST(Packet, MessageTextDropsOneTrailingNulAndShowsOthersAsSemicolons)
     EXPECT_EQ(messageText(u8("abc") + nul + u8("def")), u"abc;def");
     EXPECT_EQ(messageText(u8("abc") + nul + u8("def") + nul), u"abc;def");
     EXPECT_EQ(messageText(u8("abc") + nul + nul), u"abc;");
-    EXPECT_EQ(messageText(u8("a\nb\r\nc")), u"a\r\nb\r\r\nc");
+    EXPECT_EQ(messageText(u8("a\nb\r\nc")), u"a\r\nb\r\nc");
     EXPECT_EQ(messageText(QString()), u"");
 }
 
 TEST(Packet, LineBreakConversions)
 {
-    EXPECT_EQ(ret_chg1(u8("a\r\nb\r\n")), u"a\nb\n");
-    EXPECT_EQ(ret_chg1(u8("a\rb\n")), u"a\rb\n");
-    EXPECT_EQ(ret_chg2(u8("a\nb")), u"a\r\nb");
-    EXPECT_EQ(ret_chg2(u8("a\r\nb")), u"a\r\r\nb");
+    EXPECT_EQ(lineBreaksForWire(u8("a\r\nb\r\n")), u"a\nb\n");
+    EXPECT_EQ(lineBreaksForWire(u8("a\rb\n")), u"a\rb\n");
+    // Every line end as received becomes one CR LF.
+    const struct {
+        const char* wire;
+        const char* shown;
+    } received[] = {{"a\nb", "a\r\nb"},         {"a\r\nb", "a\r\nb"},     {"a\rb", "a\r\nb"},
+                    {"a\r\r\nb", "a\r\n\r\nb"}, {"a\n\r\n", "a\r\n\r\n"}, {"\r", "\r\n"}};
+    for (const auto& c : received)
+        EXPECT_EQ(lineBreaksFromWire(u8(c.wire)), u8(c.shown)) << c.wire;
 }
 
 TEST(Packet, HeaderAndAddressEntries)
 {
     EXPECT_EQ(packetHeader(1, u8("482"), u8("PC01")), u"1:482:Wait:PC01:");
-    EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), true), u"2425");
-    EXPECT_EQ(GetIPandPort(u8(" 2425 : 10.0.0.255 "), false), u"10.0.0.255");
-    EXPECT_EQ(GetIPandPort(u8("２４２５：１０．０．０．２５５"), true), u"2425");
-    EXPECT_EQ(GetIPandPort(u8(" 10.0.0.255 "), true), u"10.0.0.255");
-    EXPECT_EQ(GetIPandPort(u8("1:2:3"), false), u"1:2:3");
+    EXPECT_EQ(addressEntryPart(u8(" 2425 : 10.0.0.255 "), true), u"2425");
+    EXPECT_EQ(addressEntryPart(u8(" 2425 : 10.0.0.255 "), false), u"10.0.0.255");
+    EXPECT_EQ(addressEntryPart(u8("２４２５：１０．０．０．２５５"), true), u"2425");
+    EXPECT_EQ(addressEntryPart(u8(" 10.0.0.255 "), true), u"10.0.0.255");
+    EXPECT_EQ(addressEntryPart(u8("1:2:3"), false), u"1:2:3");
 
     velmar::components::TextgaugeImpl gauge;
     const auto ok = parseAddressEntry(u8(" 2426: 10.0.0.255 "), gauge);

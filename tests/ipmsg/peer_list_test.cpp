@@ -7,6 +7,7 @@
 #include <random>
 
 using velmar::ipmsg::Peer;
+using velmar::ipmsg::PeerColumn;
 using velmar::ipmsg::PeerListModel;
 
 namespace {
@@ -94,13 +95,13 @@ TEST(PeerList, SortsNumbersAsNumbersAndTextAsText)
     for (const auto& r : rows)
         model.appendPeer(Peer{QString::fromUtf8(r[0]), QString::fromUtf8(r[1]),
                               QString::fromUtf8(r[2]), QString::fromUtf8(r[3]), std::nullopt});
-    model.sortByColumn(3, true);
+    model.sortByColumn(PeerColumn::Port, true);
     EXPECT_EQ(names(model),
               (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C")}));
-    model.sortByColumn(2, true);
+    model.sortByColumn(PeerColumn::Address, true);
     EXPECT_EQ(names(model),
               (QStringList{QStringLiteral("C"), QStringLiteral("b"), QStringLiteral("a")}));
-    model.sortByColumn(0, false);
+    model.sortByColumn(PeerColumn::Name, false);
     EXPECT_EQ(names(model),
               (QStringList{QStringLiteral("C"), QStringLiteral("b"), QStringLiteral("a")}));
     EXPECT_EQ(model.findRow(QStringLiteral("10.0.0.2"), QStringLiteral("999")), 2);

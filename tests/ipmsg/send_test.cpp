@@ -30,6 +30,11 @@ protected:
         messenger->sendActiveText(text, QString(), 0);
         messenger->send(Messenger::Button::Left);
     }
+    // The receipt of the last piece sent.
+    QByteArray receipt() const
+    {
+        return "1:9:u:h:33:" + splitPacket(messenger->sendJob().packetText())->packetNo.toLatin1();
+    }
     // The extras (text after the fifth ":") of the message packets sent.
     QStringList sentTexts() const
     {
@@ -50,11 +55,11 @@ TEST_F(Sending, MessagePacketIsBuiltByteExactly)
     // Messages keep the generated number as it is, leading zeros included.
     EXPECT_EQ(endpoint.sent[0].data,
               QByteArray("1:0001007:Wait:PC01:288:") + sjis("こんにちは\n世界:!"));
-    EXPECT_EQ(messenger->packetText(), fromWire(endpoint.sent[0].data));
+    EXPECT_EQ(messenger->sendJob().packetText(), fromWire(endpoint.sent[0].data));
     EXPECT_TRUE(messenger->retryTimer().isActive());
-    EXPECT_FALSE(messenger->formEnabled());
-    EXPECT_TRUE(messenger->progressShown());
-    EXPECT_EQ(messenger->progressMaximum(), 1);
+    EXPECT_FALSE(messenger->state().formEnabled());
+    EXPECT_TRUE(messenger->state().progressShown());
+    EXPECT_EQ(messenger->state().progressMaximum(), 1);
 }
 
 TEST_F(Sending, LongTextsGoInPiecesOfAtMost30000)
@@ -79,7 +84,7 @@ TEST_F(Sending, LongTextsGoInPiecesOfAtMost30000)
         EXPECT_EQ(sizes, c.pieces) << c.length;
         EXPECT_EQ(boxes.titles().contains(QStringLiteral("注意")), c.warned) << c.length;
         // Only the last piece stays for the retries.
-        EXPECT_EQ(splitPacket(messenger->packetText())->extra.size(), c.pieces.back());
+        EXPECT_EQ(splitPacket(messenger->sendJob().packetText())->extra.size(), c.pieces.back());
     }
 }
 
@@ -97,23 +102,25 @@ TEST_F(Sending, APieceNeverEndsInsideASurrogatePair)
 TEST_F(Sending, CommandWordFollowsSealedAndLocked)
 {
     struct Case {
-        int check1;
-        int check2;
-        int expectedCheck2;
+        SealedState sealed;
+        LockState clicked;
+        LockState expectedLock;
         const char* word;
-    } cases[] = {{0, 1, 2, "288"}, {1, 0, 0, "1049376"}, {1, 1, 1, "1082144"}};
+    } cases[] = {{SealedState::Open, LockState::Locked, LockState::Unavailable, "288"},
+                 {SealedState::Sealed, LockState::Unlocked, LockState::Unlocked, "1049376"},
+                 {SealedState::Sealed, LockState::Locked, LockState::Locked, "1082144"}};
     choose(0);
     for (const Case& c : cases) {
         endpoint.sent.clear();
-        messenger->clickSealed(c.check1);
-        messenger->clickLocked(c.check2);
-        EXPECT_EQ(messenger->lockCheck(), c.expectedCheck2);
+        messenger->state().clickSealed(c.sealed);
+        messenger->state().clickLocked(c.clicked);
+        EXPECT_EQ(messenger->state().lockState(), c.expectedLock);
         sendText(QStringLiteral("t"));
         ASSERT_EQ(endpoint.sent.size(), 1);
         EXPECT_EQ(splitPacket(fromWire(endpoint.sent[0].data))->command, QString::fromUtf8(c.word));
     }
-    messenger->clickSealed(0);
-    EXPECT_EQ(messenger->lockCheck(), 2);
+    messenger->state().clickSealed(SealedState::Open);
+    EXPECT_EQ(messenger->state().lockState(), LockState::Unavailable);
 }
 
 TEST_F(Sending, RetriesUntilTheRetryCountThenFails)
@@ -121,9 +128,9 @@ TEST_F(Sending, RetriesUntilTheRetryCountThenFails)
     choose(0);
     choose(1);
     sendText(QStringLiteral("t"));
-    receive("1:9:u:h:33:0001003", "10.77.0.3", 2426); // b answers at once
-    EXPECT_EQ(messenger->destinationNames(), QStringList{QStringLiteral("a")});
-    EXPECT_EQ(messenger->progressValue(), 1);
+    receive(receipt(), "10.77.0.3", 2426); // b answers at once
+    EXPECT_EQ(messenger->state().destinationNames(), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(messenger->state().progressValue(), 1);
     for (int tick = 1; tick <= 6; ++tick)
         messenger->tick();
     EXPECT_TRUE(boxes.boxes.isEmpty());
@@ -140,8 +147,9 @@ TEST_F(Sending, RetriesUntilTheRetryCountThenFails)
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
     EXPECT_FALSE(messenger->retryTimer().isActive());
-    EXPECT_TRUE(messenger->formEnabled());
-    EXPECT_EQ(messenger->destinationEntries(), QStringList{QStringLiteral("2425:10.77.0.2")});
+    EXPECT_TRUE(messenger->state().formEnabled());
+    EXPECT_EQ(messenger->state().destinationEntries(),
+              QStringList{QStringLiteral("2425:10.77.0.2")});
     EXPECT_EQ(host.sentMarks, 0);
 }
 
@@ -158,22 +166,22 @@ TEST_F(Sending, RetryZeroFailsAtTheFirstTick)
 
 TEST_F(Sending, AReceiptBeforeTheFirstTickCompletesAtThatTick)
 {
-    QSignalSpy visibility(messenger.get(), &Messenger::dialogVisibilityChanged);
+    QSignalSpy visibility(&messenger->state(), &UserListState::dialogVisibilityChanged);
     choose(1);
     sendText(QStringLiteral("t"));
-    receive("1:9:u:h:33:anything", "10.77.0.3", 2426);
-    receive("1:9:u:h:33:anything", "10.77.0.3", 2426); // a second receipt changes nothing
-    EXPECT_EQ(messenger->progressValue(), 1);
-    EXPECT_TRUE(messenger->destinationEntries().isEmpty());
+    receive(receipt(), "10.77.0.3", 2426);
+    receive(receipt(), "10.77.0.3", 2426); // a second receipt changes nothing
+    EXPECT_EQ(messenger->state().progressValue(), 1);
+    EXPECT_TRUE(messenger->state().destinationEntries().isEmpty());
     EXPECT_EQ(host.sentMarks, 0);
     messenger->tick();
     EXPECT_EQ(host.sentMarks, 1);
     EXPECT_TRUE(host.skipRequested);
     EXPECT_FALSE(messenger->retryTimer().isActive());
-    EXPECT_FALSE(messenger->dialogVisible());
-    EXPECT_TRUE(messenger->formEnabled());
-    EXPECT_FALSE(messenger->progressShown());
-    EXPECT_EQ(messenger->progressValue(), messenger->progressMaximum());
+    EXPECT_FALSE(messenger->state().dialogVisible());
+    EXPECT_TRUE(messenger->state().formEnabled());
+    EXPECT_FALSE(messenger->state().progressShown());
+    EXPECT_EQ(messenger->state().progressValue(), messenger->state().progressMaximum());
     EXPECT_TRUE(boxes.boxes.isEmpty());
     EXPECT_EQ(visibility.size(), 2); // shown by the send command, hidden at completion
 }
@@ -181,31 +189,31 @@ TEST_F(Sending, AReceiptBeforeTheFirstTickCompletesAtThatTick)
 TEST_F(Sending, AnEntryThatCannotBeParsedIsNeverSentToAndEndsInFailure)
 {
     set(keys::Retry, "1");
-    messenger->receive(*splitPacket(QStringLiteral("1:1:u:h:3:v6")), QStringLiteral("fe80::1"),
-                       2425);
-    const int row = messenger->findPeerRow(QStringLiteral("fe80::1"), QStringLiteral("2425")) - 1;
+    messenger->receiver().receive(*splitPacket(QStringLiteral("1:1:u:h:3:v6")),
+                                  QStringLiteral("fe80::1"), 2425);
+    const int row = messenger->peers()->findRow(QStringLiteral("fe80::1"), QStringLiteral("2425"));
     endpoint.sent.clear();
     choose(row);
-    EXPECT_EQ(messenger->destinationEntries(), QStringList{QStringLiteral("2425:fe80::1")});
+    EXPECT_EQ(messenger->state().destinationEntries(), QStringList{QStringLiteral("2425:fe80::1")});
     sendText(QStringLiteral("t"));
     EXPECT_TRUE(endpoint.sent.isEmpty());
     EXPECT_FALSE(messenger->retryTimer().isActive()) << "nothing went out, so no timer";
     // Another destination starts the timer; the bad one is kept to the end.
     choose(0);
     sendText(QStringLiteral("t"));
-    receive("1:9:u:h:33:x", "10.77.0.2", 2425);
+    receive(receipt(), "10.77.0.2", 2425);
     messenger->tick();
     messenger->tick();
     EXPECT_EQ(boxes.titles(), QStringList{kFailTitle});
-    EXPECT_EQ(messenger->destinationEntries(), QStringList{QStringLiteral("2425:fe80::1")});
+    EXPECT_EQ(messenger->state().destinationEntries(), QStringList{QStringLiteral("2425:fe80::1")});
 }
 
 TEST_F(Sending, OwnAddressIsRemovedAndAnEmptyListIsRefused)
 {
-    messenger->receive(*splitPacket(QStringLiteral("1:1:u:h:3:me")), QStringLiteral("10.77.0.1"),
-                       2425);
-    messenger->receive(*splitPacket(QStringLiteral("1:1:u:h:3:me2")), QStringLiteral("10.77.0.1"),
-                       2426);
+    messenger->receiver().receive(*splitPacket(QStringLiteral("1:1:u:h:3:me")),
+                                  QStringLiteral("10.77.0.1"), 2425);
+    messenger->receiver().receive(*splitPacket(QStringLiteral("1:1:u:h:3:me2")),
+                                  QStringLiteral("10.77.0.1"), 2426);
     endpoint.sent.clear();
     messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("x"));
     choose(2);
@@ -214,18 +222,19 @@ TEST_F(Sending, OwnAddressIsRemovedAndAnEmptyListIsRefused)
     EXPECT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("はてな?"));
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("誰に送信するんだい?"));
-    EXPECT_EQ(messenger->absenceTitle(), QStringLiteral("外出"));
+    EXPECT_EQ(messenger->packets().absenceTitle(), QStringLiteral("外出"));
     EXPECT_TRUE(endpoint.sent.isEmpty());
 
     choose(2);
     choose(3);
     messenger->send(Messenger::Button::Left);
-    EXPECT_EQ(messenger->destinationEntries(), QStringList{QStringLiteral("2426:10.77.0.1")});
-    EXPECT_EQ(messenger->destinationNames(), QStringList{QStringLiteral("me2")});
+    EXPECT_EQ(messenger->state().destinationEntries(),
+              QStringList{QStringLiteral("2426:10.77.0.1")});
+    EXPECT_EQ(messenger->state().destinationNames(), QStringList{QStringLiteral("me2")});
     ASSERT_EQ(endpoint.sent.size(), 1);
     EXPECT_EQ(endpoint.sent[0].port, 2426);
-    EXPECT_TRUE(messenger->absenceTitle().isEmpty());
-    EXPECT_EQ(messenger->absenceText(), u"x");
+    EXPECT_TRUE(messenger->packets().absenceTitle().isEmpty());
+    EXPECT_EQ(messenger->packets().absenceText(), u"x");
 }
 
 TEST_F(Sending, OtherButtonSendsTheInformationQuery)
@@ -237,9 +246,9 @@ TEST_F(Sending, OtherButtonSendsTheInformationQuery)
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].data, QByteArray("1:1007:Wait:PC01:576:"));
     EXPECT_EQ(endpoint.sent[1].host, u"10.77.0.3");
-    EXPECT_EQ(messenger->progressValue(), 2);
-    EXPECT_FALSE(messenger->dialogVisible());
-    EXPECT_EQ(messenger->destinationEntries().size(), 2);
+    EXPECT_EQ(messenger->state().progressValue(), 2);
+    EXPECT_FALSE(messenger->state().dialogVisible());
+    EXPECT_EQ(messenger->state().destinationEntries().size(), 2);
     EXPECT_FALSE(messenger->retryTimer().isActive());
 }
 
@@ -263,9 +272,9 @@ TEST_F(Sending, ClosingTheDialogEndsTheSend)
     sendText(QStringLiteral("t"));
     messenger->close(false);
     EXPECT_FALSE(messenger->retryTimer().isActive());
-    EXPECT_TRUE(messenger->destinationEntries().isEmpty());
+    EXPECT_TRUE(messenger->state().destinationEntries().isEmpty());
     EXPECT_EQ(messenger->peers()->count(), 0);
-    EXPECT_TRUE(messenger->formEnabled());
+    EXPECT_TRUE(messenger->state().formEnabled());
     EXPECT_TRUE(host.skipRequested);
     endpoint.sent.clear();
     // The next use loads the dialog again, which announces us again.
@@ -281,7 +290,7 @@ protected:
         set(keys::Retry, "0");
         load();
     }
-    QStringList column(int c) const
+    QStringList column(PeerColumn c) const
     {
         QStringList out;
         for (int r = 0; r < messenger->peers()->count(); ++r)
@@ -297,58 +306,61 @@ TEST_F(Dialog, LoadRestoresTheSortChoiceAndRefreshEmptiesTheList)
     set(keys::Retry, "3");
     addPeer("a", "10.77.0.2", 2425);
     messenger->load();
-    EXPECT_EQ(messenger->sortOption(), 2);
-    EXPECT_EQ(messenger->sortAscending(), 1);
+    EXPECT_EQ(messenger->state().sortColumn(), SortColumn::Address);
+    EXPECT_TRUE(messenger->state().sortAscending());
     EXPECT_EQ(messenger->peers()->count(), 0);
     EXPECT_EQ(endpoint.sent.size(), 3);
     set(keys::ListSort, "3");
     messenger->load();
-    EXPECT_EQ(messenger->sortOption(), -1) << "the port order is never restored";
+    EXPECT_EQ(messenger->state().sortColumn(), SortColumn::None)
+        << "the port order is never restored";
 }
 
 TEST_F(Dialog, SortsByPortAsNumbersAndByAddressAsText)
 {
     addPeer("a", "10.77.0.10", 2425);
     addPeer("b", "10.77.0.9", 999);
-    EXPECT_EQ(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    messenger->setSortAscending(1);
-    messenger->setSortOption(3);
-    EXPECT_EQ(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b")}))
+    EXPECT_EQ(column(PeerColumn::Name), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    messenger->state().setSortAscending(true);
+    messenger->state().setSortColumn(SortColumn::Port);
+    EXPECT_EQ(column(PeerColumn::Name), (QStringList{QStringLiteral("a"), QStringLiteral("b")}))
         << "two peers stay in arrival order";
     addPeer("c", "10.77.0.2", 12000);
-    messenger->setSortOption(3);
-    EXPECT_EQ(column(3), (QStringList{QStringLiteral("999"), QStringLiteral("2425"),
-                                      QStringLiteral("12000")}));
-    messenger->setSortOption(2);
-    EXPECT_EQ(column(2), (QStringList{QStringLiteral("10.77.0.10"), QStringLiteral("10.77.0.2"),
-                                      QStringLiteral("10.77.0.9")}));
-    messenger->setSortAscending(0);
-    EXPECT_EQ(column(2), (QStringList{QStringLiteral("10.77.0.9"), QStringLiteral("10.77.0.2"),
-                                      QStringLiteral("10.77.0.10")}));
+    messenger->state().setSortColumn(SortColumn::Port);
+    EXPECT_EQ(column(PeerColumn::Port), (QStringList{QStringLiteral("999"), QStringLiteral("2425"),
+                                                     QStringLiteral("12000")}));
+    messenger->state().setSortColumn(SortColumn::Address);
+    EXPECT_EQ(column(PeerColumn::Address),
+              (QStringList{QStringLiteral("10.77.0.10"), QStringLiteral("10.77.0.2"),
+                           QStringLiteral("10.77.0.9")}));
+    messenger->state().setSortAscending(false);
+    EXPECT_EQ(column(PeerColumn::Address),
+              (QStringList{QStringLiteral("10.77.0.9"), QStringLiteral("10.77.0.2"),
+                           QStringLiteral("10.77.0.10")}));
     // Later arrivals stay at the bottom until the next sort.
     addPeer("d", "10.77.0.20", 1);
-    EXPECT_EQ(column(0).last(), u"d");
+    EXPECT_EQ(column(PeerColumn::Name).last(), u"d");
 }
 
 TEST_F(Dialog, ChoosingAndRemovingDestinations)
 {
     addPeer("a", "10.77.0.2", 2425);
     addPeer("b", "10.77.0.3", 2425);
-    QSignalSpy changed(messenger.get(), &Messenger::destinationsChanged);
+    QSignalSpy changed(&messenger->state(), &UserListState::destinationsChanged);
     messenger->chooseRow(1);
     messenger->chooseRow(1);
     messenger->chooseRow(0);
     messenger->chooseRow(7);
-    EXPECT_EQ(messenger->destinationNames(),
+    EXPECT_EQ(messenger->state().destinationNames(),
               (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
-    EXPECT_EQ(messenger->destinationEntries(),
+    EXPECT_EQ(messenger->state().destinationEntries(),
               (QStringList{QStringLiteral("2425:10.77.0.3"), QStringLiteral("2425:10.77.0.2")}));
-    messenger->removeDestination(0);
-    messenger->removeDestination(-1);
-    EXPECT_EQ(messenger->destinationNames(), QStringList{QStringLiteral("a")});
+    messenger->state().removeDestination(0);
+    messenger->state().removeDestination(-1);
+    EXPECT_EQ(messenger->state().destinationNames(), QStringList{QStringLiteral("a")});
     EXPECT_EQ(changed.size(), 3);
     messenger->cancel();
-    EXPECT_TRUE(messenger->destinationEntries().isEmpty());
+    EXPECT_TRUE(messenger->state().destinationEntries().isEmpty());
     EXPECT_EQ(messenger->peers()->count(), 2);
     EXPECT_TRUE(host.skipRequested);
 }
@@ -358,24 +370,25 @@ TEST_F(Dialog, ActivationPreselectsTheReplyTargetOnce)
     addPeer("a", "10.77.0.2", 2425);
     addPeer("b", "10.77.0.3", 2426);
     messenger->sendActiveText(QStringLiteral("re"), QStringLiteral("10.77.0.3"), 2426);
-    EXPECT_TRUE(messenger->dialogVisible());
-    EXPECT_EQ(messenger->textToSend(), u"re");
+    EXPECT_TRUE(messenger->state().dialogVisible());
+    EXPECT_EQ(messenger->state().textToSend(), u"re");
     messenger->activateDialog();
     messenger->activateDialog();
-    EXPECT_EQ(messenger->destinationNames(), QStringList{QStringLiteral("b")});
-    EXPECT_EQ(messenger->destinationEntries(), QStringList{QStringLiteral("2426:10.77.0.3")});
+    EXPECT_EQ(messenger->state().destinationNames(), QStringList{QStringLiteral("b")});
+    EXPECT_EQ(messenger->state().destinationEntries(),
+              QStringList{QStringLiteral("2426:10.77.0.3")});
     messenger->cancel();
     messenger->sendActiveText(QStringLiteral("re"), QStringLiteral("10.77.0.3"), 2425);
     messenger->activateDialog();
-    EXPECT_TRUE(messenger->destinationEntries().isEmpty()) << "not listed with that port";
+    EXPECT_TRUE(messenger->state().destinationEntries().isEmpty()) << "not listed with that port";
 }
 
 TEST_F(Dialog, DeletingTheOnlyPeerLeavesAnEmptyList)
 {
     addPeer("a", "10.77.0.2", 2425);
-    messenger->deletePeerRow(5);
+    receive("1:9:u:h:2:", "10.77.0.2", 2425);
     EXPECT_EQ(messenger->peers()->count(), 0);
-    messenger->deletePeerRow(1);
+    receive("1:9:u:h:2:", "10.77.0.2", 2425);
     EXPECT_EQ(messenger->peers()->count(), 0);
 }
 
@@ -405,8 +418,8 @@ TEST(SendingReentry, ATickDuringASendErrorBoxIsNotRunInsideTheTick)
     Messenger messenger(endpoint, *settings.store, gauge, boxes, host);
     settings.store->write(keys::Retry, QStringLiteral("0"));
     messenger.load();
-    messenger.receive(*splitPacket(QStringLiteral("1:1:u:h:3:p")), QStringLiteral("10.77.0.5"),
-                      2425);
+    messenger.receiver().receive(*splitPacket(QStringLiteral("1:1:u:h:3:p")),
+                                 QStringLiteral("10.77.0.5"), 2425);
     messenger.chooseRow(0);
     messenger.sendActiveText(QStringLiteral("t"), QString(), 0);
     messenger.send(Messenger::Button::Left);

@@ -21,6 +21,7 @@ class QTableView;
 namespace velmar::ipmsg {
 
 class Messenger;
+class UserListState;
 
 // The user-list dialog ("送信画面"): the peers on the network, the chosen
 // destinations, the text to send and the send controls. A view over the messaging
@@ -45,6 +46,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -63,32 +66,33 @@ private:
     void syncDestinations();
     void syncChecks();
     void syncSort();
-    void syncRichText(const QString& crlfText);
-    void richTextEdited();
+    void syncTextToSend(const QString& crlfText);
+    void textEdited();
 
     Messenger& m_engine;
+    UserListState& m_state;
     std::function<bool()> m_isEndmode;
     bool m_closing = false;
     bool m_updatingText = false;
     QList<int> m_savedColumnWidths;
 
-    QGroupBox* m_frame1 = nullptr;
-    QButtonGroup* m_options = nullptr;
-    std::array<QRadioButton*, 4> m_option1{};
-    QCheckBox* m_sortAscending = nullptr;
+    QGroupBox* m_sortFrame = nullptr;
+    QButtonGroup* m_sortGroup = nullptr;
+    std::array<QRadioButton*, 4> m_sortOptions{};
+    QCheckBox* m_sortAscendingCheck = nullptr;
     QCheckBox* m_sealedCheck = nullptr;
     QCheckBox* m_lockCheck = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QPushButton* m_command3 = nullptr;
-    QLabel* m_label1 = nullptr;
-    QProgressBar* m_progressBar1 = nullptr;
-    QLabel* m_label3 = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QPushButton* m_sendButton = nullptr;
+    QPushButton* m_refreshButton = nullptr;
+    QLabel* m_sendingLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_peersLabel = nullptr;
     QTableView* m_grid = nullptr;
-    QLabel* m_label2 = nullptr;
+    QLabel* m_destinationsLabel = nullptr;
     QListWidget* m_destinationNames = nullptr;
-    QLabel* m_label4 = nullptr;
-    QPlainTextEdit* m_richTextBox1 = nullptr;
+    QLabel* m_textLabel = nullptr;
+    QPlainTextEdit* m_textEdit = nullptr;
 };
 
 } // namespace velmar::ipmsg

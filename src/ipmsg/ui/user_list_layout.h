@@ -22,7 +22,7 @@ struct UserListMetrics {
     QSize frame1;     // the sort frame with its options
     QSize check1;     // "封書"
     QSize check2;     // "施錠"
-    int buttonHeight; // Command1..3
+    int buttonHeight; // the three buttons
     QSize label1;     // "送信中"
     int progressHeight;
     QSize label2; // "送信先"

@@ -1,0 +1,154 @@
+#include "ipmsg/packet_sender.h"
+
+#include "components/components.h"
+#include "ipmsg/packet.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+#include "settings/keys.h"
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velmar::ipmsg {
+
+namespace keys = settings::keys;
+
+namespace {
+
+const QString kBroadcastAddress = QStringLiteral("255.255.255.255");
+
+} // namespace
+
+PacketSender::PacketSender(platform::UdpEndpoint& endpoint, settings::SettingsStore& store,
+                           components::Textgauge& textgauge, platform::MessageBoxes& boxes)
+    : m_endpoint(endpoint), m_store(store), m_textgauge(textgauge), m_boxes(boxes),
+      m_lastNumber(std::max<qint64>(0, wholeNumber(store.read(keys::LastPacketNumber))))
+{
+}
+
+QString PacketSender::packetHeader(const QString& packetNumber) const
+{
+    return ipmsg::packetHeader(m_protocolVersion, packetNumber, m_endpoint.hostName());
+}
+
+QString PacketSender::newMessageNumber()
+{
+    const QString generated = m_textgauge.PasGene(9, 9, 1, 0, 0, 0, 1);
+    const qint64 value = generated.toLongLong();
+    if (value > m_lastNumber && value <= std::numeric_limits<qint32>::max()) {
+        m_lastNumber = value;
+        return generated;
+    }
+    // Past the last number used (before a restart, too); start over past 2^31 - 1.
+    m_lastNumber = m_lastNumber >= std::numeric_limits<qint32>::max() ? 1 : m_lastNumber + 1;
+    return QString::number(m_lastNumber);
+}
+
+void PacketSender::saveLastPacketNumber()
+{
+    m_store.write(keys::LastPacketNumber, QString::number(m_lastNumber));
+}
+
+QString PacketSender::newEntryNumber()
+{
+    return QString::number(newMessageNumber().toInt());
+}
+
+void PacketSender::sendCommand(quint32 command, const QString& destination, qint32 port,
+                               const QString& extra, const QByteArray& tail)
+{
+    const QByteArray packet =
+        toWire(packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra) + tail;
+    if (destination != BroadcastDestination) {
+        sendBytes(destination, port, packet, SendMode::Direct);
+        return;
+    }
+    if (!sendBytes(kBroadcastAddress, 0, packet, SendMode::Broadcast))
+        return;
+    const QString list = m_store.read(keys::BroadcastList);
+    if (list.toUpper() == u"NULL")
+        return;
+    const QStringList entries = list.split(u',');
+    for (const QString& entry : entries) {
+        if (const auto target = parseAddressEntry(entry, m_textgauge))
+            sendBytes(target->address, target->port, packet, SendMode::Broadcast);
+    }
+}
+
+void PacketSender::sendPresence(quint32 command, const QString& destination, qint32 port,
+                                bool absentForm)
+{
+    QString nickname = m_store.read(keys::UserName);
+    // Peers colour absent users by the absence option; the title alone would not show
+    // them as absent.
+    quint32 options = cmd::Utf8Capability;
+    if (absentForm && !m_absenceTitle.isEmpty()) {
+        nickname += u'[' + m_absenceTitle + u']';
+        options |= cmd::AbsenceOpt;
+    }
+    const Utf8Names names{nickname, m_endpoint.hostName(), nickname, m_store.read(keys::GroupName)};
+    sendCommand(command | options, destination, port, ownExtra(absentForm), utf8NamesTail(names));
+}
+
+bool PacketSender::sendDatagram(const QString& remote, qint32 port, const QString& data,
+                                SendMode mode)
+{
+    return sendBytes(remote, port, toWire(data), mode);
+}
+
+bool PacketSender::sendBytes(const QString& remote, qint32 port, const QByteArray& bytes,
+                             SendMode mode)
+{
+    const qint32 remotePort = port != 0 ? port : m_endpoint.localPort();
+    platform::SendResult result;
+    if (remotePort < 1 || remotePort > 0xFFFF)
+        result = {false, 380, QStringLiteral("無効なポート番号です (%1)").arg(remotePort)};
+    else
+        result = m_endpoint.send(remote, static_cast<quint16>(remotePort), bytes);
+    if (result.ok)
+        return true;
+    if (mode == SendMode::Direct && m_sendErrorState == 0) {
+        // Set before the box: its event loop may deliver another failing send.
+        m_sendErrorState = 1;
+        m_boxes.show(QStringLiteral("送信･ｴﾗｰ"),
+                     QStringLiteral("ｴﾗｰ番号=") + QString::number(result.errorCode) +
+                         QStringLiteral("\r\nｴﾗｰ情報=") + result.errorText +
+                         QStringLiteral("\r\n\r\n\"設定\"にて、ポート番号を変更してください"));
+    }
+    return false;
+}
+
+QString PacketSender::ownExtra(bool absentForm) const
+{
+    QString nickname = m_store.read(keys::UserName);
+    if (absentForm && !m_absenceTitle.isEmpty())
+        nickname += u'[' + m_absenceTitle + u']';
+    return presenceExtra(nickname, m_store.read(keys::GroupName));
+}
+
+qint64 PacketSender::retry() const
+{
+    return std::clamp<qint64>(wholeNumber(m_store.read(keys::Retry)), 0, MaxRetry);
+}
+
+void PacketSender::entryBroadcast(bool absentForm)
+{
+    for (qint64 i = 0, n = retry(); i < n; ++i)
+        sendPresence(cmd::BrEntry, BroadcastDestination, 0, absentForm);
+}
+
+void PacketSender::exitBroadcast()
+{
+    for (qint64 i = 0, n = retry(); i < n; ++i)
+        sendCommand(cmd::BrExit, BroadcastDestination, 0, ownExtra(false));
+    saveLastPacketNumber();
+}
+
+void PacketSender::setAbsence(const QString& title, const QString& text)
+{
+    m_absenceTitle = title;
+    m_absenceText = text;
+}
+
+} // namespace velmar::ipmsg

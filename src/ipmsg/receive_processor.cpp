@@ -1,0 +1,301 @@
+#include "ipmsg/receive_processor.h"
+
+#include "components/components.h"
+#include "ipmsg/messenger_host.h"
+#include "ipmsg/packet_sender.h"
+#include "ipmsg/send_job.h"
+#include "ipmsg/user_list_state.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+#include "settings/colour_value.h"
+#include "settings/keys.h"
+#include "settings/settings_store.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QTimer>
+
+namespace velmar::ipmsg {
+
+namespace keys = settings::keys;
+
+ReceiveProcessor::ReceiveProcessor(PacketSender& sender, UserListState& state, SendJob& sendJob,
+                                   settings::SettingsStore& store, components::Textgauge& textgauge,
+                                   platform::MessageBoxes& boxes, MessengerHost& host,
+                                   QObject* parent)
+    : QObject(parent), m_sender(sender), m_state(state), m_sendJob(sendJob), m_store(store),
+      m_textgauge(textgauge), m_boxes(boxes), m_host(host),
+      m_clock([] { return QDeadlineTimer::current().deadline(); })
+{
+    setOwnAddresses([] {
+        QStringList out;
+        const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+        for (const QHostAddress& address : addresses) {
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                out << address.toString();
+        }
+        return out;
+    });
+}
+
+void ReceiveProcessor::setOwnAddresses(std::function<QStringList()> addresses)
+{
+    m_ownAddressSource = std::move(addresses);
+    m_ownAddressesAt = -1;
+}
+
+bool ReceiveProcessor::isOwnAddress(const QString& ip)
+{
+    // Interfaces come and go (a VPN, a new lease); the list is asked again every few
+    // seconds rather than on every datagram.
+    const qint64 now = m_clock();
+    if (m_ownAddressesAt < 0 || now - m_ownAddressesAt > 5000) {
+        m_ownAddressesAt = now;
+        const QStringList list = m_ownAddressSource ? m_ownAddressSource() : QStringList();
+        m_ownAddresses = QSet<QString>(list.begin(), list.end());
+        m_ownAddresses.insert(m_sender.endpoint().localIp());
+        m_ownAddresses.remove(QString());
+    }
+    return m_ownAddresses.contains(ip);
+}
+
+std::optional<quint32> ReceiveProcessor::rowColour(bool absent)
+{
+    return settings::parseColorValue(
+        m_store.read(absent ? keys::AbsentBackgroundColour : keys::PresentBackgroundColour));
+}
+
+bool ReceiveProcessor::mayAnswer(QHash<QString, qint64>& last, const QString& key)
+{
+    const qint64 now = m_clock();
+    const auto it = last.constFind(key);
+    if (it != last.constEnd() && now - *it < AnswerIntervalMs)
+        return false;
+    if (last.size() > MaxPeers * 2) // bounded under a flood of new senders
+        last.clear();
+    last.insert(key, now);
+    return true;
+}
+
+void ReceiveProcessor::holdArrivals(bool hold)
+{
+    m_holdArrivals = hold;
+    while (!m_holdArrivals && !m_heldArrivals.isEmpty())
+        handleDatagram(m_heldArrivals.takeFirst());
+}
+
+void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
+{
+    if (m_holdArrivals) {
+        // A bound on what waits: a busy network must not fill the memory meanwhile.
+        constexpr qsizetype maxHeld = 4096;
+        if (m_heldArrivals.size() < maxHeld)
+            m_heldArrivals.append(datagram);
+        return;
+    }
+    // Our own broadcasts come back, and so does everything from this machine.
+    if (isOwnAddress(datagram.senderIp))
+        return;
+    const PeerListModel& peers = *m_state.peers();
+    const int row =
+        peers.findRow(datagram.senderIp.trimmed(), QString::number(datagram.senderPort));
+    // Our own peers send Shift_JIS unless the packet says otherwise, as we do to them.
+    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !peers.peerAt(row).ours;
+    const WireEncoding encoding = datagramEncoding(datagram.data, readsUtf8);
+    auto fields = splitPacket(decodeText(datagram.data, encoding));
+    if (!fields)
+        return;
+    const quint32 word = rawCommandWord(datagram.data);
+    const quint32 mode = word & 0xFF;
+    if (mode == cmd::BrEntry || mode == cmd::AnsEntry || mode == 0x4) {
+        m_presenceUtf8 = (word & cmd::Utf8Capability) != 0 || encoding == WireEncoding::Utf8 ||
+                         fields->extra.contains(QStringLiteral("utf-8"), Qt::CaseInsensitive);
+        m_presenceNames = utf8Names(datagram.data);
+        if (m_presenceNames) {
+            // The Shift_JIS fields end where the UTF-8 ones begin.
+            const qsizetype cut = fields->extra.indexOf(QStringLiteral("\0\n"));
+            if (cut >= 0)
+                fields->extra.truncate(cut);
+        }
+    } else {
+        m_presenceUtf8 = false;
+        m_presenceNames.reset();
+    }
+    receive(*fields, datagram.senderIp, datagram.senderPort);
+}
+
+void ReceiveProcessor::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
+{
+    const QString ip = senderIp.trimmed();
+    const QString portText = QString::number(senderPort);
+    const QStringList extraPieces =
+        fields.extra.isEmpty() ? QStringList() : fields.extra.split(QChar(0));
+    const auto command = decodeCommand(fields.command, m_textgauge);
+    if (!command)
+        return;
+    m_state.ensureLoaded();
+    const QString& c = command->command;
+    if (c == u"00" || c == u"01" || c == u"02" || c == u"03" || c == u"04") {
+        presenceUpdate(fields, *command, extraPieces, ip, portText);
+    } else if (c == u"21") {
+        m_sendJob.acknowledge(addressEntry(portText, ip), fields.extra);
+    } else if (c == u"30" || c == u"31") {
+        readNotice(fields, *command, ip, senderPort);
+    } else if (c == u"40") {
+        m_sender.sendCommand(cmd::SendInfo, ip, senderPort, m_host.versionText());
+    } else if (c == u"20" || c == u"41") {
+        message(fields, *command, ip, senderPort, portText);
+    }
+}
+
+void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& command,
+                                      const QStringList& extraPieces, const QString& ip,
+                                      const QString& portText)
+{
+    PeerListModel& peers = *m_state.peers();
+    const int oldRow = peers.findRow(ip, portText);
+    if (oldRow < 0 && command.command != u"02" && peers.count() >= MaxPeers)
+        return; // the list is full: no new rows
+    if (oldRow >= 0) {
+        // With at most one peer the list is emptied.
+        if (peers.count() < 2)
+            peers.clear();
+        else
+            peers.removePeerRow(oldRow);
+    }
+    if (command.command == u"02")
+        return;
+    QString user = fields.user;
+    QString host = fields.host;
+    if (!extraPieces.isEmpty() && !extraPieces.at(0).isEmpty())
+        user = extraPieces.at(0);
+    if (extraPieces.size() > 1 && !extraPieces.at(1).isEmpty())
+        host = extraPieces.at(1);
+    if (m_presenceNames) {
+        if (!m_presenceNames->nickname.isEmpty())
+            user = m_presenceNames->nickname;
+        if (!m_presenceNames->group.isEmpty())
+            host = m_presenceNames->group;
+    }
+    Peer peer{cleanName(user.left(MaxNameLength)), cleanName(host.left(MaxNameLength)), ip,
+              portText, std::nullopt};
+    peer.ours = fields.version == u"1";
+    peer.readsUtf8 = m_presenceUtf8;
+    const int row = peers.appendPeer(std::move(peer));
+    if (const auto number = rowColour(command.has(opt::Absence)))
+        peers.setRowColour(row, number);
+    if (command.command == u"01" && mayAnswer(m_lastEntryAnswer, addressEntry(portText, ip))) {
+        const quint16 port = static_cast<quint16>(portText.toUInt());
+        for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
+            m_sender.sendPresence(cmd::AnsEntry, ip, port, true);
+    }
+}
+
+void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, const QString& ip,
+                                  quint16 port)
+{
+    const PeerListModel& peers = *m_state.peers();
+    const int row = peers.findRow(ip, QString::number(port));
+    if (row < 0)
+        return;
+    // The answer goes first: the box waits for the user, the sender does not.
+    if (!command.has(opt::AutoRet))
+        m_sender.sendCommand(cmd::AnsReadMsg, ip, port, fields.packetNo);
+    // Senders repeat a notice until it is answered; each is shown once.
+    const QString key = addressEntry(QString::number(port), ip) + u'/' + fields.packetNo;
+    if (m_noticesSeen.contains(key))
+        return;
+    if (m_noticesSeen.size() > MaxPeers)
+        m_noticesSeen.clear();
+    m_noticesSeen.insert(key);
+    const QString name = peers.cell(row, PeerColumn::Name);
+    if (command.command == u"30")
+        m_notices.append({QStringLiteral("封書開封通知 From ") + ip + u'-' + name,
+                          QStringLiteral("開封されました")});
+    else
+        m_notices.append({QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
+                          QStringLiteral("封書は見ずに破棄されました")});
+    // Shown after the datagram handler returns: a box runs its own event loop, and
+    // datagrams (receipts included) must keep being read while it is open.
+    if (!m_noticeOpen && m_notices.size() == 1)
+        QTimer::singleShot(0, this, &ReceiveProcessor::showNextNotice);
+}
+
+void ReceiveProcessor::showNextNotice()
+{
+    // One box at a time; notices that arrive while it is open follow it.
+    if (m_noticeOpen)
+        return;
+    m_noticeOpen = true;
+    while (!m_notices.isEmpty()) {
+        const Notice notice = m_notices.takeFirst();
+        m_boxes.show(notice.title, notice.text);
+    }
+    m_noticeOpen = false;
+}
+
+void ReceiveProcessor::message(const Fields& fields, const Command& command, const QString& ip,
+                               quint16 port, const QString& portText)
+{
+    const PeerListModel& peers = *m_state.peers();
+    QString displayName;
+    const int row = peers.findRow(ip, portText);
+    if (row < 0) {
+        // A stranger: ask it to introduce itself; its answer fills the row. At most
+        // one such question a second, whoever sends.
+        if (mayAnswer(m_lastStrangerEntry, QString()))
+            m_sender.sendPresence(cmd::BrEntry, ip, port, false);
+        displayName = fields.user + u'/' + fields.host;
+    } else {
+        displayName = peers.cell(row, PeerColumn::Name) + u'/' + peers.cell(row, PeerColumn::Group);
+    }
+
+    // A repeat means the sender missed our receipt: it gets the receipt again, but
+    // no second window and no second absence reply.
+    const bool repeated = isDuplicate(fields.packetNo + u':' + ip + u':' + portText);
+    if (!repeated) {
+        IncomingMessage incoming;
+        incoming.text = messageText(fields.extra);
+        incoming.caption = QStringLiteral("From Network ") + displayName +
+                           QStringLiteral("(IP Messenger Protcol) ") + m_textgauge.DayIs(3);
+        incoming.replyAddress = ip;
+        incoming.replyPort = port;
+        incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
+        incoming.background =
+            settings::parseColorValue(m_store.read(keys::MessageBackgroundColour));
+        if (command.has(opt::Secret)) {
+            incoming.sealed = true;
+            incoming.packetNumber = fields.packetNo;
+            incoming.noticeOwed = command.has(opt::ReadCheck);
+            incoming.passwordBox =
+                command.has(opt::Password) && !m_store.read(keys::Password).isEmpty();
+        }
+        m_host.openMessageWindow(incoming);
+        m_host.playArrivalSound();
+        if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
+            const QString reply = lineBreaksForWire(m_sender.absenceText());
+            for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
+                m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
+        }
+    }
+    if (!command.has(opt::Broadcast) && !command.has(opt::AutoRet) &&
+        !command.has(opt::Multicast) && !command.has(opt::NoAddList))
+        m_sender.sendCommand(cmd::RecvMsg, ip, port, fields.packetNo);
+    if (!repeated && m_host.inTray())
+        m_host.startBlinking();
+}
+
+bool ReceiveProcessor::isDuplicate(const QString& key)
+{
+    for (const QString& seen : m_remotePacketNumbers) {
+        if (seen == key)
+            return true;
+    }
+    for (std::size_t i = m_remotePacketNumbers.size() - 1; i > 0; --i)
+        m_remotePacketNumbers[i] = m_remotePacketNumbers[i - 1];
+    m_remotePacketNumbers[0] = key;
+    return false;
+}
+
+} // namespace velmar::ipmsg

@@ -1,0 +1,198 @@
+#include "ipmsg/send_job.h"
+
+#include "ipmsg/messenger_host.h"
+#include "ipmsg/packet.h"
+#include "ipmsg/packet_sender.h"
+#include "ipmsg/user_list_state.h"
+#include "platform/message_boxes.h"
+#include "platform/udp_endpoint.h"
+
+#include <QScopeGuard>
+#include <limits>
+
+namespace velmar::ipmsg {
+
+SendJob::SendJob(PacketSender& sender, UserListState& state, components::Textgauge& textgauge,
+                 platform::MessageBoxes& boxes, MessengerHost& host, QObject* parent)
+    : QObject(parent), m_sender(sender), m_state(state), m_textgauge(textgauge), m_boxes(boxes),
+      m_host(host)
+{
+    m_retryTimer.setInterval(1000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &SendJob::tick);
+}
+
+void SendJob::start(SendButton button)
+{
+    const platform::UdpEndpoint& endpoint = m_sender.endpoint();
+    const QString own =
+        addressEntry(QString::number(endpoint.localPort()), endpoint.localIp().trimmed());
+    for (int i = m_state.findDestination(own); i >= 0; i = m_state.findDestination(own))
+        m_state.removeDestinationAt(i);
+    if (m_state.destinations().isEmpty()) {
+        m_boxes.show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
+        return;
+    }
+    m_sender.clearAbsenceTitle(); // sending ends the absence
+    m_state.setProgress(0, static_cast<int>(m_state.destinations().size()));
+    if (button != SendButton::Left) {
+        finishSend();
+        return;
+    }
+    m_state.setFormEnabled(false);
+    m_pending.clear();
+    // Peers of one kind get the same pieces under the same numbers.
+    QHash<int, QList<Piece>> piecesByKind;
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations) {
+        const auto target = parseAddressEntry(destination.entry, m_textgauge);
+        if (!target)
+            continue; // never sent to and never acknowledged: the send ends in failure
+        const int kind = peerKind(target->address, target->port);
+        if (!piecesByKind.contains(kind))
+            piecesByKind.insert(kind, buildPieces(kind));
+        m_pending.insert(destination.entry, {target->address, target->port, piecesByKind[kind]});
+    }
+    resendAll();
+}
+
+int SendJob::peerKind(const QString& address, quint16 port) const
+{
+    const PeerListModel& peers = *m_state.peers();
+    const int row = peers.findRow(address, QString::number(port));
+    const bool ours = row < 0 || peers.peerAt(row).ours;
+    // Our own peers get their 30000-character pieces in Shift_JIS: in UTF-8 such a
+    // piece can pass the largest datagram (65,507 bytes).
+    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !ours;
+    return (ours ? KindOurs : 0) | (utf8 ? KindUtf8 : 0);
+}
+
+QList<SendJob::Piece> SendJob::buildPieces(int kind)
+{
+    const bool ours = (kind & KindOurs) != 0;
+    const bool utf8 = (kind & KindUtf8) != 0;
+    const WireEncoding encoding = utf8 ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
+
+    quint32 word = cmd::SendMsg;
+    if (m_state.sealedState() == SealedState::Sealed) {
+        word += cmd::SecretOpts;
+        if (m_state.lockState() == LockState::Locked)
+            word += cmd::PasswordOpt;
+    }
+    if (utf8)
+        word |= cmd::Utf8Option;
+
+    QStringList texts;
+    if (ours) {
+        texts = splitPieces(m_state.textToSend());
+    } else {
+        // The header's size with the longest number we make (ten digits).
+        const qsizetype header =
+            encodeText(m_sender.packetHeader(QStringLiteral("0000000000")), encoding).size() +
+            QByteArray::number(word).size() + 1;
+        texts = splitPiecesByBytes(lineBreaksForWire(m_state.textToSend()), MaxPieceBytes - header,
+                                   encoding);
+    }
+    QList<Piece> pieces;
+    for (const QString& text : texts) {
+        const QString number = m_sender.newMessageNumber(); // leading zeros kept
+        m_packetText =
+            m_sender.packetHeader(number) + QString::number(word) + u':' + lineBreaksForWire(text);
+        pieces.append({number.toLongLong(), encodeText(m_packetText, encoding)});
+    }
+    return pieces;
+}
+
+void SendJob::sendPending(const QString& entry)
+{
+    const auto it = m_pending.constFind(entry);
+    if (it == m_pending.constEnd())
+        return;
+    const Pending pending = *it; // a copy: a box's event loop may acknowledge pieces
+    for (const Piece& piece : pending.pieces) {
+        m_sender.sendBytes(pending.address, pending.port, piece.datagram, SendMode::Direct);
+        if (!m_retryTimer.isActive()) {
+            m_ticks = 0;
+            m_retryTimer.start();
+        }
+    }
+}
+
+void SendJob::resendAll()
+{
+    // In the order of the list; a copy, as a send-error box runs an event loop in
+    // which receipts arrive.
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations)
+        sendPending(destination.entry);
+}
+
+void SendJob::finishSend()
+{
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations) {
+        if (const auto target = parseAddressEntry(destination.entry, m_textgauge))
+            m_sender.sendCommand(cmd::GetInfo, target->address, target->port, QString());
+        m_state.stepProgress();
+    }
+    m_state.setProgressShown(false);
+    m_state.setDialogVisible(false);
+}
+
+void SendJob::acknowledge(const QString& entry, const QString& extra)
+{
+    const auto it = m_pending.find(entry);
+    if (it == m_pending.end())
+        return; // not a destination of this send
+    bool ok = false;
+    const qint64 number = extra.trimmed().remove(QChar(0)).toLongLong(&ok);
+    if (!ok)
+        return;
+    const qsizetype removed =
+        it->pieces.removeIf([number](const Piece& piece) { return piece.number == number; });
+    if (removed == 0 || !it->pieces.isEmpty())
+        return; // a receipt of another send, or pieces still missing
+    m_pending.erase(it);
+    const int index = m_state.findDestination(entry);
+    if (index >= 0)
+        m_state.removeDestinationAt(index);
+    m_state.stepProgress();
+}
+
+void SendJob::tick()
+{
+    // A send-error box inside sendPacket runs an event loop in which the timer keeps
+    // firing; those ticks are dropped rather than run inside this one.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+    const auto leave = qScopeGuard([this] { m_inTick = false; });
+    if (m_ticks < std::numeric_limits<int>::max())
+        ++m_ticks;
+    if (!m_state.destinations().isEmpty()) {
+        if (m_sender.retry() >= m_ticks) {
+            resendAll();
+        } else {
+            m_retryTimer.stop(); // before the box: its event loop would tick again
+            m_boxes.show(QStringLiteral("送信失敗"),
+                         QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
+            m_state.setFormEnabled(true);
+        }
+        return;
+    }
+    m_state.setProgress(m_state.progressMaximum(), m_state.progressMaximum());
+    m_host.skipNextActivation();
+    m_state.setProgressShown(false);
+    m_state.clearDestinations();
+    m_state.setDialogVisible(false);
+    m_retryTimer.stop();
+    m_state.setFormEnabled(true);
+    m_host.markSent();
+}
+
+void SendJob::stop()
+{
+    m_retryTimer.stop();
+    m_pending.clear();
+}
+
+} // namespace velmar::ipmsg
