@@ -5,8 +5,8 @@
 // outside component. Every item and button only reports its command to a CommandTarget;
 // what a command does lives with the target.
 
-#include "convert/conversion_menu.h"
 #include "app/command.h"
+#include "convert/conversion_menu.h"
 
 #include <QHash>
 #include <QObject>

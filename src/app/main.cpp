@@ -18,8 +18,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <cstdio>
 #include <vector>
@@ -171,7 +171,6 @@ int main(int argc, char** argv)
             QStringLiteral("エラー"),
             QStringLiteral("%1\r\n設定を保存できませんでした。\r\n（%2）").arg(file, reason));
     });
-
 
     velmar::app::MainWindow window(
         velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,

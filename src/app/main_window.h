@@ -2,10 +2,10 @@
 
 #include "app/commands.h"
 #include "app/pgp_host.h"
-#include "convert/pgp_commands.h"
 #include "app/placement.h"
 #include "app/tray_controller.h"
 #include "app/window_arrangement.h"
+#include "convert/pgp_commands.h"
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 

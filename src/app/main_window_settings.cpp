@@ -2,7 +2,6 @@
 // of the program.
 
 #include "app/main_window.h"
-
 #include "app/settings_host.h"
 #include "ipmsg/messenger.h"
 #include "platform/choosers.h"

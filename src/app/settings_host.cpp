@@ -26,12 +26,12 @@ bool SettingsHost::movePort(quint16 port)
 
 QString SettingsHost::absenceTitle() const
 {
-    return m_window.messenger().absenceTitle();
+    return m_window.messenger().packets().absenceTitle();
 }
 
 QString SettingsHost::absenceText() const
 {
-    return m_window.messenger().absenceText();
+    return m_window.messenger().packets().absenceText();
 }
 
 void SettingsHost::setAbsence(const QString& title, const QString& text)
@@ -59,7 +59,7 @@ void SettingsHost::reapplyTextWindows()
 void SettingsHost::settingsActivated()
 {
     m_window.skipNextActivation();
-    m_window.messenger().setSendErrorState(0);
+    m_window.messenger().packets().setSendErrorState(0);
 }
 
 bool SettingsHost::hasSoundComponent() const

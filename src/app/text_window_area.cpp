@@ -1,7 +1,6 @@
 #include "app/text_window_area.h"
 
 #include "app/new_window_placement.h"
-
 #include "text/text_window.h"
 
 #include <QMdiArea>

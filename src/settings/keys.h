@@ -3,8 +3,8 @@
 // Every key of the settings store with the default its readers pass, in one place,
 // and the typed readings of the keys whose values need one.
 
-#include "settings/typed_setting.h"
 #include "settings/settings_store.h"
+#include "settings/typed_setting.h"
 
 namespace velmar::settings::keys {
 

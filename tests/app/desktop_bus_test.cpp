@@ -34,10 +34,21 @@ protected:
     // A main window whose input method and notifications talk to the private bus.
     app::MainWindow& start(MainWindowFixture& f)
     {
-        f.window = std::make_unique<app::MainWindow>(app::Services{
-            f.store(), f.registry, f.endpoint, f.boxes, f.clipboard, f.fileDialogs, f.printing,
-            f.commandLine, [](int) {}, nullptr, false, {}, &f.trayIcon, inputMethod.get(),
-            notifications.get()});
+        f.window = std::make_unique<app::MainWindow>(app::Services{f.store(),
+                                                                   f.registry,
+                                                                   f.endpoint,
+                                                                   f.boxes,
+                                                                   f.clipboard,
+                                                                   f.fileDialogs,
+                                                                   f.printing,
+                                                                   f.commandLine,
+                                                                   [](int) {},
+                                                                   nullptr,
+                                                                   false,
+                                                                   {},
+                                                                   &f.trayIcon,
+                                                                   inputMethod.get(),
+                                                                   notifications.get()});
         f.window->load();
         f.window->start();
         return *f.window;

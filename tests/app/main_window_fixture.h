@@ -35,10 +35,10 @@ struct MainWindowFixture {
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(app::Services{
-            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
-            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName, &trayIcon,
-            &inputMethod, &notifications});
+        window = std::make_unique<app::MainWindow>(
+            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
+                          commandLine, [this](int code) { exitCode = code; }, &choosers, firstStart,
+                          accountName, &trayIcon, &inputMethod, &notifications});
         return *window;
     }
 
@@ -51,12 +51,18 @@ struct MainWindowFixture {
         return *window;
     }
 
-    // Datagrams sent whose command field (the fifth) equals `command`.
+    // True when the command field (the fifth) of `data` has the mode `command`; the
+    // option bits above the low byte are ignored.
+    static bool hasCommand(const QByteArray& data, const QByteArray& command)
+    {
+        return (data.split(':').value(4).toUInt() & 0xFF) == command.toUInt();
+    }
+    // Datagrams sent whose command mode equals `command`.
     int sentWithCommand(const QByteArray& command) const
     {
         int count = 0;
         for (const auto& sent : endpoint.sent) {
-            if (sent.data.split(':').value(4) == command)
+            if (hasCommand(sent.data, command))
                 ++count;
         }
         return count;

@@ -35,9 +35,8 @@ QStringList namesSent(const MainWindowFixture& f, const QByteArray& command)
     QStringList names;
     QStringDecoder decoder("Shift_JIS");
     for (const auto& sent : f.endpoint.sent) {
-        const QList<QByteArray> fields = sent.data.split(':');
-        if (fields.value(4) == command)
-            names << decoder.decode(fields.value(5).split('\0').value(0));
+        if (MainWindowFixture::hasCommand(sent.data, command))
+            names << decoder.decode(sent.data.split(':').value(5).split('\0').value(0));
     }
     return names;
 }
@@ -93,7 +92,7 @@ TEST(SettingsWiring, TheSettingsCommandShowsTheDialogAndSetAppliesTheAbsenceAtOn
     f.store().write(keys::AbsenceMessages, u"会議:会議中です。"_s);
     f.start();
     f.endpoint.sent.clear();
-    f.window->messenger().setSendErrorState(1);
+    f.window->messenger().packets().setSendErrorState(1);
 
     f.window->runCommand(velmar::app::Command::Settings);
     auto* dialog = f.window->settingsDialog();
@@ -106,15 +105,17 @@ TEST(SettingsWiring, TheSettingsCommandShowsTheDialogAndSetAppliesTheAbsenceAtOn
     EXPECT_EQ(f.window->windows().size(), windows);
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(dialog, &activate);
-    EXPECT_EQ(f.window->messenger().sendErrorState(), 0);
+    EXPECT_EQ(f.window->messenger().packets().sendErrorState(), 0);
 
     control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
     click(dialog, "Command1");
-    EXPECT_EQ(f.window->messenger().absenceTitle(), u"会議");
-    EXPECT_EQ(f.window->messenger().absenceText(), u"会議中です。");
+    EXPECT_EQ(f.window->messenger().packets().absenceTitle(), u"会議");
+    EXPECT_EQ(f.window->messenger().packets().absenceText(), u"会議中です。");
     // Retry times, with the title and the absence option.
-    EXPECT_EQ(namesSent(f, "257"), QStringList(2, u"NoName[会議]"_s));
-    EXPECT_EQ(f.endpoint.sent.size(), 2);
+    EXPECT_EQ(namesSent(f, "1"), QStringList(2, u"NoName[会議]"_s));
+    ASSERT_EQ(f.endpoint.sent.size(), 2);
+    for (const auto& sent : f.endpoint.sent)
+        EXPECT_TRUE(sent.data.split(':').value(4).toUInt() & 0x100) << "the absence option";
 }
 
 TEST(SettingsWiring, ThePortMovesAtOnceOrStaysWhenTheNewOneIsBusy)

@@ -284,7 +284,7 @@ TEST_F(TwoPrograms, AbsenceChosenInTheSettingsDialogReachesThePeer)
     // A lists B under its name with the title, in the colour of absent peers.
     ASSERT_TRUE(waitUntil([&] {
         const int row = a.peerRow(pair().ipB());
-        return row >= 0 && a.peers().cell(row, 0) == u"ベー[会議]";
+        return row >= 0 && a.peers().cell(row, velmar::ipmsg::PeerColumn::Name) == u"ベー[会議]";
     }));
     EXPECT_EQ(a.peers().peerAt(a.peerRow(pair().ipB())).colour, 12632256u);
 

@@ -270,7 +270,8 @@ TEST_F(UserListDialogTest, OnlyAReleaseOfAPressOverSendActs)
     openWithText(QStringLiteral("hello"));
     doubleClickPeer(0);
     auto* send = child<QPushButton>("Command2");
-    // The keyboard sends too (TheKeyboardWorksLikeTheMouse). Pressed on the button, released away from it; released without a press.
+    // The keyboard sends too (TheKeyboardWorksLikeTheMouse). Pressed on the button, released away
+    // from it; released without a press.
     QTest::mousePress(send, Qt::LeftButton, {}, send->rect().center());
     QTest::mouseRelease(send, Qt::LeftButton, {}, send->rect().bottomRight() + QPoint(20, 20));
     QTest::mouseRelease(send, Qt::RightButton, {}, send->rect().center());
