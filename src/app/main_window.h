@@ -183,6 +183,8 @@ private:
     void restorePlacement();
     void trayClicked(platform::TrayClick click);
     void notificationClicked(text::TextWindow* window);
+    // Shows the window as it was (out of the notification area too) and raises it.
+    void comeToFront();
     void createDesktopServices();
     void readConversionChoices();
     // The kanji-filter and encoder commands.

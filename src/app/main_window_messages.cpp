@@ -84,7 +84,7 @@ void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
     }
 }
 
-void MainWindow::notificationClicked(TextWindow* window)
+void MainWindow::comeToFront()
 {
     if (m_tray->inTray())
         leaveTray(AfterTray::ShowWindow);
@@ -94,6 +94,11 @@ void MainWindow::notificationClicked(TextWindow* window)
         show();
     raise();
     activateWindow();
+}
+
+void MainWindow::notificationClicked(TextWindow* window)
+{
+    comeToFront();
     if (window)
         m_windows->activate(*window);
 }

@@ -51,14 +51,7 @@ platform::Choosers& MainWindow::choosers()
 
 void MainWindow::openFilesFromSecondStart(const QStringList& files)
 {
-    if (m_tray->inTray())
-        leaveTray(AfterTray::ShowWindow);
-    else if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    comeToFront();
     for (const QString& path : files)
         openFile(path);
 }
