@@ -1,5 +1,6 @@
 #include "ipmsg/messenger.h"
 
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
@@ -30,7 +31,7 @@ quint16 Messenger::storedPort()
 {
     QString portText = m_store.read(keys::Port).trimmed();
     const QString checked = m_textgauge.NumChk(portText, 3);
-    if (checked == QStringLiteral("error"))
+    if (checked == NumberCheckError)
         return keys::DefaultPort;
     return static_cast<quint16>(checked.toUInt());
 }

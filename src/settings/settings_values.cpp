@@ -1,6 +1,7 @@
 #include "settings/settings_values.h"
 
 #include "common/list_helpers.h"
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "settings/colour_value.h"
 #include "settings/dialog_host.h"
@@ -13,8 +14,6 @@
 namespace velmar::settings {
 
 namespace {
-
-const QString kError = QStringLiteral("error");
 
 QString ipmSection(quint16 port)
 {
@@ -59,7 +58,7 @@ std::optional<quint32> numberCheck(const QString& text, components::Textgauge& t
 {
     QString copy = text;
     const QString checked = textgauge.NumChk(copy, 3);
-    if (checked == kError)
+    if (checked == NumberCheckError)
         return std::nullopt;
     bool ok = false;
     const uint value = checked.toUInt(&ok);
