@@ -51,7 +51,7 @@ until_exit=0
 tray_host=0
 prog_args=()
 
-usage() { sed -n '2,29p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "${BASH_SOURCE[0]}"; }
 die() { echo "sandbox: $*" >&2; exit 1; }
 
 while (($#)); do
