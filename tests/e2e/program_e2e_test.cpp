@@ -2,162 +2,24 @@
 // program instance on side A, and on side B either a scripted peer that speaks the
 // protocol byte by byte or a second program instance.
 
-#include "app/main_window.h"
-#include "components/registry.h"
-#include "e2e/netns.h"
-#include "ipmsg/messenger.h"
-#include "ipmsg/peer_list.h"
-#include "platform/fakes.h"
-#include "platform/file_fakes.h"
-#include "platform/udp_endpoint.h"
+#include "e2e/program_fixture.h"
 #include "settings/keys.h"
 #include "settings/settings_dialog.h"
-#include "support/temp_settings.h"
-#include "text/text_window.h"
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <memory>
 
 using namespace std::chrono_literals;
 using velmar::e2e::NetnsPairTest;
-using velmar::e2e::ScopedNetns;
+using velmar::e2e::Program;
+using velmar::e2e::ScriptedPeer;
+using velmar::e2e::sjis;
+using velmar::e2e::startBoth;
 using velmar::e2e::waitUntil;
 
 namespace {
-
-QByteArray sjis(const QString& text)
-{
-    QStringEncoder encoder("Shift_JIS");
-    return encoder.encode(text);
-}
-
-QString fromSjis(const QByteArray& bytes)
-{
-    QStringDecoder decoder("Shift_JIS");
-    return decoder.decode(bytes);
-}
-
-// One running program: the real main window, engine and UDP endpoint; boxes,
-// clipboard, dialogs and the printer are fakes so nothing blocks.
-struct Program {
-    velmar::testing::TempSettings settings;
-    velmar::components::ComponentRegistry registry =
-        velmar::components::ComponentRegistry::withBuiltins();
-    velmar::platform::QtUdpEndpoint endpoint;
-    velmar::platform::RecordingMessageBoxes boxes;
-    velmar::platform::FakeClipboard clipboard;
-    velmar::platform::ScriptedFileDialogs fileDialogs;
-    velmar::platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("p.pdf"))};
-    std::unique_ptr<velmar::app::MainWindow> window;
-    int exitCode = -1;
-
-    // Starts the program inside `netns`, with `userName` as its name on the network.
-    bool start(const QString& netns, const QString& userName)
-    {
-        settings.store->write(QStringLiteral("IPM\\2425"), QStringLiteral("UserName"), userName);
-        ScopedNetns in(netns);
-        if (!in.entered()) {
-            ADD_FAILURE() << in.error().toStdString();
-            return false;
-        }
-        window = std::make_unique<velmar::app::MainWindow>(
-            velmar::app::Services{*settings.store,
-                                  registry,
-                                  endpoint,
-                                  boxes,
-                                  clipboard,
-                                  fileDialogs,
-                                  printing,
-                                  {},
-                                  [this](int code) { exitCode = code; }});
-        if (!window->load())
-            return false;
-        window->start();
-        return true;
-    }
-
-    velmar::ipmsg::Messenger& engine() { return window->messenger(); }
-    const velmar::ipmsg::PeerListModel& peers() { return *engine().peers(); }
-
-    int peerRow(const QString& ip)
-    {
-        for (int row = 0; row < peers().count(); ++row) {
-            if (peers().cell(row, velmar::ipmsg::PeerColumn::Address) == ip)
-                return row;
-        }
-        return -1;
-    }
-
-    bool hasBox(const QString& title, const QString& text) const
-    {
-        for (const auto& box : boxes.boxes) {
-            if (box.title.startsWith(title) && box.text == text)
-                return true;
-        }
-        return false;
-    }
-
-    // Sends `text` from a new window to the peer at `ip`, as a user would through
-    // the user-list dialog with the left button.
-    velmar::text::TextWindow* sendTo(const QString& ip, const QString& text, bool sealed = false)
-    {
-        window->openTextWindow(velmar::text::WindowPlacement::Foreground);
-        velmar::text::TextWindow* source = window->activeWindow();
-        source->setText(text);
-        window->sendActiveText();
-        engine().state().clickSealed(sealed ? velmar::ipmsg::SealedState::Sealed
-                                            : velmar::ipmsg::SealedState::Open);
-        engine().chooseRow(peerRow(ip));
-        engine().send(velmar::ipmsg::Messenger::Button::Left);
-        return source;
-    }
-};
-
-// A peer on side B that speaks the protocol from its own packets, so a fault in the
-// program's packet code cannot hide behind the same fault in the test.
-struct ScriptedPeer {
-    velmar::platform::QtUdpEndpoint endpoint;
-    QList<velmar::platform::Datagram> received;
-    int packetNo = 1000;
-
-    bool bind(const QString& netns)
-    {
-        ScopedNetns in(netns);
-        if (!in.entered() || !endpoint.bind(2425))
-            return false;
-        QObject::connect(&endpoint, &velmar::platform::UdpEndpoint::datagramArrived,
-                         [this](const velmar::platform::Datagram& d) { received.append(d); });
-        return true;
-    }
-
-    QString send(const QString& ip, quint32 command, const QByteArray& extra)
-    {
-        const QString number = QString::number(++packetNo);
-        QByteArray packet = "1:" + number.toLatin1() +
-                            ":taro:peerhost:" + QByteArray::number(command) + ':' + extra;
-        endpoint.send(ip, 2425, packet);
-        return number;
-    }
-
-    // The extras of the datagrams received with this command field.
-    QStringList extrasOf(const QByteArray& command) const
-    {
-        QStringList out;
-        for (const auto& d : received) {
-            qsizetype colon = -1;
-            for (int i = 0; i < 5 && (colon = d.data.indexOf(':', colon + 1)) >= 0; ++i) {
-            }
-            if (colon >= 0 && d.data.split(':').value(4) == command)
-                out << fromSjis(d.data.mid(colon + 1));
-        }
-        return out;
-    }
-};
 
 using ProgramAndPeer = NetnsPairTest;
 
@@ -211,19 +73,6 @@ TEST_F(ProgramAndPeer, ListsThePeerReceivesMessagesAndSendsNotices)
 }
 
 using TwoPrograms = NetnsPairTest;
-
-// Both programs started and listing each other.
-void startBoth(velmar::e2e::NetnsPair& pair, Program& a, Program& b)
-{
-    ASSERT_TRUE(b.start(pair.nameB(), QStringLiteral("ベー")));
-    ASSERT_TRUE(a.start(pair.nameA(), QStringLiteral("エー")));
-    // A's announcement reaches B, whose answer fills A's list; B's list is filled by
-    // A's answers to B's own start-up announcement, or by a refresh.
-    ASSERT_TRUE(waitUntil([&] { return a.peerRow(pair.ipB()) >= 0; }));
-    if (b.peerRow(pair.ipA()) < 0)
-        b.engine().refreshPeers();
-    ASSERT_TRUE(waitUntil([&] { return b.peerRow(pair.ipA()) >= 0; }));
-}
 
 TEST_F(TwoPrograms, LongTextArrivesInThreePiecesAndTheSenderIsTold)
 {
