@@ -1,5 +1,6 @@
 #include "convert/conversion_commands.h"
 
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "components/registry.h"
 #include "convert/kanji_codes.h"
