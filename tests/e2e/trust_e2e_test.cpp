@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -243,27 +244,13 @@ TEST_F(ProgramAndPeer, AThousandReadNoticesGiveOneBoxAtATimeAndEveryAnswer)
                              receipts.insert(packet->answered(), clock.elapsed());
                      });
 
-    // A thousand notices in about a second, every tenth repeated at once as clients
-    // that repeat until answered do, and a message after every 250.
+    // The user leaves the first box open while a thousand notices come in about a
+    // second, every tenth repeated at once as clients that repeat until answered
+    // do, with a message after every 250. Notices the socket dropped under the burst
+    // are repeated until answered. The other boxes close as soon as they open.
     constexpr int notices = 1000;
     QList<QByteArray> numbers;
     QHash<QByteArray, qint64> messages; // number -> when it was sent
-    for (int i = 0; i < notices; ++i) {
-        const QString number = peer.send(pair().ipA(), cmd::ReadMsg, "4711");
-        numbers << number.toLatin1();
-        if (i % 10 == 0)
-            peer.sendNumbered(pair().ipA(), number, cmd::ReadMsg, "4711");
-        if (i % 250 == 249) {
-            const QString message =
-                peer.send(pair().ipA(), cmd::SendMsg, sjis(QStringLiteral("合間の便 %1").arg(i)));
-            messages.insert(message.toLatin1(), clock.elapsed());
-        }
-        if (i % 50 == 49)
-            processEventsFor(40ms);
-    }
-
-    // Notices the socket dropped under the burst are repeated until answered.
-    int repeated = 0;
     const auto unanswered = [&] {
         QList<QByteArray> out;
         for (const QByteArray& number : std::as_const(numbers)) {
@@ -272,17 +259,37 @@ TEST_F(ProgramAndPeer, AThousandReadNoticesGiveOneBoxAtATimeAndEveryAnswer)
         }
         return out;
     };
-    for (int round = 0; round < 20; ++round) {
-        if (waitUntil([&] { return unanswered().isEmpty(); }, 300ms))
-            break;
-        const QList<QByteArray> missing = unanswered();
-        for (const QByteArray& number : missing)
-            peer.sendNumbered(pair().ipA(), QString::fromLatin1(number), cmd::ReadMsg, "4711");
-        repeated += static_cast<int>(missing.size());
-    }
-    EXPECT_TRUE(unanswered().isEmpty()) << unanswered().size() << " notices never answered";
+    int repeated = 0;
+    int openDuringFlood = 0;
+    held.whileOpen = [&] {
+        openDuringFlood = held.open;
+        for (int i = 1; i < notices; ++i) {
+            const QString number = peer.send(pair().ipA(), cmd::ReadMsg, "4711");
+            numbers << number.toLatin1();
+            if (i % 10 == 0)
+                peer.sendNumbered(pair().ipA(), number, cmd::ReadMsg, "4711");
+            if (i % 250 == 249) {
+                const QString message = peer.send(pair().ipA(), cmd::SendMsg,
+                                                  sjis(QStringLiteral("合間の便 %1").arg(i)));
+                messages.insert(message.toLatin1(), clock.elapsed());
+            }
+            if (i % 50 == 49)
+                processEventsFor(40ms);
+        }
+        for (int round = 0; round < 20; ++round) {
+            if (waitUntil([&] { return unanswered().isEmpty(); }, 300ms))
+                break;
+            const QList<QByteArray> missing = unanswered();
+            for (const QByteArray& number : missing)
+                peer.sendNumbered(pair().ipA(), QString::fromLatin1(number), cmd::ReadMsg, "4711");
+            repeated += static_cast<int>(missing.size());
+        }
+        EXPECT_TRUE(unanswered().isEmpty())
+            << unanswered().size() << " notices not answered while the first box was open";
+    };
+    numbers << peer.send(pair().ipA(), cmd::ReadMsg, "4711").toLatin1();
 
-    ASSERT_TRUE(waitUntil([&] { return held.shown.size() >= notices && held.open == 0; }, 15s))
+    ASSERT_TRUE(waitUntil([&] { return held.shown.size() >= notices && held.open == 0; }, 20s))
         << held.shown.size() << " boxes";
     processEventsFor(100ms);
     std::printf("read notices: %d boxes, at most %d open, %d repeats after the burst, "
@@ -292,14 +299,19 @@ TEST_F(ProgramAndPeer, AThousandReadNoticesGiveOneBoxAtATimeAndEveryAnswer)
     // One box per notice, however often it came, and never two open together.
     EXPECT_EQ(held.shown.size(), notices);
     EXPECT_EQ(held.mostOpen, 1);
+    EXPECT_EQ(openDuringFlood, 1);
     EXPECT_EQ(held.shown.back().title,
               QStringLiteral("封書開封通知 From ") + pair().ipB() + QStringLiteral("-太郎"));
 
-    // The messages among the notices were answered while the boxes kept coming.
+    // The messages among the notices were answered while the first box was open.
+    qint64 slowestReceipt = 0;
     for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
         ASSERT_TRUE(receipts.contains(it.key())) << "no receipt for " << it.key().constData();
-        EXPECT_LT(receipts.value(it.key()) - it.value(), 1000) << it.key().constData();
+        slowestReceipt = std::max(slowestReceipt, receipts.value(it.key()) - it.value());
     }
+    std::printf("slowest receipt of a message among the notices: %lld ms\n",
+                static_cast<long long>(slowestReceipt));
+    EXPECT_LT(slowestReceipt, 1000);
     int shownMessages = 0;
     for (const TextWindow* window : a.window->windows()) {
         if (window->text().startsWith(u"合間の便 "))
@@ -346,7 +358,13 @@ TEST_F(ProgramAndPeer, LongTextReachesAClientThatReadsOnly8192BytesADatagram)
                     static_cast<long long>(peer.longestDatagram),
                     static_cast<long long>(clock.elapsed()));
         EXPECT_LE(peer.longestDatagram, NarrowPeer::ReadLimit);
-        EXPECT_EQ(peer.text(), velmar::ipmsg::lineBreaksForWire(text));
+        const QString arrived = peer.text();
+        const QString expected = velmar::ipmsg::lineBreaksForWire(text);
+        const auto differ =
+            std::mismatch(arrived.cbegin(), arrived.cend(), expected.cbegin(), expected.cend());
+        EXPECT_TRUE(arrived == expected) << arrived.size() << " of " << expected.size()
+                                         << " characters arrived, the first difference at "
+                                         << std::distance(arrived.cbegin(), differ.first);
         const bool utf8 = (peer.pieces.first().word & cmd::Utf8Option) != 0;
         EXPECT_EQ(utf8, readsUtf8);
         source->close();
