@@ -144,6 +144,7 @@ public:
 
     QMap<qint64, RawPacket> pieces;
     qint64 longestDatagram = 0;
+    int datagramsRead = 0;
 
 private:
     void readPending()
@@ -157,6 +158,7 @@ private:
             if (read < 0)
                 continue;
             buffer.truncate(read);
+            ++datagramsRead;
             const auto packet = parseRaw(buffer);
             if (!packet || packet->mode() != cmd::SendMsg % 0x100)
                 continue;
@@ -353,8 +355,8 @@ TEST_F(ProgramAndPeer, LongTextReachesAClientThatReadsOnly8192BytesADatagram)
         clock.start();
         TextWindow* source = a.sendTo(pair().ipB(), text);
         ASSERT_TRUE(waitUntil([&] { return source->statusText() == u"IPM(送信済)"; }, 10s));
-        std::printf("%s: %d pieces, longest datagram %lld bytes, %lld ms\n", c.name,
-                    static_cast<int>(peer.pieces.size()),
+        std::printf("%s: %d pieces in %d datagrams, longest datagram %lld bytes, %lld ms\n", c.name,
+                    static_cast<int>(peer.pieces.size()), peer.datagramsRead,
                     static_cast<long long>(peer.longestDatagram),
                     static_cast<long long>(clock.elapsed()));
         EXPECT_LE(peer.longestDatagram, NarrowPeer::ReadLimit);
