@@ -288,13 +288,14 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
 
 bool ReceiveProcessor::isDuplicate(const QString& key)
 {
-    for (const QString& seen : m_remotePacketNumbers) {
-        if (seen == key)
-            return true;
-    }
-    for (std::size_t i = m_remotePacketNumbers.size() - 1; i > 0; --i)
-        m_remotePacketNumbers[i] = m_remotePacketNumbers[i - 1];
-    m_remotePacketNumbers[0] = key;
+    const qint64 now = m_clock();
+    while (!m_seenMessages.isEmpty() && (m_seenMessages.size() >= DuplicateHistory ||
+                                         now - m_seenMessages.head().at > DuplicateWindowMs))
+        m_seenKeys.remove(m_seenMessages.dequeue().key);
+    if (m_seenKeys.contains(key))
+        return true;
+    m_seenKeys.insert(key);
+    m_seenMessages.enqueue({key, now});
     return false;
 }
 

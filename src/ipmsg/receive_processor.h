@@ -6,10 +6,10 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -46,9 +46,13 @@ public:
     // out before the user has chosen a name); releasing handles them in order.
     void holdArrivals(bool hold);
     void receive(const Fields& fields, const QString& senderIp, quint16 senderPort);
-    // True when `key` is among the last four messages; otherwise it is remembered.
+    // True when `key` ("number:ip:port") arrived within the last minute, among the
+    // last DuplicateHistory messages; otherwise it is remembered. A sender repeats a
+    // piece whose receipt it missed while its other pieces keep arriving, so the
+    // history must hold far more than one text's pieces.
     bool isDuplicate(const QString& key);
-    const std::array<QString, 4>& remotePacketNumbers() const { return m_remotePacketNumbers; }
+    static constexpr qsizetype DuplicateHistory = 4096;
+    static constexpr qint64 DuplicateWindowMs = 60000;
 
     // Limits against a flooding peer.
     static constexpr int MaxPeers = 10000;
@@ -84,7 +88,12 @@ private:
     components::Textgauge& m_textgauge;
     platform::MessageBoxes& m_boxes;
     MessengerHost& m_host;
-    std::array<QString, 4> m_remotePacketNumbers;
+    struct Seen {
+        QString key;
+        qint64 at = 0;
+    };
+    QQueue<Seen> m_seenMessages; // oldest first
+    QSet<QString> m_seenKeys;
 
     std::function<qint64()> m_clock;
     std::function<QStringList()> m_ownAddressSource;
