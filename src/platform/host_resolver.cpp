@@ -39,6 +39,7 @@ struct ThreadHostResolver::Shared {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::string> queue;
+    int running = 0; // look-ups in progress
     bool stopping = false;
     QObject* context = nullptr;
     AnswerHandler handler;
@@ -87,18 +88,34 @@ void ThreadHostResolver::run(const std::shared_ptr<Shared>& shared)
         std::string name;
         {
             std::unique_lock lock(shared->mutex);
-            shared->wake.wait(lock, [&] { return shared->stopping || !shared->queue.empty(); });
+            shared->wake.wait(lock, [&] {
+                return shared->stopping ||
+                       (!shared->queue.empty() && shared->running < MaxParallelLookups);
+            });
             if (shared->stopping)
                 return;
             name = std::move(shared->queue.front());
             shared->queue.pop_front();
+            ++shared->running;
         }
-        const std::optional<quint32> address = shared->lookup(name);
-        std::lock_guard lock(shared->mutex);
-        if (shared->stopping)
-            return;
-        deliver(shared, name, address);
+        // Each look-up on a thread of its own, so a name whose name server does not
+        // answer holds up no other name. Made by this thread, it shares its network
+        // namespace.
+        try {
+            std::thread(&ThreadHostResolver::lookUp, shared, name).detach();
+        } catch (const std::system_error&) {
+            lookUp(shared, name);
+        }
     }
+}
+
+void ThreadHostResolver::lookUp(const std::shared_ptr<Shared>& shared, const std::string& name)
+{
+    const std::optional<quint32> address = shared->lookup(name);
+    std::lock_guard lock(shared->mutex);
+    --shared->running;
+    shared->wake.notify_all();
+    deliver(shared, name, address);
 }
 
 // Called with the mutex held, so `context` cannot go away while the call is posted.

@@ -19,15 +19,16 @@ using BlockingHostLookup = std::function<std::optional<quint32>(const std::strin
 // The system's resolver (getaddrinfo), IPv4 only.
 std::optional<quint32> systemHostLookup(const std::string& name);
 
-// Runs look-ups one after another on a thread of its own, created in the
-// constructor. Threads inherit the network namespace of the thread that creates
-// them, so the look-ups are made where the owner lives, never by a pool thread
-// elsewhere. Answers are delivered as queued calls to `handler` on the thread of
-// `context`, and only while this object exists.
+// Runs look-ups on threads of its own: a dispatching thread created in the
+// constructor, which starts one thread per look-up, at most MaxParallelLookups at a
+// time. Threads inherit the network namespace of the thread that creates them, so
+// the look-ups are made where the owner lives, never by a pool thread elsewhere. Answers are
+// delivered as queued calls to `handler` on the thread of `context`, and only while this object
+// exists.
 //
 // Destruction never waits: a look-up can hang for many seconds when the name
-// server does not answer. The thread is detached and owns what it shares with
-// this object; it ends after its current look-up and drops the answer.
+// server does not answer. The threads are detached and own what they share with
+// this object; a look-up thread ends after its look-up and drops the answer.
 class ThreadHostResolver final : public HostResolver {
 public:
     using AnswerHandler =
@@ -40,9 +41,12 @@ public:
 
     void start(const QString& name) override;
 
+    static constexpr int MaxParallelLookups = 4;
+
 private:
     struct Shared;
     static void run(const std::shared_ptr<Shared>& shared);
+    static void lookUp(const std::shared_ptr<Shared>& shared, const std::string& name);
     static void deliver(const std::shared_ptr<Shared>& shared, const std::string& name,
                         std::optional<quint32> address);
 
