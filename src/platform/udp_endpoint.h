@@ -54,8 +54,8 @@ Q_SIGNALS:
     void datagramArrived(const velmar::platform::Datagram& datagram);
 };
 
-// Host names are looked up on a thread that bind() starts, one look-up at a time,
-// and the answers are cached (HostCache). A datagram for a name still being looked
+// Host names are looked up on threads that bind() starts (ThreadHostResolver) and
+// the answers are cached (HostCache). A datagram for a name still being looked
 // up is reported as not sent; the last such datagram per name and port is sent
 // when the address arrives soon after, so an announcement made at start-up still
 // reaches a host named in the broadcast list.
