@@ -5,12 +5,21 @@
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QUdpSocket>
+#include <QUrl>
 
 namespace velmar::platform {
 
-QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : UdpEndpoint(parent) {}
+QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : QtUdpEndpoint(&systemHostLookup, parent) {}
 
-QtUdpEndpoint::~QtUdpEndpoint() = default;
+QtUdpEndpoint::QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent)
+    : UdpEndpoint(parent), m_lookup(std::move(lookup))
+{
+}
+
+QtUdpEndpoint::~QtUdpEndpoint()
+{
+    close();
+}
 
 bool QtUdpEndpoint::bind(quint16 port)
 {
@@ -20,6 +29,13 @@ bool QtUdpEndpoint::bind(quint16 port)
     // is made in, which need not be the one of a later caller.
     m_localIpKnown = false;
     localIp();
+    // The look-up thread is made here for the same reason: it makes its queries
+    // from the network namespace of the thread that creates it.
+    m_resolver = std::make_unique<ThreadHostResolver>(
+        m_lookup, this, [this](const QString& name, std::optional<QHostAddress> address) {
+            hostAnswered(name, std::move(address));
+        });
+    m_hosts = std::make_unique<HostCache>(*m_resolver);
     m_socket = new QUdpSocket(this);
     // Broadcasting needs SO_BROADCAST, which QUdpSocket sets on bind for IPv4.
     if (!m_socket->bind(QHostAddress::AnyIPv4, port)) {
@@ -73,27 +89,58 @@ SendResult QtUdpEndpoint::send(const QString& host, quint16 port, const QByteArr
                 m_bindError.isEmpty() ? QStringLiteral("socket is not bound") : m_bindError};
     }
     QHostAddress address;
-    if (!address.setAddress(host)) {
-        // A host name: resolve it. This blocks briefly, like the classic socket call did.
-        const QHostInfo info = QHostInfo::fromName(host);
-        const auto addresses = info.addresses();
-        for (const QHostAddress& candidate : addresses) {
-            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = candidate;
-                break;
-            }
-        }
-        if (address.isNull())
-            return {false, 11001, QStringLiteral("host not found: ") + host};
+    if (address.setAddress(host))
+        return write(address, port, data);
+    const QString name = QString::fromLatin1(QUrl::toAce(host.trimmed())).toLower();
+    const HostCache::Lookup found =
+        name.isEmpty() ? HostCache::Lookup{HostCache::State::NotFound, {}} : m_hosts->find(name);
+    switch (found.state) {
+    case HostCache::State::Found:
+        return write(found.address, port, data);
+    case HostCache::State::Pending: {
+        QList<Held>& held = m_held[name];
+        const auto samePort = [port](const Held& h) { return h.port == port; };
+        held.removeIf(samePort);
+        held.append(Held{port, data, {}});
+        held.last().since.start();
+        SendResult pending{false, 10035, QStringLiteral("looking up host: ") + host};
+        pending.hostPending = true;
+        return pending;
     }
+    case HostCache::State::NotFound:
+        break;
+    }
+    return {false, 11001, QStringLiteral("host not found: ") + host};
+}
+
+SendResult QtUdpEndpoint::write(const QHostAddress& address, quint16 port, const QByteArray& data)
+{
     const qint64 written = m_socket->writeDatagram(data, address, port);
     if (written != data.size())
         return {false, static_cast<int>(m_socket->error()), m_socket->errorString()};
     return {};
 }
 
+void QtUdpEndpoint::hostAnswered(const QString& name, std::optional<QHostAddress> address)
+{
+    if (!m_hosts)
+        return;
+    m_hosts->answer(name, address);
+    const QList<Held> held = m_held.take(name);
+    if (!address || !m_socket)
+        return;
+    for (const Held& datagram : held) {
+        if (!datagram.since.hasExpired(HoldMilliseconds))
+            write(*address, datagram.port, datagram.data);
+    }
+}
+
 void QtUdpEndpoint::close()
 {
+    // Never waits for a look-up in progress (see ThreadHostResolver).
+    m_hosts.reset();
+    m_resolver.reset();
+    m_held.clear();
     if (m_socket) {
         m_socket->close();
         delete m_socket;

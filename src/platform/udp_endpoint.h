@@ -1,8 +1,13 @@
 #pragma once
 
+#include "platform/host_resolver.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class QUdpSocket;
 
@@ -20,6 +25,9 @@ struct SendResult {
     bool ok = true;
     int errorCode = 0;
     QString errorText;
+    // Not sent because the host name is still being looked up: nothing is known
+    // to be wrong, so callers need not report it.
+    bool hostPending = false;
 };
 
 // The program's single UDP endpoint ("Winsock1"). Broadcast capable; all traffic
@@ -37,7 +45,8 @@ public:
     // The first up, non-loopback IPv4 address of the machine ("" when none).
     virtual QString localIp() const = 0;
     virtual QString hostName() const = 0;
-    // Sends one datagram to `host` (dotted address or host name) and `port`.
+    // Sends one datagram to `host` (dotted address or host name) and `port`. Never
+    // waits for a name look-up: a name without a known address is not sent.
     virtual SendResult send(const QString& host, quint16 port, const QByteArray& data) = 0;
     virtual void close() = 0;
 
@@ -45,11 +54,21 @@ Q_SIGNALS:
     void datagramArrived(const velmar::platform::Datagram& datagram);
 };
 
+// Host names are looked up on threads that bind() starts (ThreadHostResolver) and
+// the answers are cached (HostCache). A datagram for a name still being looked
+// up is reported as not sent; the last such datagram per name and port is sent
+// when the address arrives soon after, so an announcement made at start-up still
+// reaches a host named in the broadcast list.
 class QtUdpEndpoint final : public UdpEndpoint {
     Q_OBJECT
 public:
     explicit QtUdpEndpoint(QObject* parent = nullptr);
+    // With another blocking look-up than the system's, for tests.
+    explicit QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent = nullptr);
     ~QtUdpEndpoint() override;
+
+    // How long a datagram waits for the address of its host name.
+    static constexpr qint64 HoldMilliseconds = 10000;
 
     bool bind(quint16 port) override;
     quint16 localPort() const override;
@@ -60,7 +79,20 @@ public:
 
 private:
     void readPending();
+    void hostAnswered(const QString& name, std::optional<QHostAddress> address);
+    SendResult write(const QHostAddress& address, quint16 port, const QByteArray& data);
 
+    // A datagram waiting for its host's address.
+    struct Held {
+        quint16 port = 0;
+        QByteArray data;
+        QElapsedTimer since;
+    };
+
+    BlockingHostLookup m_lookup;
+    std::unique_ptr<ThreadHostResolver> m_resolver;
+    std::unique_ptr<HostCache> m_hosts;
+    QHash<QString, QList<Held>> m_held; // by lower-case name
     QUdpSocket* m_socket = nullptr;
     quint16 m_port = 0;
     QString m_bindError;
