@@ -103,7 +103,11 @@ void QtUdpEndpoint::close()
 
 void QtUdpEndpoint::readPending()
 {
-    while (m_socket && m_socket->hasPendingDatagrams()) {
+    m_readScheduled = false;
+    for (int n = 0; n < ReadBatch; ++n) {
+        // A handler may have closed the endpoint, or read on in a nested event loop.
+        if (!m_socket || !m_socket->hasPendingDatagrams())
+            return;
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
@@ -114,6 +118,13 @@ void QtUdpEndpoint::readPending()
             sender = QHostAddress(v4);
         Q_EMIT datagramArrived(Datagram{datagram.data(), sender.toString(),
                                         static_cast<quint16>(datagram.senderPort())});
+    }
+    // More is waiting. Qt signals readyRead again only after a read, and when the
+    // socket's notifier fires again depends on the platform: continue from the event
+    // loop in any case. The datagrams stay queued in the socket, in order.
+    if (m_socket && m_socket->hasPendingDatagrams() && !m_readScheduled) {
+        m_readScheduled = true;
+        QMetaObject::invokeMethod(this, &QtUdpEndpoint::readPending, Qt::QueuedConnection);
     }
 }
 

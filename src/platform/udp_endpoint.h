@@ -51,6 +51,10 @@ public:
     explicit QtUdpEndpoint(QObject* parent = nullptr);
     ~QtUdpEndpoint() override;
 
+    // Datagrams read and handed on at one go; then the event loop has its turn (a
+    // flood must not freeze the windows) and reading goes on after it.
+    static constexpr int ReadBatch = 64;
+
     bool bind(quint16 port) override;
     quint16 localPort() const override;
     QString localIp() const override;
@@ -62,6 +66,7 @@ private:
     void readPending();
 
     QUdpSocket* m_socket = nullptr;
+    bool m_readScheduled = false;
     quint16 m_port = 0;
     QString m_bindError;
     int m_bindErrorCode = 0;
