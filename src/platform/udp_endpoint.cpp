@@ -1,14 +1,21 @@
 #include "platform/udp_endpoint.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QTimer>
 #include <QUdpSocket>
 
 namespace velmar::platform {
 
-QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : UdpEndpoint(parent) {}
+QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : UdpEndpoint(parent), m_handOnTimer(new QTimer(this))
+{
+    m_handOnTimer->setSingleShot(true);
+    m_handOnTimer->setInterval(0);
+    connect(m_handOnTimer, &QTimer::timeout, this, &QtUdpEndpoint::handOn);
+}
 
 QtUdpEndpoint::~QtUdpEndpoint() = default;
 
@@ -94,6 +101,8 @@ SendResult QtUdpEndpoint::send(const QString& host, quint16 port, const QByteArr
 
 void QtUdpEndpoint::close()
 {
+    m_waiting.clear();
+    m_waitingBytes = 0;
     if (m_socket) {
         m_socket->close();
         delete m_socket;
@@ -103,29 +112,47 @@ void QtUdpEndpoint::close()
 
 void QtUdpEndpoint::readPending()
 {
-    m_readScheduled = false;
-    for (int n = 0; n < ReadBatch; ++n) {
-        // A handler may have closed the endpoint, or read on in a nested event loop.
-        if (!m_socket || !m_socket->hasPendingDatagrams())
-            return;
+    // What waits in the socket is taken at once, and only here: reading costs next to
+    // nothing, and a read between two notifications can leave Qt's socket believing
+    // that a notification went unanswered, after which it notifies no more. A bound per
+    // notification all the same: a sender faster than the reading must not keep it here.
+    for (int n = 0; n < MaxWaiting && m_socket && m_socket->hasPendingDatagrams(); ++n) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
+        const QByteArray data = datagram.data();
+        if (m_waiting.size() >= MaxWaiting || m_waitingBytes + data.size() > MaxWaitingBytes) {
+            ++m_dropped;
+            continue;
+        }
         QHostAddress sender = datagram.senderAddress();
         bool isV4 = false;
         const quint32 v4 = sender.toIPv4Address(&isV4);
         if (isV4)
             sender = QHostAddress(v4);
-        Q_EMIT datagramArrived(Datagram{datagram.data(), sender.toString(),
-                                        static_cast<quint16>(datagram.senderPort())});
+        m_waitingBytes += data.size();
+        m_waiting.enqueue(
+            Datagram{data, sender.toString(), static_cast<quint16>(datagram.senderPort())});
     }
-    // More is waiting. Qt signals readyRead again only after a read, and when the
-    // socket's notifier fires again depends on the platform: continue from the event
-    // loop in any case. The datagrams stay queued in the socket, in order.
-    if (m_socket && m_socket->hasPendingDatagrams() && !m_readScheduled) {
-        m_readScheduled = true;
-        QMetaObject::invokeMethod(this, &QtUdpEndpoint::readPending, Qt::QueuedConnection);
+    handOn();
+}
+
+void QtUdpEndpoint::handOn()
+{
+    QElapsedTimer spent;
+    spent.start();
+    // Each datagram leaves the queue before it is handed on: a handler that runs an
+    // event loop of its own may come back here, and the order stays that of arrival.
+    for (int n = 0; n < HandOnBatch && !m_waiting.isEmpty() && !spent.hasExpired(HandOnBudgetMs);
+         ++n) {
+        const Datagram datagram = m_waiting.dequeue();
+        m_waitingBytes -= datagram.data.size();
+        Q_EMIT datagramArrived(datagram);
     }
+    // A timer rather than a posted call: posted calls are all delivered before the
+    // timers get their turn, and the program's own timers must keep running.
+    if (!m_waiting.isEmpty() && !m_handOnTimer->isActive())
+        m_handOnTimer->start();
 }
 
 } // namespace velmar::platform

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QQueue>
 #include <QString>
 
+class QTimer;
 class QUdpSocket;
 
 namespace velmar::platform {
@@ -51,9 +53,18 @@ public:
     explicit QtUdpEndpoint(QObject* parent = nullptr);
     ~QtUdpEndpoint() override;
 
-    // Datagrams read and handed on at one go; then the event loop has its turn (a
-    // flood must not freeze the windows) and reading goes on after it.
-    static constexpr int ReadBatch = 64;
+    // Datagrams handed on at one go, and the time that may take (a message that
+    // opens a window takes milliseconds); then the event loop has its turn, so a flood
+    // cannot freeze the windows, and handing on goes on after it.
+    static constexpr int HandOnBatch = 64;
+    static constexpr qint64 HandOnBudgetMs = 10;
+    // What may wait to be handed on. Past it, arriving datagrams are dropped, as the
+    // system drops them when its socket buffer is full.
+    static constexpr qsizetype MaxWaiting = 65536;
+    static constexpr qsizetype MaxWaitingBytes = 16 * 1024 * 1024;
+
+    // Datagrams dropped because too many were waiting.
+    qint64 droppedDatagrams() const { return m_dropped; }
 
     bool bind(quint16 port) override;
     quint16 localPort() const override;
@@ -64,9 +75,13 @@ public:
 
 private:
     void readPending();
+    void handOn();
 
     QUdpSocket* m_socket = nullptr;
-    bool m_readScheduled = false;
+    QQueue<Datagram> m_waiting;
+    qsizetype m_waitingBytes = 0;
+    qint64 m_dropped = 0;
+    QTimer* m_handOnTimer = nullptr;
     quint16 m_port = 0;
     QString m_bindError;
     int m_bindErrorCode = 0;

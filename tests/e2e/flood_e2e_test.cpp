@@ -53,6 +53,7 @@ TEST_F(Flood, AThousandMessagesInASecondOpenAtMostElevenWindowsAndLoseNothing)
     qint64 lastTick = 0;
     qint64 worstGap = 0;
     qint64 rssPeak = rssBefore;
+    int sent = 0;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(50);
@@ -64,7 +65,6 @@ TEST_F(Flood, AThousandMessagesInASecondOpenAtMostElevenWindowsAndLoseNothing)
     });
 
     // The flood: ten messages every 10 ms, a thousand in one second.
-    int sent = 0;
     QTimer burst;
     burst.setTimerType(Qt::PreciseTimer);
     burst.setInterval(10);
