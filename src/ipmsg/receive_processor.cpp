@@ -83,13 +83,14 @@ bool ReceiveProcessor::collectsFrom(const QString& ip)
     // Counted per address, not per address and port: a flooding program can change
     // its port at will, its address much less so.
     const qint64 now = m_clock();
-    if (m_flood.size() > MaxPeers) {
+    if (m_flood.size() >= MaxPeers * 2) {
         // Bounded under messages from ever new addresses: who has been quiet for the
-        // interval is in no flood any more and needs no state.
+        // interval is in no flood any more and needs no state. One pass per MaxPeers
+        // new addresses at most; when most are still active, all is forgotten.
         m_flood.removeIf([now](const QHash<QString, FloodState>::iterator& it) {
             return now - it.value().lastArrival >= FloodIntervalMs;
         });
-        if (m_flood.size() > MaxPeers * 2)
+        if (m_flood.size() > MaxPeers)
             m_flood.clear();
     }
     FloodState& state = m_flood[ip];
