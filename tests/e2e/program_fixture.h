@@ -46,6 +46,10 @@ struct Program {
     velmar::platform::FakeClipboard clipboard;
     velmar::platform::ScriptedFileDialogs fileDialogs;
     velmar::platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("p.pdf"))};
+    // The desktop's services stay fakes: a test must not reach a real session bus.
+    velmar::platform::FakeTrayIcon trayIcon;
+    velmar::platform::FakeInputMethod inputMethod;
+    velmar::platform::FakeNotifications notifications;
     std::unique_ptr<velmar::app::MainWindow> window;
     int exitCode = -1;
 
@@ -67,7 +71,13 @@ struct Program {
                                   fileDialogs,
                                   printing,
                                   {},
-                                  [this](int code) { exitCode = code; }});
+                                  [this](int code) { exitCode = code; },
+                                  nullptr,
+                                  false,
+                                  {},
+                                  &trayIcon,
+                                  &inputMethod,
+                                  &notifications});
         if (!window->load())
             return false;
         window->start();
