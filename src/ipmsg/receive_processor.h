@@ -58,6 +58,11 @@ public:
     static constexpr int MaxPeers = 10000;
     static constexpr qsizetype MaxNameLength = 256;
     static constexpr qint64 AnswerIntervalMs = 1000;
+    // Past FloodWindows new windows from one sender address within FloodIntervalMs,
+    // its further messages are collected into one window, until it has been quiet
+    // for FloodIntervalMs.
+    static constexpr int FloodWindows = 10;
+    static constexpr qint64 FloodIntervalMs = 10000;
 
     // Seams for tests: a monotonic clock in milliseconds, and the machine's own
     // addresses (every interface), asked again when older than a few seconds.
@@ -75,6 +80,9 @@ private:
     bool isOwnAddress(const QString& ip);
     std::optional<quint32> rowColour(bool absent);
     bool mayAnswer(QHash<QString, qint64>& last, const QString& key);
+    // Whether a new message from `ip` goes to its collecting window; otherwise it is
+    // counted as a new window.
+    bool collectsFrom(const QString& ip);
     void presenceUpdate(const Fields& fields, const Command& command,
                         const QStringList& extraPieces, const QString& ip, const QString& portText);
     void readNotice(const Fields& fields, const Command& command, const QString& ip, quint16 port);
@@ -101,6 +109,12 @@ private:
     qint64 m_ownAddressesAt = -1;
     QHash<QString, qint64> m_lastEntryAnswer;   // "port:ip" -> time
     QHash<QString, qint64> m_lastStrangerEntry; // "" -> time (one for all strangers)
+    struct FloodState {
+        QList<qint64> windowTimes; // new windows within the interval, oldest first
+        qint64 lastArrival = 0;
+        bool collecting = false;
+    };
+    QHash<QString, FloodState> m_flood; // by sender IP
     QList<Notice> m_notices;
     QSet<QString> m_noticesSeen; // sender and packet number of every notice shown
     bool m_noticeOpen = false;

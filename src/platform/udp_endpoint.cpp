@@ -1,9 +1,11 @@
 #include "platform/udp_endpoint.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
 
@@ -12,8 +14,11 @@ namespace velmar::platform {
 QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : QtUdpEndpoint(&systemHostLookup, parent) {}
 
 QtUdpEndpoint::QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent)
-    : UdpEndpoint(parent), m_lookup(std::move(lookup))
+    : UdpEndpoint(parent), m_lookup(std::move(lookup)), m_handOnTimer(new QTimer(this))
 {
+    m_handOnTimer->setSingleShot(true);
+    m_handOnTimer->setInterval(0);
+    connect(m_handOnTimer, &QTimer::timeout, this, &QtUdpEndpoint::handOn);
 }
 
 QtUdpEndpoint::~QtUdpEndpoint()
@@ -141,6 +146,8 @@ void QtUdpEndpoint::close()
     m_hosts.reset();
     m_resolver.reset();
     m_held.clear();
+    m_waiting.clear();
+    m_waitingBytes = 0;
     if (m_socket) {
         m_socket->close();
         delete m_socket;
@@ -150,18 +157,47 @@ void QtUdpEndpoint::close()
 
 void QtUdpEndpoint::readPending()
 {
-    while (m_socket && m_socket->hasPendingDatagrams()) {
+    // What waits in the socket is taken at once, and only here: reading costs next to
+    // nothing, and a read between two notifications can leave Qt's socket believing
+    // that a notification went unanswered, after which it notifies no more. A bound per
+    // notification all the same: a sender faster than the reading must not keep it here.
+    for (int n = 0; n < MaxWaiting && m_socket && m_socket->hasPendingDatagrams(); ++n) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
+        const QByteArray data = datagram.data();
+        if (m_waiting.size() >= MaxWaiting || m_waitingBytes + data.size() > MaxWaitingBytes) {
+            ++m_dropped;
+            continue;
+        }
         QHostAddress sender = datagram.senderAddress();
         bool isV4 = false;
         const quint32 v4 = sender.toIPv4Address(&isV4);
         if (isV4)
             sender = QHostAddress(v4);
-        Q_EMIT datagramArrived(Datagram{datagram.data(), sender.toString(),
-                                        static_cast<quint16>(datagram.senderPort())});
+        m_waitingBytes += data.size();
+        m_waiting.enqueue(
+            Datagram{data, sender.toString(), static_cast<quint16>(datagram.senderPort())});
     }
+    handOn();
+}
+
+void QtUdpEndpoint::handOn()
+{
+    QElapsedTimer spent;
+    spent.start();
+    // Each datagram leaves the queue before it is handed on: a handler that runs an
+    // event loop of its own may come back here, and the order stays that of arrival.
+    for (int n = 0; n < HandOnBatch && !m_waiting.isEmpty() && !spent.hasExpired(HandOnBudgetMs);
+         ++n) {
+        const Datagram datagram = m_waiting.dequeue();
+        m_waitingBytes -= datagram.data.size();
+        Q_EMIT datagramArrived(datagram);
+    }
+    // A timer rather than a posted call: posted calls are all delivered before the
+    // timers get their turn, and the program's own timers must keep running.
+    if (!m_waiting.isEmpty() && !m_handOnTimer->isActive())
+        m_handOnTimer->start();
 }
 
 } // namespace velmar::platform

@@ -6,9 +6,11 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QQueue>
 #include <QString>
 #include <memory>
 
+class QTimer;
 class QUdpSocket;
 
 namespace velmar::platform {
@@ -70,6 +72,19 @@ public:
     // How long a datagram waits for the address of its host name.
     static constexpr qint64 HoldMilliseconds = 10000;
 
+    // Datagrams handed on at one go, and the time that may take (a message that
+    // opens a window takes milliseconds); then the event loop has its turn, so a flood
+    // cannot freeze the windows, and handing on goes on after it.
+    static constexpr int HandOnBatch = 64;
+    static constexpr qint64 HandOnBudgetMs = 10;
+    // What may wait to be handed on. Past it, arriving datagrams are dropped, as the
+    // system drops them when its socket buffer is full.
+    static constexpr qsizetype MaxWaiting = 65536;
+    static constexpr qsizetype MaxWaitingBytes = 16 * 1024 * 1024;
+
+    // Datagrams dropped because too many were waiting.
+    qint64 droppedDatagrams() const { return m_dropped; }
+
     bool bind(quint16 port) override;
     quint16 localPort() const override;
     QString localIp() const override;
@@ -81,6 +96,7 @@ private:
     void readPending();
     void hostAnswered(const QString& name, std::optional<QHostAddress> address);
     SendResult write(const QHostAddress& address, quint16 port, const QByteArray& data);
+    void handOn();
 
     // A datagram waiting for its host's address.
     struct Held {
@@ -94,6 +110,10 @@ private:
     std::unique_ptr<HostCache> m_hosts;
     QHash<QString, QList<Held>> m_held; // by lower-case name
     QUdpSocket* m_socket = nullptr;
+    QQueue<Datagram> m_waiting;
+    qsizetype m_waitingBytes = 0;
+    qint64 m_dropped = 0;
+    QTimer* m_handOnTimer = nullptr;
     quint16 m_port = 0;
     QString m_bindError;
     int m_bindErrorCode = 0;
