@@ -1,8 +1,10 @@
+#include "common/text_bytes.h"
 #include "convert/text_bytes.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmar::convert;
+using velmar::describeCharacter;
 using namespace Qt::StringLiterals;
 
 namespace {
