@@ -121,6 +121,9 @@ QString decodeText(const QByteArray& bytes, WireEncoding encoding);
 // (version other than "1") sends valid UTF-8 holding a multi-byte character;
 // Shift_JIS otherwise.
 WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8);
+// The same with the command word already read by rawCommandWord.
+WireEncoding datagramEncoding(const QByteArray& datagram, quint32 commandWord,
+                              bool senderReadsUtf8);
 // The command word of a raw datagram (0 when it has none).
 quint32 rawCommandWord(const QByteArray& datagram);
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QHashSeed>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -72,19 +73,39 @@ public:
     void sortByColumn(SortColumn column, bool ascending);
 
 private:
-    static QString key(const QString& ip, const QString& port);
+    // (IP, port) as the index's key: the row's own strings, shared, so that finding a
+    // peer builds no new string, and their hash, so that a probe that meets another
+    // peer is told apart without reading its strings.
+    struct Key {
+        QString ip;
+        QString port;
+        size_t hash = 0;
+        static Key of(const QString& ip, const QString& port, size_t seed)
+        {
+            return {ip, port, qHashMulti(seed, ip, port)};
+        }
+        friend bool operator==(const Key& a, const Key& b) noexcept
+        {
+            return a.hash == b.hash && a.ip == b.ip && a.port == b.port;
+        }
+        friend size_t qHash(const Key& key, size_t) noexcept { return key.hash; }
+    };
     int slotOfRow(int row) const;
     int rowOfSlot(int slot) const;
     void fenwickAdd(int slot, int delta);
     void rebuild(std::vector<Peer> peers, std::size_t capacity);
+    void rebuildTree();
     void ensureCapacity();
 
     std::vector<Peer> m_slots;
+    std::vector<size_t> m_hashes; // Key::hash of each slot, holes included
     std::vector<char> m_live;
     std::vector<int> m_tree; // Fenwick tree over m_live, 1-based, size capacity + 1
     std::size_t m_capacity = 0;
     int m_alive = 0;
-    QHash<QString, int> m_index; // key(ip, port) -> slot
+    QHash<Key, int> m_index; // (ip, port) -> slot
+    // Taken once, so that stored hashes stay valid for the model's life.
+    const size_t m_seed = QHashSeed::globalSeed();
 };
 
 } // namespace velmar::ipmsg
