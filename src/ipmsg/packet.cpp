@@ -273,7 +273,11 @@ WireEncoding datagramEncoding(const QByteArray& datagram, quint32 commandWord, b
 
 std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
 {
-    const qsizetype at = datagram.indexOf(QByteArrayView("\0\n", 2));
+    // A NUL is in every entry (between nickname and group); "\0\n" is looked for
+    // only where one is.
+    qsizetype at = datagram.indexOf('\0');
+    while (at >= 0 && (at + 1 >= datagram.size() || datagram.at(at + 1) != '\n'))
+        at = datagram.indexOf('\0', at + 1);
     if (at < 0)
         return std::nullopt;
     Utf8Names names;

@@ -76,6 +76,12 @@ int PeerListModel::findRow(const QString& ip, const QString& port) const
     return it == m_index.cend() ? -1 : rowOfSlot(it.value());
 }
 
+const Peer* PeerListModel::findPeer(const QString& ip, const QString& port) const
+{
+    const auto it = m_index.constFind(Key::of(ip, port, m_seed));
+    return it == m_index.cend() ? nullptr : &m_slots[static_cast<std::size_t>(it.value())];
+}
+
 const Peer& PeerListModel::peerAt(int row) const
 {
     return m_slots[static_cast<std::size_t>(slotOfRow(row))];
@@ -102,8 +108,10 @@ QString PeerListModel::cell(int row, PeerColumn column) const
 int PeerListModel::appendPeer(Peer peer)
 {
     Key key = Key::of(peer.ip, peer.port, m_seed);
+    // A peer already listed leaves its row; its index entry stays and is pointed at
+    // the new slot below.
     if (const auto it = m_index.constFind(key); it != m_index.cend())
-        removePeerRow(rowOfSlot(it.value()));
+        vacateSlot(it.value());
     ensureCapacity();
     const int slot = static_cast<int>(m_slots.size());
     beginInsertRows({}, m_alive, m_alive);
@@ -122,10 +130,16 @@ void PeerListModel::removePeerRow(int row)
     if (row < 0 || row >= m_alive)
         return;
     const int slot = slotOfRow(row);
-    beginRemoveRows({}, row, row);
-    Peer& peer = m_slots[static_cast<std::size_t>(slot)];
+    const Peer& peer = m_slots[static_cast<std::size_t>(slot)];
     m_index.remove(Key{peer.ip, peer.port, m_hashes[static_cast<std::size_t>(slot)]});
-    peer = Peer{}; // release the strings now; the slot stays a hole
+    vacateSlot(slot);
+}
+
+void PeerListModel::vacateSlot(int slot)
+{
+    const int row = rowOfSlot(slot);
+    beginRemoveRows({}, row, row);
+    m_slots[static_cast<std::size_t>(slot)] = Peer{}; // release the strings now; a hole stays
     m_live[static_cast<std::size_t>(slot)] = 0;
     fenwickAdd(slot, -1);
     --m_alive;

@@ -57,12 +57,14 @@ public:
     int count() const { return m_alive; }
     // Model row of the peer (IP and port compared exactly), or -1.
     int findRow(const QString& ip, const QString& port) const;
+    // The same peer without its row number (which costs a walk of the tree), or null.
+    const Peer* findPeer(const QString& ip, const QString& port) const;
     const Peer& peerAt(int row) const;
     // The text of one cell, empty outside the list.
     QString cell(int row, PeerColumn column) const;
 
     // Appends a peer at the bottom and returns its row. A peer with the same
-    // (IP, port) must have been removed first; if not, the old row goes.
+    // (IP, port) leaves its old row first (removed, then inserted: the views see both).
     int appendPeer(Peer peer);
     void removePeerRow(int row);
     void setRowColour(int row, std::optional<quint32> colour);
@@ -94,6 +96,8 @@ private:
     int rowOfSlot(int slot) const;
     void fenwickAdd(int slot, int delta);
     void rebuild(std::vector<Peer> peers, std::size_t capacity);
+    // Empties a live slot: its row is removed from the views; the index is left alone.
+    void vacateSlot(int slot);
     void rebuildTree();
     void ensureCapacity();
 

@@ -115,11 +115,10 @@ void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
         return;
     const QString ip = datagram.senderIp.trimmed();
     const QString portText = QString::number(datagram.senderPort);
-    const PeerListModel& peers = *m_state.peers();
-    const int row = peers.findRow(ip, portText);
+    const Peer* known = m_state.peers()->findPeer(ip, portText);
     const quint32 word = rawCommandWord(datagram.data);
     // Our own peers send Shift_JIS unless the packet says otherwise, as we do to them.
-    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !peers.peerAt(row).ours;
+    const bool readsUtf8 = known && known->readsUtf8 && !known->ours;
     const WireEncoding encoding = datagramEncoding(datagram.data, word, readsUtf8);
     auto fields = splitPacket(decodeText(datagram.data, encoding));
     if (!fields)
@@ -172,17 +171,17 @@ void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& comma
                                       const QString& ip, const QString& portText)
 {
     PeerListModel& peers = *m_state.peers();
-    const int oldRow = peers.findRow(ip, portText);
-    if (oldRow < 0 && command.command != u"02" && peers.count() >= MaxPeers)
+    const bool exit = command.command == u"02";
+    const bool listed = peers.findPeer(ip, portText) != nullptr;
+    if (!listed && !exit && peers.count() >= MaxPeers)
         return; // the list is full: no new rows
-    if (oldRow >= 0) {
-        // With at most one peer the list is emptied.
-        if (peers.count() < 2)
-            peers.clear();
-        else
-            peers.removePeerRow(oldRow);
-    }
-    if (command.command == u"02")
+    // With at most one peer the list is emptied. Otherwise an exit removes the row,
+    // and anything else moves it to the bottom (appendPeer removes the old row).
+    if (listed && peers.count() < 2)
+        peers.clear();
+    else if (listed && exit)
+        peers.removePeerRow(peers.findRow(ip, portText));
+    if (exit)
         return;
     // The extra is nickname NUL group (NUL …); an empty piece keeps the header's field.
     QString user = fields.user;
