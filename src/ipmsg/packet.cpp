@@ -96,7 +96,12 @@ bool isAcceptedVersion(const QString& version)
 
 std::optional<Fields> splitPacket(const QString& text)
 {
-    std::array<QString, 6> pieces;
+    return splitPacket(QString(text));
+}
+
+std::optional<Fields> splitPacket(QString&& text)
+{
+    std::array<QString, 5> pieces;
     qsizetype from = 0;
     for (int i = 0; i < 5; ++i) {
         const qsizetype colon = text.indexOf(u':', from);
@@ -105,10 +110,13 @@ std::optional<Fields> splitPacket(const QString& text)
         pieces[i] = text.mid(from, colon - from);
         from = colon + 1;
     }
-    pieces[5] = text.mid(from);
     if (!isAcceptedVersion(pieces[0]))
         return std::nullopt;
-    return Fields{pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
+    // The extra is most of the datagram: the text itself becomes it, without a copy
+    // when nobody else holds it.
+    text.remove(0, from);
+    return Fields{std::move(pieces[0]), std::move(pieces[1]), std::move(pieces[2]),
+                  std::move(pieces[3]), std::move(pieces[4]), std::move(text)};
 }
 
 std::optional<Command> decodeCommand(const QString& commandField, components::Textgauge& textgauge)

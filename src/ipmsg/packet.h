@@ -95,6 +95,7 @@ bool isAcceptedVersion(const QString& version);
 // Cuts the text at the first five ":" and accepts it when it gives exactly six
 // fields with an accepted version.
 std::optional<Fields> splitPacket(const QString& text);
+std::optional<Fields> splitPacket(QString&& text);
 // numnum check, signed 32-bit conversion, hex with the "00000000" prefix. A
 // command field that fails the check or does not fit 32 bits gives nullopt.
 std::optional<Command> decodeCommand(const QString& commandField, components::Textgauge& textgauge);
