@@ -183,7 +183,9 @@ QString cleanName(const QString& name)
 QByteArray toWire(const QString& text)
 {
     const QString mapped = withCodePage932Forms(text);
-    QStringEncoder encoder(CodePage932);
+    // As for decoding: one converter per thread, reset for each text.
+    thread_local QStringEncoder encoder(CodePage932);
+    encoder.resetState();
     QByteArray bytes = encoder.encode(mapped);
     if (!encoder.hasError())
         return bytes;
