@@ -1,6 +1,7 @@
 // Presence traffic through acceptance and the receive processor with a large peer
 // list, on the fake endpoint. Target: above 200,000 presence datagrams per second
-// with 10,000 peers listed.
+// with 10,000 peers listed. Also the resident memory a flood of messages leaves
+// behind in the engine.
 
 #include "components/textgauge.h"
 #include "ipmsg/messenger.h"
@@ -10,6 +11,7 @@
 #include "support/temp_settings.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <vector>
@@ -106,6 +108,54 @@ void BM_ExitAndReturnWith10000Peers(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 2);
 }
 BENCHMARK(BM_ExitAndReturnWith10000Peers)->Unit(benchmark::kMicrosecond);
+
+// VmRSS of this process in kilobytes.
+double residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble();
+    }
+    return 0;
+}
+
+// 100,000 messages from `senders` strangers, round robin, each answered with a
+// receipt. The host counts what it is given and keeps nothing, so the growth of the
+// resident memory is the engine's own: duplicate history, flood and answer state.
+void BM_MessageFloodMemory(benchmark::State& state)
+{
+    const int senders = static_cast<int>(state.range(0));
+    constexpr int Messages = 100000;
+    World world(0);
+    std::vector<QString> ips;
+    for (int i = 0; i < senders; ++i)
+        ips.push_back(
+            QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg((i / 256) % 256).arg(i % 256));
+    const double before = residentKilobytes();
+    for (auto _ : state) {
+        for (int i = 0; i < Messages; ++i) {
+            world.endpoint.inject(QByteArray("1:") + QByteArray::number(i) +
+                                      ":user:host:288:message text " + QByteArray::number(i),
+                                  ips[static_cast<std::size_t>(i % senders)], 2425);
+            if (i % 1024 == 0)
+                world.endpoint.sent.clear();
+        }
+    }
+    world.endpoint.sent.clear();
+    state.counters["rss_growth_kB"] = residentKilobytes() - before;
+    state.counters["windows"] = static_cast<double>(world.host.windowCount);
+    state.counters["collected"] = static_cast<double>(world.host.collectedCount);
+    state.SetItemsProcessed(state.iterations() * Messages);
+}
+BENCHMARK(BM_MessageFloodMemory)
+    ->Arg(1)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "ipmsg/messenger_host.h"
 #include "text/host.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -161,6 +162,7 @@ public:
     void skipNextActivation() override { m_skipNextActivation = true; }
     QString versionText() const override { return versionString(); }
     void openMessageWindow(const ipmsg::IncomingMessage& message) override;
+    void collectMessage(const ipmsg::IncomingMessage& message) override;
     void playArrivalSound() override;
     bool inTray() const override { return m_tray->inTray(); }
     void startBlinking() override;
@@ -183,6 +185,12 @@ private:
     void restorePlacement();
     void trayClicked(platform::TrayClick click);
     void notificationClicked(text::TextWindow* window);
+    // Opens and fills the window of a received message, without any announcement.
+    text::TextWindow* showMessage(const ipmsg::IncomingMessage& message);
+    // Draws the user's attention to a message when the user looks elsewhere; the
+    // window manager is asked only for a `newWindow`.
+    void announceMessage(const ipmsg::IncomingMessage& message, text::TextWindow* form,
+                         bool newWindow);
     // Shows the window as it was (out of the notification area too) and raises it.
     void comeToFront();
     void createDesktopServices();
@@ -215,6 +223,9 @@ private:
     // The window of the message that arrived last, brought to the front when the user
     // answers the blinking icon.
     QPointer<text::TextWindow> m_newestMessage;
+    // Per sender address, the window that collects a flooding sender's messages; null
+    // once the user has closed it.
+    QHash<QString, QPointer<text::TextWindow>> m_collectingWindows;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<components::Textgauge> m_textgauge;
     std::unique_ptr<components::Chimer> m_chimer;

@@ -11,6 +11,8 @@
 #include "text/text_window.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTime>
 
 // The main window's side of messaging: sending the active text, showing what
 // arrives, and the notification-area icon that announces it.
@@ -56,7 +58,7 @@ void MainWindow::sendActiveText()
     m_messenger->sendActiveText(text, active->replyAddress, active->replyPort);
 }
 
-void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
+TextWindow* MainWindow::showMessage(const ipmsg::IncomingMessage& message)
 {
     TextWindow* form = openTextWindow(WindowPlacement::Background);
     form->setText(message.text);
@@ -74,14 +76,74 @@ void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
         form->showSeal(message.passwordBox);
     }
     m_newestMessage = form;
+    return form;
+}
 
+void MainWindow::openMessageWindow(const ipmsg::IncomingMessage& message)
+{
+    announceMessage(message, showMessage(message), true);
+}
+
+void MainWindow::announceMessage(const ipmsg::IncomingMessage& message, TextWindow* form,
+                                 bool newWindow)
+{
     // The user looks elsewhere: ask the window manager to draw attention to the
-    // window and pop up a notification.
+    // window and pop up a notification (which gathers a burst into one).
     if (!isVisible() || isMinimized() || !isActiveWindow()) {
-        QApplication::alert(this);
+        if (newWindow)
+            QApplication::alert(this);
         m_notifier->messageArrived(ArrivalNotifier::senderName(message.caption), message.text,
                                    message.sealed, form);
     }
+}
+
+namespace {
+
+// A collected message under the line naming its arrival time.
+QString collectedEntry(const QTime& arrival, const ipmsg::IncomingMessage& message)
+{
+    const QString rule = QStringLiteral("────");
+    return rule + u' ' + arrival.toString(QStringLiteral("HH:mm:ss")) +
+           (message.sealed ? QStringLiteral(" 封書 ") : QStringLiteral(" ")) + rule +
+           QStringLiteral("\r\n") + message.text;
+}
+
+} // namespace
+
+void MainWindow::collectMessage(const ipmsg::IncomingMessage& message)
+{
+    // Sealed messages keep their seal: they are collected behind a sealed window, and
+    // opening it sends the read notice of every one that asks for it (closing it unopened,
+    // the discard notices). A sealed message finding the collecting window already open
+    // starts a new, sealed one, which then takes the sender's further messages too.
+    // Giving each sealed message a window of its own instead would let a flood bury
+    // the screen just by setting the seal option.
+    const QString entry = collectedEntry(QTime::currentTime(), message);
+    if (m_collectingWindows.size() > 64) // forget the windows the user has closed
+        m_collectingWindows.removeIf(
+            [](const QHash<QString, QPointer<TextWindow>>::iterator& it) { return !*it; });
+    TextWindow* collecting = m_collectingWindows.value(message.replyAddress);
+    // A closed window lives on until its deferred deletion; Qt clears WA_DeleteOnClose
+    // when it schedules that, and what is appended to it then would be lost.
+    if (collecting && !collecting->testAttribute(Qt::WA_DeleteOnClose))
+        collecting = nullptr;
+    if (!collecting || (message.sealed && !collecting->isSealed())) {
+        ipmsg::IncomingMessage first = message;
+        first.text = entry;
+        collecting = showMessage(first);
+        m_collectingWindows.insert(message.replyAddress, collecting);
+        announceMessage(message, collecting, true);
+        return;
+    }
+    collecting->appendMessage(QStringLiteral("\r\n") + entry);
+    if (message.sealed) {
+        if (message.noticeOwed)
+            collecting->collectedNotices.append(message.packetNumber);
+        if (message.passwordBox && collecting->passwordEdit->isHidden())
+            collecting->showSeal(true);
+    }
+    m_newestMessage = collecting;
+    announceMessage(message, collecting, false);
 }
 
 void MainWindow::comeToFront()

@@ -28,4 +28,17 @@ QByteArray utf16BeBytes(QStringView text)
     return utf16Bytes(text, false);
 }
 
+QString describeCharacter(const QString& character)
+{
+    char32_t codePoint = character.isEmpty() ? 0 : character.at(0).unicode();
+    if (character.size() == 2 && character.at(0).isHighSurrogate())
+        codePoint = QChar::surrogateToUcs4(character.at(0), character.at(1));
+    const QString code =
+        QStringLiteral("U+") + QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
+    if (character.size() == 1 &&
+        (character.at(0).isSurrogate() || codePoint < 0x20 || codePoint == 0x7F))
+        return code;
+    return QStringLiteral("%1 (%2)").arg(character, code);
+}
+
 } // namespace velmar

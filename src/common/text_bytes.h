@@ -17,4 +17,8 @@ QByteArray utf16LeBytes(QStringView text);
 // The same, high byte first.
 QByteArray utf16BeBytes(QStringView text);
 
+// "〜 (U+301C)" for a box that lists characters an encoding lacks; the code alone for
+// a control character or an unpaired surrogate, which cannot be shown.
+QString describeCharacter(const QString& character);
+
 } // namespace velmar

@@ -1,5 +1,6 @@
 #include "convert/conversion_commands.h"
 
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "components/registry.h"
 #include "convert/kanji_codes.h"
@@ -178,96 +179,87 @@ void ConversionCommands::toShiftJis()
         m_window.setText(result);
 }
 
-void ConversionCommands::base64Command(Coding coding)
+template <typename Component>
+std::unique_ptr<Component> ConversionCommands::componentOrExplain(void (ConversionMenu::*disable)(),
+                                                                  const QString& library)
 {
-    std::unique_ptr<components::Radixer> radixer;
-    if (!components::CreateComponent(m_registry, radixer, components::Radixer::ProgId)) {
-        m_menu.disableBase64();
-        m_boxes.show(ErrorTitle, QStringLiteral("Radixer.DLL が必要\r\n") + componentHelpAddress());
-        return;
+    std::unique_ptr<Component> component;
+    if (!components::CreateComponent(m_registry, component, Component::ProgId)) {
+        (m_menu.*disable)();
+        m_boxes.show(ErrorTitle, library + QStringLiteral(" が必要\r\n") + componentHelpAddress());
     }
-    QString text = m_window.text();
+    return component;
+}
+
+void ConversionCommands::applyCoding(Coding coding, const CodingSteps& steps)
+{
+    const QString text = m_window.text();
     if (text.isEmpty())
         return;
+    // A component that throws leaves the window as it was.
     try {
         if (coding == Coding::Encode) {
-            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
+            const std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
             if (!bytes)
                 return;
-            const QString result = radixer->enBase64Bin(*bytes);
-            if (radixer->IsError() == 0)
+            const QString result = steps.encode(*bytes);
+            if (!steps.failed())
                 m_window.setText(result);
         } else {
-            const QByteArray bytes = radixer->deBase64Bin(text);
-            if (radixer->IsError() == 0)
-                showDecoded(bytes, DecodedForm::ShiftJis);
+            const QByteArray bytes = steps.decode(text);
+            if (!steps.failed())
+                showDecoded(bytes, steps.decodedForm);
         }
     } catch (...) {
     }
+}
+
+void ConversionCommands::base64Command(Coding coding)
+{
+    const auto radixer = componentOrExplain<components::Radixer>(&ConversionMenu::disableBase64,
+                                                                 QStringLiteral("Radixer.DLL"));
+    if (!radixer)
+        return;
+    applyCoding(coding, {[&](QByteArray bytes) { return radixer->enBase64Bin(bytes); },
+                         [&](QString text) { return radixer->deBase64Bin(text); },
+                         [&] { return radixer->IsError() != 0; }, DecodedForm::ShiftJis});
 }
 
 void ConversionCommands::urlCommand(Coding coding)
 {
-    std::unique_ptr<components::Escaper> escaper;
-    if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
-        m_menu.disableUrlHex();
-        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
+    const auto escaper = componentOrExplain<components::Escaper>(&ConversionMenu::disableUrlHex,
+                                                                 QStringLiteral("Escaper.DLL"));
+    if (!escaper)
         return;
-    }
-    QString text = m_window.text();
-    if (text.isEmpty())
-        return;
-    try {
-        escaper->SetAddChar(QStringLiteral("%"));
-        escaper->SetNonChangeChar(escaper->GetChar());
-        escaper->SetMode(QStringLiteral("1"));
-        if (coding == Coding::Encode) {
-            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
-            if (!bytes)
-                return;
-            const QString result = escaper->EncodeBin(*bytes);
-            if (escaper->IsError() == 0)
-                m_window.setText(result);
-        } else {
-            const QByteArray bytes = escaper->DecodeBin(text);
-            if (escaper->IsError() == 0)
-                showDecoded(bytes, DecodedForm::Utf16Le);
-        }
-    } catch (...) {
-    }
+    escaper->SetAddChar(QStringLiteral("%"));
+    escaper->SetNonChangeChar(escaper->GetChar());
+    escaper->SetMode(QStringLiteral("1"));
+    applyCoding(coding, {[&](QByteArray bytes) { return escaper->EncodeBin(bytes); },
+                         [&](QString text) { return escaper->DecodeBin(text); },
+                         [&] { return escaper->IsError() != 0; }, DecodedForm::Utf16Le});
 }
 
 void ConversionCommands::hexCommand(Coding coding)
 {
-    std::unique_ptr<components::Escaper> escaper;
-    if (!components::CreateComponent(m_registry, escaper, components::Escaper::ProgId)) {
-        m_menu.disableUrlHex();
-        m_boxes.show(ErrorTitle, QStringLiteral("Escaper.DLL が必要\r\n") + componentHelpAddress());
+    const auto escaper = componentOrExplain<components::Escaper>(&ConversionMenu::disableUrlHex,
+                                                                 QStringLiteral("Escaper.DLL"));
+    if (!escaper)
         return;
-    }
-    QString text = m_window.text();
-    if (text.isEmpty())
-        return;
-    try {
-        if (coding == Coding::Encode) {
-            std::optional<QByteArray> bytes = bytesOrExplain(text, m_menu.byteForm());
-            if (!bytes)
-                return;
-            QString hex = escaper->EncodeBin(*bytes);
-            if (escaper->IsError() != 0)
-                return;
-            if (std::optional<qint32> width = lineWidth(m_menu.hexWidth()))
-                m_window.setText(escaper->PlasticHexData(hex, &*width));
-            else
-                m_window.setText(escaper->PlasticHexData(hex));
-        } else {
-            text.remove(u'\n').remove(u'\r').remove(u' ');
-            const QByteArray bytes = escaper->DecodeBin(text);
-            if (escaper->IsError() == 0)
-                showDecoded(bytes, DecodedForm::Utf16Le);
-        }
-    } catch (...) {
-    }
+    const auto encode = [&](QByteArray bytes) {
+        QString hex = escaper->EncodeBin(bytes);
+        if (escaper->IsError() != 0)
+            return hex;
+        if (std::optional<qint32> width = lineWidth(m_menu.hexWidth()))
+            return escaper->PlasticHexData(hex, &*width);
+        return escaper->PlasticHexData(hex);
+    };
+    // Line breaks and the blanks between the bytes of the layout are not data.
+    const auto decode = [&](QString text) {
+        text.remove(u'\n').remove(u'\r').remove(u' ');
+        return escaper->DecodeBin(text);
+    };
+    applyCoding(coding,
+                {encode, decode, [&] { return escaper->IsError() != 0; }, DecodedForm::Utf16Le});
 }
 
 } // namespace velmar::convert

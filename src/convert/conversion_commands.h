@@ -9,6 +9,8 @@
 #include "convert/text_bytes.h"
 
 #include <QString>
+#include <functional>
+#include <memory>
 
 namespace velmar::components {
 class ComponentRegistry;
@@ -50,6 +52,22 @@ private:
     // no text.
     void showDecoded(const QByteArray& bytes, DecodedForm form);
     void showReplaced(qsizetype count);
+
+    // The component registered under `Component::ProgId`; when it is missing, its
+    // commands are disabled with `disable` and a box names `library`.
+    template <typename Component>
+    std::unique_ptr<Component> componentOrExplain(void (ConversionMenu::*disable)(),
+                                                  const QString& library);
+    // One encoder's steps: bytes to text, text to bytes, and whether the last step failed.
+    struct CodingSteps {
+        std::function<QString(const QByteArray&)> encode;
+        std::function<QByteArray(const QString&)> decode;
+        std::function<bool()> failed;
+        DecodedForm decodedForm;
+    };
+    // Encodes the active window's text in the chosen byte form, or decodes it and shows
+    // the bytes as text. The window changes only when the step reports no error.
+    void applyCoding(Coding coding, const CodingSteps& steps);
 
     ActiveText& m_window;
     platform::MessageBoxes& m_boxes;

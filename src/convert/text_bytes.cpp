@@ -198,16 +198,4 @@ std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, DecodedForm fo
     return decodeShiftJis(bytes);
 }
 
-QString describeCharacter(const QString& character)
-{
-    char32_t codePoint = character.isEmpty() ? 0 : character.at(0).unicode();
-    if (character.size() == 2 && character.at(0).isHighSurrogate())
-        codePoint = QChar::surrogateToUcs4(character.at(0), character.at(1));
-    const QString code =
-        QStringLiteral("U+") + QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
-    if (character.size() == 1 && character.at(0).isSurrogate())
-        return code;
-    return QStringLiteral("%1 (%2)").arg(character, code);
-}
-
 } // namespace velmar::convert

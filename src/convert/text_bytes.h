@@ -52,7 +52,4 @@ enum class DecodedForm { ShiftJis, Utf16Le };
 // the caller can keep its text rather than show broken characters.
 std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, DecodedForm form);
 
-// "😀 (U+1F600)" for a box that lists characters a code lacks.
-QString describeCharacter(const QString& character);
-
 } // namespace velmar::convert

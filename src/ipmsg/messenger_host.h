@@ -37,6 +37,10 @@ public:
     virtual QString versionText() const = 0;
     // Opens a text window in the background and fills it from `message`.
     virtual void openMessageWindow(const IncomingMessage& message) = 0;
+    // A sender past the flood limit: `message` goes to that sender's collecting window
+    // (one is opened when there is none or the user closed it), under a line naming
+    // its arrival time, instead of a window of its own.
+    virtual void collectMessage(const IncomingMessage& message) = 0;
     // Plays the arrival sound chosen in the settings, when there is one.
     virtual void playArrivalSound() = 0;
     // m_inTray, and the start of the icon's blinking (m_messageWaiting, the blink timer).

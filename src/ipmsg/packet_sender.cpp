@@ -106,8 +106,10 @@ bool PacketSender::sendBytes(const QString& remote, qint32 port, const QByteArra
         result = {false, 380, QStringLiteral("無効なポート番号です (%1)").arg(remotePort)};
     else
         result = m_endpoint.send(remote, static_cast<quint16>(remotePort), bytes);
-    if (result.ok)
-        return true;
+    // A host name still being looked up is not an error: the caller's retry (or the
+    // next broadcast) finds its address.
+    if (result.ok || result.hostPending)
+        return result.ok;
     if (mode == SendMode::Direct && m_sendErrorState == 0) {
         // Set before the box: its event loop may deliver another failing send.
         m_sendErrorState = 1;

@@ -41,7 +41,7 @@ public:
     void sendPresence(quint32 command, const QString& destination, qint32 port, bool absentForm);
     bool sendBytes(const QString& remote, qint32 port, const QByteArray& bytes, SendMode mode);
     // Sends one datagram; false on failure (with the send-error box once per error
-    // state for a direct send).
+    // state for a direct send; none for a host name still being looked up).
     bool sendDatagram(const QString& remote, qint32 port, const QString& data, SendMode mode);
 
     // Own extra: UserName (plus "[" absenceTitle "]" in the absent form while absent),

@@ -94,6 +94,40 @@ bool ReceiveProcessor::mayAnswer(QHash<QString, qint64>& last, const QString& ke
     return true;
 }
 
+bool ReceiveProcessor::collectsFrom(const QString& ip)
+{
+    // Counted per address, not per address and port: a flooding program can change
+    // its port at will, its address much less so.
+    const qint64 now = m_clock();
+    if (m_flood.size() >= MaxPeers * 2) {
+        // Bounded under messages from ever new addresses: who has been quiet for the
+        // interval is in no flood any more and needs no state. One pass per MaxPeers
+        // new addresses at most; when most are still active, all is forgotten.
+        m_flood.removeIf([now](const QHash<QString, FloodState>::iterator& it) {
+            return now - it.value().lastArrival >= FloodIntervalMs;
+        });
+        if (m_flood.size() > MaxPeers)
+            m_flood.clear();
+    }
+    FloodState& state = m_flood[ip];
+    const bool quietSince = now - state.lastArrival >= FloodIntervalMs;
+    state.lastArrival = now;
+    // Collecting goes on while the messages keep coming; windows that opened before
+    // the flood began do not count once they are older than the interval.
+    if (state.collecting && !quietSince)
+        return true;
+    state.collecting = false;
+    while (!state.windowTimes.isEmpty() && now - state.windowTimes.first() >= FloodIntervalMs)
+        state.windowTimes.removeFirst();
+    if (state.windowTimes.size() >= FloodWindows) {
+        state.collecting = true;
+        state.windowTimes.clear();
+        return true;
+    }
+    state.windowTimes.append(now);
+    return false;
+}
+
 void ReceiveProcessor::holdArrivals(bool hold)
 {
     m_holdArrivals = hold;
@@ -297,12 +331,20 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
             incoming.passwordBox =
                 command.has(opt::Password) && !m_store.read(keys::Password).isEmpty();
         }
-        m_host.openMessageWindow(incoming);
-        m_host.playArrivalSound();
-        if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
-            const QString reply = lineBreaksForWire(m_sender.absenceText());
-            for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
-                m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
+        // Past the flood limit the message is still shown whole, in the sender's
+        // collecting window, and still answered with a receipt; the arrival sound and
+        // the absence reply (Retry packets per message) went out for the messages that
+        // began the flood and are not repeated for each of the rest.
+        if (collectsFrom(ip)) {
+            m_host.collectMessage(incoming);
+        } else {
+            m_host.openMessageWindow(incoming);
+            m_host.playArrivalSound();
+            if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
+                const QString reply = lineBreaksForWire(m_sender.absenceText());
+                for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
+                    m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
+            }
         }
     }
     if (!command.has(opt::Broadcast) && !command.has(opt::AutoRet) &&
@@ -314,13 +356,14 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
 
 bool ReceiveProcessor::isDuplicate(const QString& key)
 {
-    for (const QString& seen : m_remotePacketNumbers) {
-        if (seen == key)
-            return true;
-    }
-    for (std::size_t i = m_remotePacketNumbers.size() - 1; i > 0; --i)
-        m_remotePacketNumbers[i] = m_remotePacketNumbers[i - 1];
-    m_remotePacketNumbers[0] = key;
+    const qint64 now = m_clock();
+    while (!m_seenMessages.isEmpty() && (m_seenMessages.size() >= DuplicateHistory ||
+                                         now - m_seenMessages.head().at > DuplicateWindowMs))
+        m_seenKeys.remove(m_seenMessages.dequeue().key);
+    if (m_seenKeys.contains(key))
+        return true;
+    m_seenKeys.insert(key);
+    m_seenMessages.enqueue({key, now});
     return false;
 }
 

@@ -6,10 +6,10 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <functional>
 #include <optional>
 
@@ -46,14 +46,23 @@ public:
     // out before the user has chosen a name); releasing handles them in order.
     void holdArrivals(bool hold);
     void receive(const Fields& fields, const QString& senderIp, quint16 senderPort);
-    // True when `key` is among the last four messages; otherwise it is remembered.
+    // True when `key` ("number:ip:port") arrived within the last minute, among the
+    // last DuplicateHistory messages; otherwise it is remembered. A sender repeats a
+    // piece whose receipt it missed while its other pieces keep arriving, so the
+    // history must hold far more than one text's pieces.
     bool isDuplicate(const QString& key);
-    const std::array<QString, 4>& remotePacketNumbers() const { return m_remotePacketNumbers; }
+    static constexpr qsizetype DuplicateHistory = 4096;
+    static constexpr qint64 DuplicateWindowMs = 60000;
 
     // Limits against a flooding peer.
     static constexpr int MaxPeers = 10000;
     static constexpr qsizetype MaxNameLength = 256;
     static constexpr qint64 AnswerIntervalMs = 1000;
+    // Past FloodWindows new windows from one sender address within FloodIntervalMs,
+    // its further messages are collected into one window, until it has been quiet
+    // for FloodIntervalMs.
+    static constexpr int FloodWindows = 10;
+    static constexpr qint64 FloodIntervalMs = 10000;
 
     // Seams for tests: a monotonic clock in milliseconds, and the machine's own
     // addresses (every interface), asked again when older than a few seconds.
@@ -74,6 +83,9 @@ private:
     // `ip` trimmed, `portText` the port in decimal.
     void dispatch(const Fields& fields, const QString& ip, quint16 senderPort,
                   const QString& portText);
+    // Whether a new message from `ip` goes to its collecting window; otherwise it is
+    // counted as a new window.
+    bool collectsFrom(const QString& ip);
     void presenceUpdate(const Fields& fields, const Command& command, const QString& ip,
                         const QString& portText);
     void readNotice(const Fields& fields, const Command& command, const QString& ip, quint16 port);
@@ -87,7 +99,12 @@ private:
     components::Textgauge& m_textgauge;
     platform::MessageBoxes& m_boxes;
     MessengerHost& m_host;
-    std::array<QString, 4> m_remotePacketNumbers;
+    struct Seen {
+        QString key;
+        qint64 at = 0;
+    };
+    QQueue<Seen> m_seenMessages; // oldest first
+    QSet<QString> m_seenKeys;
 
     std::function<qint64()> m_clock;
     std::function<QStringList()> m_ownAddressSource;
@@ -95,6 +112,12 @@ private:
     qint64 m_ownAddressesAt = -1;
     QHash<QString, qint64> m_lastEntryAnswer;   // "port:ip" -> time
     QHash<QString, qint64> m_lastStrangerEntry; // "" -> time (one for all strangers)
+    struct FloodState {
+        QList<qint64> windowTimes; // new windows within the interval, oldest first
+        qint64 lastArrival = 0;
+        bool collecting = false;
+    };
+    QHash<QString, FloodState> m_flood; // by sender IP
     QList<Notice> m_notices;
     QSet<QString> m_noticesSeen; // sender and packet number of every notice shown
     bool m_noticeOpen = false;

@@ -1,16 +1,30 @@
 #include "platform/udp_endpoint.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QTimer>
 #include <QUdpSocket>
+#include <QUrl>
 
 namespace velmar::platform {
 
-QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : UdpEndpoint(parent) {}
+QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : QtUdpEndpoint(&systemHostLookup, parent) {}
 
-QtUdpEndpoint::~QtUdpEndpoint() = default;
+QtUdpEndpoint::QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent)
+    : UdpEndpoint(parent), m_lookup(std::move(lookup)), m_handOnTimer(new QTimer(this))
+{
+    m_handOnTimer->setSingleShot(true);
+    m_handOnTimer->setInterval(0);
+    connect(m_handOnTimer, &QTimer::timeout, this, &QtUdpEndpoint::handOn);
+}
+
+QtUdpEndpoint::~QtUdpEndpoint()
+{
+    close();
+}
 
 bool QtUdpEndpoint::bind(quint16 port)
 {
@@ -20,6 +34,13 @@ bool QtUdpEndpoint::bind(quint16 port)
     // is made in, which need not be the one of a later caller.
     m_localIpKnown = false;
     localIp();
+    // The look-up thread is made here for the same reason: it makes its queries
+    // from the network namespace of the thread that creates it.
+    m_resolver = std::make_unique<ThreadHostResolver>(
+        m_lookup, this, [this](const QString& name, std::optional<QHostAddress> address) {
+            hostAnswered(name, std::move(address));
+        });
+    m_hosts = std::make_unique<HostCache>(*m_resolver);
     m_socket = new QUdpSocket(this);
     // Broadcasting needs SO_BROADCAST, which QUdpSocket sets on bind for IPv4.
     if (!m_socket->bind(QHostAddress::AnyIPv4, port)) {
@@ -73,27 +94,60 @@ SendResult QtUdpEndpoint::send(const QString& host, quint16 port, const QByteArr
                 m_bindError.isEmpty() ? QStringLiteral("socket is not bound") : m_bindError};
     }
     QHostAddress address;
-    if (!address.setAddress(host)) {
-        // A host name: resolve it. This blocks briefly, like the classic socket call did.
-        const QHostInfo info = QHostInfo::fromName(host);
-        const auto addresses = info.addresses();
-        for (const QHostAddress& candidate : addresses) {
-            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = candidate;
-                break;
-            }
-        }
-        if (address.isNull())
-            return {false, 11001, QStringLiteral("host not found: ") + host};
+    if (address.setAddress(host))
+        return write(address, port, data);
+    const QString name = QString::fromLatin1(QUrl::toAce(host.trimmed())).toLower();
+    const HostCache::Lookup found =
+        name.isEmpty() ? HostCache::Lookup{HostCache::State::NotFound, {}} : m_hosts->find(name);
+    switch (found.state) {
+    case HostCache::State::Found:
+        return write(found.address, port, data);
+    case HostCache::State::Pending: {
+        QList<Held>& held = m_held[name];
+        const auto samePort = [port](const Held& h) { return h.port == port; };
+        held.removeIf(samePort);
+        held.append(Held{port, data, {}});
+        held.last().since.start();
+        SendResult pending{false, 10035, QStringLiteral("looking up host: ") + host};
+        pending.hostPending = true;
+        return pending;
     }
+    case HostCache::State::NotFound:
+        break;
+    }
+    return {false, 11001, QStringLiteral("host not found: ") + host};
+}
+
+SendResult QtUdpEndpoint::write(const QHostAddress& address, quint16 port, const QByteArray& data)
+{
     const qint64 written = m_socket->writeDatagram(data, address, port);
     if (written != data.size())
         return {false, static_cast<int>(m_socket->error()), m_socket->errorString()};
     return {};
 }
 
+void QtUdpEndpoint::hostAnswered(const QString& name, std::optional<QHostAddress> address)
+{
+    if (!m_hosts)
+        return;
+    m_hosts->answer(name, address);
+    const QList<Held> held = m_held.take(name);
+    if (!address || !m_socket)
+        return;
+    for (const Held& datagram : held) {
+        if (!datagram.since.hasExpired(HoldMilliseconds))
+            write(*address, datagram.port, datagram.data);
+    }
+}
+
 void QtUdpEndpoint::close()
 {
+    // Never waits for a look-up in progress (see ThreadHostResolver).
+    m_hosts.reset();
+    m_resolver.reset();
+    m_held.clear();
+    m_waiting.clear();
+    m_waitingBytes = 0;
     if (m_socket) {
         m_socket->close();
         delete m_socket;
@@ -103,18 +157,47 @@ void QtUdpEndpoint::close()
 
 void QtUdpEndpoint::readPending()
 {
-    while (m_socket && m_socket->hasPendingDatagrams()) {
+    // What waits in the socket is taken at once, and only here: reading costs next to
+    // nothing, and a read between two notifications can leave Qt's socket believing
+    // that a notification went unanswered, after which it notifies no more. A bound per
+    // notification all the same: a sender faster than the reading must not keep it here.
+    for (int n = 0; n < MaxWaiting && m_socket && m_socket->hasPendingDatagrams(); ++n) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
         if (!datagram.isValid())
             continue;
+        const QByteArray data = datagram.data();
+        if (m_waiting.size() >= MaxWaiting || m_waitingBytes + data.size() > MaxWaitingBytes) {
+            ++m_dropped;
+            continue;
+        }
         QHostAddress sender = datagram.senderAddress();
         bool isV4 = false;
         const quint32 v4 = sender.toIPv4Address(&isV4);
         if (isV4)
             sender = QHostAddress(v4);
-        Q_EMIT datagramArrived(Datagram{datagram.data(), sender.toString(),
-                                        static_cast<quint16>(datagram.senderPort())});
+        m_waitingBytes += data.size();
+        m_waiting.enqueue(
+            Datagram{data, sender.toString(), static_cast<quint16>(datagram.senderPort())});
     }
+    handOn();
+}
+
+void QtUdpEndpoint::handOn()
+{
+    QElapsedTimer spent;
+    spent.start();
+    // Each datagram leaves the queue before it is handed on: a handler that runs an
+    // event loop of its own may come back here, and the order stays that of arrival.
+    for (int n = 0; n < HandOnBatch && !m_waiting.isEmpty() && !spent.hasExpired(HandOnBudgetMs);
+         ++n) {
+        const Datagram datagram = m_waiting.dequeue();
+        m_waitingBytes -= datagram.data.size();
+        Q_EMIT datagramArrived(datagram);
+    }
+    // A timer rather than a posted call: posted calls are all delivered before the
+    // timers get their turn, and the program's own timers must keep running.
+    if (!m_waiting.isEmpty() && !m_handOnTimer->isActive())
+        m_handOnTimer->start();
 }
 
 } // namespace velmar::platform

@@ -1,9 +1,16 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
-#include <QString>
+#include "platform/host_resolver.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <memory>
+
+class QTimer;
 class QUdpSocket;
 
 namespace velmar::platform {
@@ -20,6 +27,9 @@ struct SendResult {
     bool ok = true;
     int errorCode = 0;
     QString errorText;
+    // Not sent because the host name is still being looked up: nothing is known
+    // to be wrong, so callers need not report it.
+    bool hostPending = false;
 };
 
 // The program's single UDP endpoint ("Winsock1"). Broadcast capable; all traffic
@@ -37,7 +47,8 @@ public:
     // The first up, non-loopback IPv4 address of the machine ("" when none).
     virtual QString localIp() const = 0;
     virtual QString hostName() const = 0;
-    // Sends one datagram to `host` (dotted address or host name) and `port`.
+    // Sends one datagram to `host` (dotted address or host name) and `port`. Never
+    // waits for a name look-up: a name without a known address is not sent.
     virtual SendResult send(const QString& host, quint16 port, const QByteArray& data) = 0;
     virtual void close() = 0;
 
@@ -45,11 +56,34 @@ Q_SIGNALS:
     void datagramArrived(const velmar::platform::Datagram& datagram);
 };
 
+// Host names are looked up on threads that bind() starts (ThreadHostResolver) and
+// the answers are cached (HostCache). A datagram for a name still being looked
+// up is reported as not sent; the last such datagram per name and port is sent
+// when the address arrives soon after, so an announcement made at start-up still
+// reaches a host named in the broadcast list.
 class QtUdpEndpoint final : public UdpEndpoint {
     Q_OBJECT
 public:
     explicit QtUdpEndpoint(QObject* parent = nullptr);
+    // With another blocking look-up than the system's, for tests.
+    explicit QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent = nullptr);
     ~QtUdpEndpoint() override;
+
+    // How long a datagram waits for the address of its host name.
+    static constexpr qint64 HoldMilliseconds = 10000;
+
+    // Datagrams handed on at one go, and the time that may take (a message that
+    // opens a window takes milliseconds); then the event loop has its turn, so a flood
+    // cannot freeze the windows, and handing on goes on after it.
+    static constexpr int HandOnBatch = 64;
+    static constexpr qint64 HandOnBudgetMs = 10;
+    // What may wait to be handed on. Past it, arriving datagrams are dropped, as the
+    // system drops them when its socket buffer is full.
+    static constexpr qsizetype MaxWaiting = 65536;
+    static constexpr qsizetype MaxWaitingBytes = 16 * 1024 * 1024;
+
+    // Datagrams dropped because too many were waiting.
+    qint64 droppedDatagrams() const { return m_dropped; }
 
     bool bind(quint16 port) override;
     quint16 localPort() const override;
@@ -60,8 +94,26 @@ public:
 
 private:
     void readPending();
+    void hostAnswered(const QString& name, std::optional<QHostAddress> address);
+    SendResult write(const QHostAddress& address, quint16 port, const QByteArray& data);
+    void handOn();
 
+    // A datagram waiting for its host's address.
+    struct Held {
+        quint16 port = 0;
+        QByteArray data;
+        QElapsedTimer since;
+    };
+
+    BlockingHostLookup m_lookup;
+    std::unique_ptr<ThreadHostResolver> m_resolver;
+    std::unique_ptr<HostCache> m_hosts;
+    QHash<QString, QList<Held>> m_held; // by lower-case name
     QUdpSocket* m_socket = nullptr;
+    QQueue<Datagram> m_waiting;
+    qsizetype m_waitingBytes = 0;
+    qint64 m_dropped = 0;
+    QTimer* m_handOnTimer = nullptr;
     quint16 m_port = 0;
     QString m_bindError;
     int m_bindErrorCode = 0;

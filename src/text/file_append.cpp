@@ -177,19 +177,6 @@ AppendBytes bytesToAppend(const QString& crlfText, const FileFormat& format)
     return result;
 }
 
-QString describeCharacter(const QString& character)
-{
-    char32_t codePoint = character.isEmpty() ? 0 : character.at(0).unicode();
-    if (character.size() == 2 && character.at(0).isHighSurrogate())
-        codePoint = QChar::surrogateToUcs4(character.at(0), character.at(1));
-    const QString code =
-        QStringLiteral("U+") + QString::number(codePoint, 16).toUpper().rightJustified(4, u'0');
-    if (character.size() == 1 &&
-        (character.at(0).isSurrogate() || codePoint < 0x20 || codePoint == 0x7F))
-        return code;
-    return QStringLiteral("%1 (%2)").arg(character, code);
-}
-
 WriteResult appendToFile(const QString& path, const QByteArray& bytes)
 {
     // Plain system calls: their errno is the reason the user sees (QFile reports a

@@ -74,9 +74,6 @@ struct AppendBytes {
 // form the file's encoding has.
 AppendBytes bytesToAppend(const QString& crlfText, const FileFormat& format);
 
-// "〜 (U+301C)" for the box that lists characters an encoding lacks.
-QString describeCharacter(const QString& character);
-
 // File access with the errors a user must hear about.
 struct ReadResult {
     enum class Status { Ok, Missing, TooLarge, Failed };

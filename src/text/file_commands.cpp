@@ -1,5 +1,6 @@
 #include "text/file_commands.h"
 
+#include "common/text_bytes.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_boxes.h"
 #include "platform/printing.h"

@@ -244,6 +244,11 @@ void TextArea::appendCrlfText(const QString& crlfText)
     cursor.insertText(text);
 }
 
+bool TextArea::holdsExactly(const QString& crlfText)
+{
+    return !toDocumentText(crlfText).changed;
+}
+
 void TextArea::setColouring(const LineColorer& colorer,
                             const QList<std::optional<QColor>>& ruleColours,
                             const std::optional<QColor>& base)

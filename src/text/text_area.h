@@ -54,6 +54,8 @@ public:
     void replaceSelection(const QString& crlfText);
     // Appends at the end of the text.
     void appendCrlfText(const QString& crlfText);
+    // Whether the document would hold `crlfText` exactly (see setCrlfText).
+    static bool holdsExactly(const QString& crlfText);
 
     // The colouring rules: the colour of each entry of `colorer` (std::nullopt: the
     // base colour) and the base colour of unmarked lines (std::nullopt: the area's own

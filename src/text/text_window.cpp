@@ -23,6 +23,7 @@
 #include <QTextBlock>
 #include <QUrl>
 #include <QtEndian>
+#include <utility>
 
 namespace velmar::text {
 
@@ -131,6 +132,22 @@ void TextWindow::appendText(const QString& iStr)
 {
     if (!m_sealed)
         m_area->appendCrlfText(iStr);
+}
+
+void TextWindow::appendMessage(const QString& iStr)
+{
+    // Appending keeps the cost to the new text: a flooding sender's collecting window
+    // takes hundreds of messages, and setting the whole text each time would not.
+    m_area->finishLoading();
+    if (!m_rawMode && !TextArea::holdsExactly(iStr)) {
+        m_rawText = m_area->crlfText();
+        m_rawTail.clear();
+        m_undecodedBytes = false;
+        setRawMode(true);
+    }
+    if (m_rawMode)
+        m_rawText += iStr;
+    m_area->appendCrlfText(iStr);
 }
 
 void TextWindow::setRawBytes(const QByteArray& bytes)
@@ -258,7 +275,7 @@ void TextWindow::openSeal()
     m_area->setEnabled(true);
     sealButton->hide();
     passwordEdit->hide();
-    if (noticeOwed)
+    if (noticeOwed || !collectedNotices.isEmpty())
         sendNotice(IPMSG_READMSG);
 }
 
@@ -277,8 +294,10 @@ void TextWindow::sealButtonClicked()
 
 void TextWindow::sendNotice(quint32 command)
 {
-    noticeOwed = false;
-    m_host.sendCommand(command, replyAddress, replyPort, packetNumber);
+    if (std::exchange(noticeOwed, false))
+        m_host.sendCommand(command, replyAddress, replyPort, packetNumber);
+    for (const QString& number : std::exchange(collectedNotices, {}))
+        m_host.sendCommand(command, replyAddress, replyPort, number);
 }
 
 void TextWindow::activate()
@@ -334,7 +353,7 @@ void TextWindow::layoutControls()
 void TextWindow::closeEvent(QCloseEvent* e)
 {
     // An unopened sealed message owes its sender a discard notice instead of a read one.
-    if (m_sealed && noticeOwed)
+    if (m_sealed && (noticeOwed || !collectedNotices.isEmpty()))
         sendNotice(IPMSG_DELMSG);
     e->accept();
 }

@@ -46,6 +46,9 @@ public:
     QString packetNumber;
     qint32 replyPort = 0;
     bool noticeOwed = false;
+    // Packet numbers of further sealed messages collected behind this window's seal
+    // that ask for a notice too: opening or discarding the window answers them all.
+    QStringList collectedNotices;
     // Sending: this window's text is being sent and shows "IPM(送信済)" when done.
     enum class SendState { Idle, Sending };
     SendState sendState = SendState::Idle;
@@ -60,6 +63,9 @@ public:
     QString selectedText() const;
     void replaceSelectedText(const QString& iStr);
     void appendText(const QString& iStr);
+    // Appends a further received message: behind the seal too (the text stays covered
+    // until the window is opened), and into the exact text in raw mode.
+    void appendMessage(const QString& iStr);
 
     // Bytes that are no valid text (an odd length, binary): raw mode with the exact
     // bytes kept, an odd trailing byte included. The text is their UTF-16LE reading.

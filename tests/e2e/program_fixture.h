@@ -43,9 +43,15 @@ struct Program {
         velmar::components::ComponentRegistry::withBuiltins();
     velmar::platform::QtUdpEndpoint endpoint;
     velmar::platform::RecordingMessageBoxes boxes;
+    // When set before start(), the program shows its boxes here instead of in `boxes`.
+    velmar::platform::MessageBoxes* boxesInUse = nullptr;
     velmar::platform::FakeClipboard clipboard;
     velmar::platform::ScriptedFileDialogs fileDialogs;
     velmar::platform::PdfPrinting printing{settings.dir.filePath(QStringLiteral("p.pdf"))};
+    // The desktop's services stay fakes: a test must not reach a real session bus.
+    velmar::platform::FakeTrayIcon trayIcon;
+    velmar::platform::FakeInputMethod inputMethod;
+    velmar::platform::FakeNotifications notifications;
     std::unique_ptr<velmar::app::MainWindow> window;
     int exitCode = -1;
 
@@ -62,12 +68,18 @@ struct Program {
             velmar::app::Services{*settings.store,
                                   registry,
                                   endpoint,
-                                  boxes,
+                                  boxesInUse ? *boxesInUse : boxes,
                                   clipboard,
                                   fileDialogs,
                                   printing,
                                   {},
-                                  [this](int code) { exitCode = code; }});
+                                  [this](int code) { exitCode = code; },
+                                  nullptr,
+                                  false,
+                                  {},
+                                  &trayIcon,
+                                  &inputMethod,
+                                  &notifications});
         if (!window->load())
             return false;
         window->start();
@@ -117,6 +129,8 @@ struct ScriptedPeer {
     velmar::platform::QtUdpEndpoint endpoint;
     QList<velmar::platform::Datagram> received;
     int packetNo = 1000;
+    // The version field: "1" is this program; other clients put their own after "1_".
+    QByteArray version = "1";
 
     bool bind(const QString& netns)
     {
@@ -131,10 +145,17 @@ struct ScriptedPeer {
     QString send(const QString& ip, quint32 command, const QByteArray& extra)
     {
         const QString number = QString::number(++packetNo);
-        QByteArray packet = "1:" + number.toLatin1() +
-                            ":taro:peerhost:" + QByteArray::number(command) + ':' + extra;
-        endpoint.send(ip, 2425, packet);
+        sendNumbered(ip, number, command, extra);
         return number;
+    }
+
+    // A packet under a number given by the caller: a repeat of an earlier one.
+    void sendNumbered(const QString& ip, const QString& number, quint32 command,
+                      const QByteArray& extra)
+    {
+        const QByteArray packet = version + ':' + number.toLatin1() +
+                                  ":taro:peerhost:" + QByteArray::number(command) + ':' + extra;
+        endpoint.send(ip, 2425, packet);
     }
 
     // The extras of the datagrams received with this command field.

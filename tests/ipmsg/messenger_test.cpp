@@ -258,18 +258,30 @@ TEST_F(Receive, ARepeatGetsItsReceiptAgainButNoSecondWindow)
     EXPECT_EQ(host.windows.size(), 2);
 }
 
-TEST_F(Receive, TheHistoryHoldsFourMessages)
+TEST_F(Receive, ARepeatIsKnownWhileItsSenderMayStillRepeatIt)
 {
+    qint64 now = 0;
+    messenger->receiver().setClock([&now] { return now; });
     addPeer("p", "10.77.0.5", 2425);
-    for (const char* n : {"1", "2", "3", "4"})
-        receive(QByteArray("1:") + n + ":u:h:288:x", "10.77.0.5", 2425);
-    receive("1:1:u:h:288:x", "10.77.0.5", 2425);
-    EXPECT_EQ(host.windows.size(), 4) << "still in the history";
-    receive("1:5:u:h:288:x", "10.77.0.5", 2425);
-    receive("1:1:u:h:288:x", "10.77.0.5", 2425);
-    EXPECT_EQ(host.windows.size(), 6) << "pushed out by the fifth";
-    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[0], u"1:10.77.0.5:2425");
-    EXPECT_EQ(messenger->receiver().remotePacketNumbers()[1], u"5:10.77.0.5:2425");
+    const auto message = [this](int number) {
+        receive("1:" + QByteArray::number(number) + ":u:h:288:x", "10.77.0.5", 2425);
+    };
+    // A long text's first piece repeated after its other pieces: no second window.
+    for (int number = 1; number <= 10; ++number)
+        message(number);
+    message(1);
+    EXPECT_EQ(host.windows.size(), 10);
+    // A minute later the number is free again (a sender that restarted).
+    now += ReceiveProcessor::DuplicateWindowMs + 1;
+    message(1);
+    EXPECT_EQ(host.windows.size(), 11);
+    // The history is bounded: the oldest number falls out first.
+    for (int number = 100; number < 100 + ReceiveProcessor::DuplicateHistory; ++number)
+        message(number);
+    host.windows.clear();
+    message(1);
+    message(100 + ReceiveProcessor::DuplicateHistory - 1);
+    EXPECT_EQ(host.windows.size(), 1);
 }
 
 TEST_F(Receive, SealedMessages)

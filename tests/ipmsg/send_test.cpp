@@ -436,3 +436,57 @@ TEST(SendingReentry, ATickDuringASendErrorBoxIsNotRunInsideTheTick)
     messenger.tick();
     EXPECT_EQ(boxes.titles.last(), QStringLiteral("送信失敗"));
 }
+
+namespace {
+
+// An endpoint that knows one host name still being looked up and one that does not
+// exist; every other destination is sent to.
+class NamedHostsEndpoint final : public platform::UdpEndpoint {
+public:
+    bool bind(quint16) override { return true; }
+    quint16 localPort() const override { return 2425; }
+    QString localIp() const override { return QStringLiteral("10.77.0.1"); }
+    QString hostName() const override { return QStringLiteral("PC01"); }
+    platform::SendResult send(const QString& host, quint16, const QByteArray&) override
+    {
+        if (host == u"pending.lan") {
+            platform::SendResult pending{false, 10035, QStringLiteral("looking up")};
+            pending.hostPending = true;
+            return pending;
+        }
+        if (host == u"gone.lan")
+            return {false, 11001, QStringLiteral("host not found")};
+        sentTo << host;
+        return {};
+    }
+    void close() override {}
+
+    QStringList sentTo;
+};
+
+TEST(SendingToHostNames, APendingNameIsSkippedWithoutABoxAndAnUnknownOneReported)
+{
+    ::velmar::testing::TempSettings settings;
+    CountingTextgauge gauge;
+    platform::RecordingMessageBoxes boxes;
+    NamedHostsEndpoint endpoint;
+    PacketSender sender(endpoint, *settings.store, gauge, boxes);
+    settings.store->write(keys::BroadcastList,
+                          QStringLiteral("2425:pending.lan,2425:gone.lan,2425:10.77.0.9"));
+
+    sender.sendCommand(cmd::BrEntry, BroadcastDestination, 0, QStringLiteral("x"));
+    EXPECT_EQ(endpoint.sentTo,
+              (QStringList{QStringLiteral("255.255.255.255"), QStringLiteral("10.77.0.9")}));
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << "broadcasts stay silent";
+
+    EXPECT_FALSE(sender.sendDatagram(QStringLiteral("pending.lan"), 0, QStringLiteral("m"),
+                                     SendMode::Direct));
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << "nothing is wrong yet with a name being looked up";
+    EXPECT_EQ(sender.sendErrorState(), 0);
+
+    EXPECT_FALSE(
+        sender.sendDatagram(QStringLiteral("gone.lan"), 0, QStringLiteral("m"), SendMode::Direct));
+    EXPECT_EQ(boxes.titles(), QStringList{QStringLiteral("送信･ｴﾗｰ")});
+}
+
+} // namespace

@@ -134,6 +134,48 @@ TEST_F(Trust, EntryFloodIsBoundedAndNamesAreCut)
     EXPECT_EQ(messenger->peers()->peerAt(0).name.size(), ReceiveProcessor::MaxNameLength);
 }
 
+TEST_F(Trust, AFloodingSenderIsCollectedIntoOneWindow)
+{
+    qint64 now = 0;
+    messenger->receiver().setClock([&now] { return now; });
+    const struct {
+        const char* what;
+        const char* ip;
+        int messages;
+        qint64 gapMs; // before each message
+        qsizetype windows;
+        qsizetype collected;
+    } steps[] = {
+        {"ten windows at once", "10.77.0.2", 10, 0, 10, 0},
+        {"the eleventh and further are collected", "10.77.0.2", 5, 100, 10, 5},
+        {"another sender is unaffected", "10.77.0.3", 3, 0, 13, 5},
+        {"collecting goes on while the flood does", "10.77.0.2", 1, 9900, 13, 6},
+        {"after ten quiet seconds windows open again", "10.77.0.2", 1, 10000, 14, 6},
+        {"a steady sender never reaches the limit", "10.77.0.4", 12, 1100, 26, 6},
+    };
+    int number = 100;
+    int receipts = 0;
+    for (const auto& step : steps) {
+        for (int i = 0; i < step.messages; ++i) {
+            now += step.gapMs;
+            const QByteArray n = QByteArray::number(++number);
+            endpoint.inject("1:" + n + ":u:h:288:text " + n, QString::fromUtf8(step.ip), 2425);
+        }
+        receipts += step.messages;
+        EXPECT_EQ(host.windowCount, step.windows) << step.what;
+        EXPECT_EQ(host.collectedCount, step.collected) << step.what;
+        EXPECT_EQ(host.sounds, step.windows) << step.what << ": one sound per window";
+        int sentReceipts = 0;
+        for (const auto& s : endpoint.sent)
+            sentReceipts += s.data.split(':').value(4) == "33";
+        EXPECT_EQ(sentReceipts, receipts) << step.what << ": a receipt for every message";
+    }
+    ASSERT_FALSE(host.collected.isEmpty());
+    const IncomingMessage& collected = host.collected.first();
+    EXPECT_EQ(collected.text, u"text 111");
+    EXPECT_EQ(collected.replyAddress, u"10.77.0.2");
+}
+
 TEST_F(Trust, MessageTextIsReadInTheRightEncoding)
 {
     addClient("1", "10.77.0.2", 2425);         // one of ours

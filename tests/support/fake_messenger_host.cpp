@@ -20,6 +20,14 @@ void FakeMessengerHost::openMessageWindow(const ipmsg::IncomingMessage& message)
         windows.append(message);
 }
 
+void FakeMessengerHost::collectMessage(const ipmsg::IncomingMessage& message)
+{
+    ++collectedCount;
+    textChars += message.text.size();
+    if (keepWindows)
+        collected.append(message);
+}
+
 void FakeMessengerHost::playArrivalSound()
 {
     ++sounds;

@@ -14,6 +14,7 @@ public:
     void skipNextActivation() override;
     QString versionText() const override;
     void openMessageWindow(const ipmsg::IncomingMessage& message) override;
+    void collectMessage(const ipmsg::IncomingMessage& message) override;
     void playArrivalSound() override;
     bool inTray() const override;
     void startBlinking() override;
@@ -22,7 +23,9 @@ public:
     bool keepWindows = true;
     bool skipRequested = false;
     QList<ipmsg::IncomingMessage> windows;
+    QList<ipmsg::IncomingMessage> collected; // kept like windows
     qsizetype windowCount = 0;
+    qsizetype collectedCount = 0;
     qsizetype textChars = 0;
     int sounds = 0;
     bool tray = false;

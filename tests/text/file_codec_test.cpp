@@ -1,3 +1,4 @@
+#include "common/text_bytes.h"
 #include "text/bytes.h"
 #include "text/file_codec.h"
 
