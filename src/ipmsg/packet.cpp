@@ -9,6 +9,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <limits>
 
 namespace velmar::ipmsg {
 
@@ -95,7 +96,12 @@ bool isAcceptedVersion(const QString& version)
 
 std::optional<Fields> splitPacket(const QString& text)
 {
-    std::array<QString, 6> pieces;
+    return splitPacket(QString(text));
+}
+
+std::optional<Fields> splitPacket(QString&& text)
+{
+    std::array<QString, 5> pieces;
     qsizetype from = 0;
     for (int i = 0; i < 5; ++i) {
         const qsizetype colon = text.indexOf(u':', from);
@@ -104,25 +110,51 @@ std::optional<Fields> splitPacket(const QString& text)
         pieces[i] = text.mid(from, colon - from);
         from = colon + 1;
     }
-    pieces[5] = text.mid(from);
     if (!isAcceptedVersion(pieces[0]))
         return std::nullopt;
-    return Fields{pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
+    // The extra is most of the datagram: the text itself becomes it, without a copy
+    // when nobody else holds it.
+    text.remove(0, from);
+    return Fields{std::move(pieces[0]), std::move(pieces[1]), std::move(pieces[2]),
+                  std::move(pieces[3]), std::move(pieces[4]), std::move(text)};
 }
 
 std::optional<Command> decodeCommand(const QString& commandField, components::Textgauge& textgauge)
 {
-    QString field = commandField;
-    const QString number = textgauge.numnum(field);
-    if (number == NumberCheckError)
-        return std::nullopt;
-    bool ok = false;
-    const qint32 word = number.toInt(&ok);
-    if (!ok)
-        return std::nullopt; // does not fit a signed 32-bit integer
-    const QString hex =
-        QStringLiteral("00000000") + QString::number(static_cast<quint32>(word), 16).toUpper();
-    return Command{hex.right(2), hex.mid(hex.size() - 8, 6)};
+    // Plain ASCII digits, what every client sends, are read here; numnum would only
+    // drop their leading zeros. Anything else (blanks, a sign, wide digits) goes
+    // through the component.
+    qint64 plain = 0;
+    bool isPlain = !commandField.isEmpty();
+    for (const QChar c : commandField) {
+        if (c < u'0' || c > u'9') {
+            isPlain = false;
+            break;
+        }
+        plain = plain * 10 + (c.unicode() - u'0');
+        if (plain > std::numeric_limits<qint32>::max())
+            return std::nullopt; // does not fit a signed 32-bit integer, nor a number
+    }
+    qint32 word = static_cast<qint32>(plain);
+    if (!isPlain) {
+        QString field = commandField;
+        const QString number = textgauge.numnum(field);
+        if (number == NumberCheckError)
+            return std::nullopt;
+        bool ok = false;
+        word = number.toInt(&ok);
+        if (!ok)
+            return std::nullopt; // does not fit a signed 32-bit integer
+    }
+    // Eight upper-case hex digits, written straight into the two fields: this runs
+    // for every datagram, and the string arithmetic it replaces allocated six times.
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    char16_t hex[8];
+    auto bits = static_cast<quint32>(word);
+    for (int i = 7; i >= 0; --i, bits >>= 4)
+        hex[i] = digits[bits & 0xF];
+    return Command{QString(reinterpret_cast<const QChar*>(hex + 6), 2),
+                   QString(reinterpret_cast<const QChar*>(hex), 6)};
 }
 
 QString messageText(const QString& extra)
@@ -151,7 +183,9 @@ QString cleanName(const QString& name)
 QByteArray toWire(const QString& text)
 {
     const QString mapped = withCodePage932Forms(text);
-    QStringEncoder encoder(CodePage932);
+    // As for decoding: one converter per thread, reset for each text.
+    thread_local QStringEncoder encoder(CodePage932);
+    encoder.resetState();
     QByteArray bytes = encoder.encode(mapped);
     if (!encoder.hasError())
         return bytes;
@@ -228,13 +262,19 @@ quint32 rawCommandWord(const QByteArray& datagram)
     if (end < 0)
         return 0;
     bool ok = false;
-    const qint64 word = datagram.mid(from, end - from).trimmed().toLongLong(&ok, 0);
+    const qint64 word =
+        QByteArrayView(datagram).sliced(from, end - from).trimmed().toLongLong(&ok, 0);
     return ok ? static_cast<quint32>(word) : 0;
 }
 
 WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
 {
-    if ((rawCommandWord(datagram) & cmd::Utf8Option) != 0 || senderReadsUtf8)
+    return datagramEncoding(datagram, rawCommandWord(datagram), senderReadsUtf8);
+}
+
+WireEncoding datagramEncoding(const QByteArray& datagram, quint32 commandWord, bool senderReadsUtf8)
+{
+    if ((commandWord & cmd::Utf8Option) != 0 || senderReadsUtf8)
         return WireEncoding::Utf8;
     if (datagram.startsWith("1:"))
         return WireEncoding::ShiftJis;
@@ -243,7 +283,11 @@ WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
 
 std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
 {
-    const qsizetype at = datagram.indexOf(QByteArray("\0\n", 2));
+    // A NUL is in every entry (between nickname and group); "\0\n" is looked for
+    // only where one is.
+    qsizetype at = datagram.indexOf('\0');
+    while (at >= 0 && (at + 1 >= datagram.size() || datagram.at(at + 1) != '\n'))
+        at = datagram.indexOf('\0', at + 1);
     if (at < 0)
         return std::nullopt;
     Utf8Names names;

@@ -95,6 +95,7 @@ bool isAcceptedVersion(const QString& version);
 // Cuts the text at the first five ":" and accepts it when it gives exactly six
 // fields with an accepted version.
 std::optional<Fields> splitPacket(const QString& text);
+std::optional<Fields> splitPacket(QString&& text);
 // numnum check, signed 32-bit conversion, hex with the "00000000" prefix. A
 // command field that fails the check or does not fit 32 bits gives nullopt.
 std::optional<Command> decodeCommand(const QString& commandField, components::Textgauge& textgauge);
@@ -121,6 +122,9 @@ QString decodeText(const QByteArray& bytes, WireEncoding encoding);
 // (version other than "1") sends valid UTF-8 holding a multi-byte character;
 // Shift_JIS otherwise.
 WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8);
+// The same with the command word already read by rawCommandWord.
+WireEncoding datagramEncoding(const QByteArray& datagram, quint32 commandWord,
+                              bool senderReadsUtf8);
 // The command word of a raw datagram (0 when it has none).
 quint32 rawCommandWord(const QByteArray& datagram);
 

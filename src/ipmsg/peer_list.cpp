@@ -72,8 +72,14 @@ QVariant PeerListModel::headerData(int section, Qt::Orientation orientation, int
 
 int PeerListModel::findRow(const QString& ip, const QString& port) const
 {
-    const auto it = m_index.constFind(key(ip, port));
+    const auto it = m_index.constFind(Key::of(ip, port, m_seed));
     return it == m_index.cend() ? -1 : rowOfSlot(it.value());
+}
+
+const Peer* PeerListModel::findPeer(const QString& ip, const QString& port) const
+{
+    const auto it = m_index.constFind(Key::of(ip, port, m_seed));
+    return it == m_index.cend() ? nullptr : &m_slots[static_cast<std::size_t>(it.value())];
 }
 
 const Peer& PeerListModel::peerAt(int row) const
@@ -101,13 +107,16 @@ QString PeerListModel::cell(int row, PeerColumn column) const
 
 int PeerListModel::appendPeer(Peer peer)
 {
-    const int existing = findRow(peer.ip, peer.port);
-    if (existing >= 0)
-        removePeerRow(existing);
+    Key key = Key::of(peer.ip, peer.port, m_seed);
+    // A peer already listed leaves its row; its index entry stays and is pointed at
+    // the new slot below.
+    if (const auto it = m_index.constFind(key); it != m_index.cend())
+        vacateSlot(it.value());
     ensureCapacity();
     const int slot = static_cast<int>(m_slots.size());
     beginInsertRows({}, m_alive, m_alive);
-    m_index.insert(key(peer.ip, peer.port), slot);
+    m_hashes.push_back(key.hash);
+    m_index.insert(std::move(key), slot);
     m_slots.push_back(std::move(peer));
     m_live.push_back(1);
     fenwickAdd(slot, 1);
@@ -121,10 +130,16 @@ void PeerListModel::removePeerRow(int row)
     if (row < 0 || row >= m_alive)
         return;
     const int slot = slotOfRow(row);
+    const Peer& peer = m_slots[static_cast<std::size_t>(slot)];
+    m_index.remove(Key{peer.ip, peer.port, m_hashes[static_cast<std::size_t>(slot)]});
+    vacateSlot(slot);
+}
+
+void PeerListModel::vacateSlot(int slot)
+{
+    const int row = rowOfSlot(slot);
     beginRemoveRows({}, row, row);
-    Peer& peer = m_slots[static_cast<std::size_t>(slot)];
-    m_index.remove(key(peer.ip, peer.port));
-    peer = Peer{}; // release the strings now; the slot stays a hole
+    m_slots[static_cast<std::size_t>(slot)] = Peer{}; // release the strings now; a hole stays
     m_live[static_cast<std::size_t>(slot)] = 0;
     fenwickAdd(slot, -1);
     --m_alive;
@@ -136,7 +151,8 @@ void PeerListModel::setRowColour(int row, std::optional<quint32> colour)
     if (row < 0 || row >= m_alive)
         return;
     m_slots[static_cast<std::size_t>(slotOfRow(row))].colour = colour;
-    Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1), {Qt::BackgroundRole});
+    static const QList<int> roles{Qt::BackgroundRole}; // one list, not one per datagram
+    Q_EMIT dataChanged(index(row, 0), index(row, kColumns - 1), roles);
 }
 
 void PeerListModel::clear()
@@ -198,11 +214,6 @@ void PeerListModel::sortByColumn(PeerColumn column, bool ascending)
     endResetModel();
 }
 
-QString PeerListModel::key(const QString& ip, const QString& port)
-{
-    return ip + QChar(0) + port;
-}
-
 int PeerListModel::slotOfRow(int row) const
 {
     // Binary lifting on the Fenwick tree: the slot holding the (row+1)-th live entry.
@@ -236,8 +247,23 @@ void PeerListModel::rebuild(std::vector<Peer> peers, std::size_t capacity)
 {
     m_capacity = std::max({capacity, kMinCapacity, peers.size()});
     m_slots = std::move(peers);
+    m_slots.reserve(m_capacity);
     m_live.assign(m_slots.size(), 1);
     m_alive = static_cast<int>(m_slots.size());
+    rebuildTree();
+    m_hashes.clear();
+    m_hashes.reserve(m_capacity);
+    m_index.clear();
+    m_index.reserve(m_alive);
+    for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
+        Key key = Key::of(m_slots[slot].ip, m_slots[slot].port, m_seed);
+        m_hashes.push_back(key.hash);
+        m_index.insert(std::move(key), static_cast<int>(slot));
+    }
+}
+
+void PeerListModel::rebuildTree()
+{
     // Linear-time Fenwick construction.
     m_tree.assign(m_capacity + 1, 0);
     for (std::size_t i = 1; i <= m_capacity; ++i) {
@@ -247,10 +273,6 @@ void PeerListModel::rebuild(std::vector<Peer> peers, std::size_t capacity)
         if (parent <= m_capacity)
             m_tree[parent] += m_tree[i];
     }
-    m_index.clear();
-    m_index.reserve(m_alive);
-    for (std::size_t slot = 0; slot < m_slots.size(); ++slot)
-        m_index.insert(key(m_slots[slot].ip, m_slots[slot].port), static_cast<int>(slot));
 }
 
 void PeerListModel::ensureCapacity()
@@ -258,16 +280,34 @@ void PeerListModel::ensureCapacity()
     if (m_slots.size() < m_capacity)
         return;
     // Full: squeeze out the holes when they are at least half, else grow. Either
-    // way the cost is paid by the appends and removals since the last rebuild.
-    // Row numbers do not change, so the viewClipboard need no signal.
-    std::vector<Peer> peers;
-    peers.reserve(static_cast<std::size_t>(m_alive));
-    for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
-        if (m_live[slot])
-            peers.push_back(std::move(m_slots[slot]));
+    // way the cost is paid by the appends and removals since the last squeeze.
+    // Row numbers do not change, so the views need no signal. The live slots move
+    // down in place and the index only learns their new numbers: no string is
+    // hashed and no memory is taken again.
+    std::vector<int> moved(m_slots.size(), -1);
+    std::size_t to = 0;
+    for (std::size_t from = 0; from < m_slots.size(); ++from) {
+        if (!m_live[from])
+            continue;
+        if (to != from) {
+            m_slots[to] = std::move(m_slots[from]);
+            m_hashes[to] = m_hashes[from];
+        }
+        moved[from] = static_cast<int>(to);
+        ++to;
     }
+    m_slots.resize(to);
+    m_hashes.resize(to);
+    m_live.assign(to, 1);
+    for (auto it = m_index.begin(); it != m_index.end(); ++it)
+        it.value() = moved[static_cast<std::size_t>(it.value())];
     const bool mostlyHoles = static_cast<std::size_t>(m_alive) * 2 <= m_capacity;
-    rebuild(std::move(peers), mostlyHoles ? m_capacity : m_capacity * 2);
+    if (!mostlyHoles) {
+        m_capacity *= 2;
+        m_slots.reserve(m_capacity);
+        m_hashes.reserve(m_capacity);
+    }
+    rebuildTree();
 }
 
 } // namespace velmar::ipmsg

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QHashSeed>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -56,12 +57,14 @@ public:
     int count() const { return m_alive; }
     // Model row of the peer (IP and port compared exactly), or -1.
     int findRow(const QString& ip, const QString& port) const;
+    // The same peer without its row number (which costs a walk of the tree), or null.
+    const Peer* findPeer(const QString& ip, const QString& port) const;
     const Peer& peerAt(int row) const;
     // The text of one cell, empty outside the list.
     QString cell(int row, PeerColumn column) const;
 
     // Appends a peer at the bottom and returns its row. A peer with the same
-    // (IP, port) must have been removed first; if not, the old row goes.
+    // (IP, port) leaves its old row first (removed, then inserted: the views see both).
     int appendPeer(Peer peer);
     void removePeerRow(int row);
     void setRowColour(int row, std::optional<quint32> colour);
@@ -72,19 +75,41 @@ public:
     void sortByColumn(SortColumn column, bool ascending);
 
 private:
-    static QString key(const QString& ip, const QString& port);
+    // (IP, port) as the index's key: the row's own strings, shared, so that finding a
+    // peer builds no new string, and their hash, so that a probe that meets another
+    // peer is told apart without reading its strings.
+    struct Key {
+        QString ip;
+        QString port;
+        size_t hash = 0;
+        static Key of(const QString& ip, const QString& port, size_t seed)
+        {
+            return {ip, port, qHashMulti(seed, ip, port)};
+        }
+        friend bool operator==(const Key& a, const Key& b) noexcept
+        {
+            return a.hash == b.hash && a.ip == b.ip && a.port == b.port;
+        }
+        friend size_t qHash(const Key& key, size_t) noexcept { return key.hash; }
+    };
     int slotOfRow(int row) const;
     int rowOfSlot(int slot) const;
     void fenwickAdd(int slot, int delta);
     void rebuild(std::vector<Peer> peers, std::size_t capacity);
+    // Empties a live slot: its row is removed from the views; the index is left alone.
+    void vacateSlot(int slot);
+    void rebuildTree();
     void ensureCapacity();
 
     std::vector<Peer> m_slots;
+    std::vector<size_t> m_hashes; // Key::hash of each slot, holes included
     std::vector<char> m_live;
     std::vector<int> m_tree; // Fenwick tree over m_live, 1-based, size capacity + 1
     std::size_t m_capacity = 0;
     int m_alive = 0;
-    QHash<QString, int> m_index; // key(ip, port) -> slot
+    QHash<Key, int> m_index; // (ip, port) -> slot
+    // Taken once, so that stored hashes stay valid for the model's life.
+    const size_t m_seed = QHashSeed::globalSeed();
 };
 
 } // namespace velmar::ipmsg

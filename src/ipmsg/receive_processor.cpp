@@ -20,6 +20,22 @@ namespace velmar::ipmsg {
 
 namespace keys = settings::keys;
 
+namespace {
+
+// "utf-8" in any case anywhere in the extra (other clients list the encodings they
+// read there). Found by its "-8", rare in names, rather than by a case-insensitive
+// comparison at every position: this runs for every presence datagram.
+bool mentionsUtf8(QStringView extra)
+{
+    for (qsizetype at = extra.indexOf(u"-8"); at >= 0; at = extra.indexOf(u"-8", at + 1)) {
+        if (at >= 3 && extra.sliced(at - 3, 3).compare(u"utf", Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 ReceiveProcessor::ReceiveProcessor(PacketSender& sender, UserListState& state, SendJob& sendJob,
                                    settings::SettingsStore& store, components::Textgauge& textgauge,
                                    platform::MessageBoxes& boxes, MessengerHost& host,
@@ -131,20 +147,20 @@ void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
     // Our own broadcasts come back, and so does everything from this machine.
     if (isOwnAddress(datagram.senderIp))
         return;
-    const PeerListModel& peers = *m_state.peers();
-    const int row =
-        peers.findRow(datagram.senderIp.trimmed(), QString::number(datagram.senderPort));
+    const QString ip = datagram.senderIp.trimmed();
+    const QString portText = QString::number(datagram.senderPort);
+    const Peer* known = m_state.peers()->findPeer(ip, portText);
+    const quint32 word = rawCommandWord(datagram.data);
     // Our own peers send Shift_JIS unless the packet says otherwise, as we do to them.
-    const bool readsUtf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !peers.peerAt(row).ours;
-    const WireEncoding encoding = datagramEncoding(datagram.data, readsUtf8);
+    const bool readsUtf8 = known && known->readsUtf8 && !known->ours;
+    const WireEncoding encoding = datagramEncoding(datagram.data, word, readsUtf8);
     auto fields = splitPacket(decodeText(datagram.data, encoding));
     if (!fields)
         return;
-    const quint32 word = rawCommandWord(datagram.data);
     const quint32 mode = word & 0xFF;
     if (mode == cmd::BrEntry || mode == cmd::AnsEntry || mode == 0x4) {
         m_presenceUtf8 = (word & cmd::Utf8Capability) != 0 || encoding == WireEncoding::Utf8 ||
-                         fields->extra.contains(QStringLiteral("utf-8"), Qt::CaseInsensitive);
+                         mentionsUtf8(fields->extra);
         m_presenceNames = utf8Names(datagram.data);
         if (m_presenceNames) {
             // The Shift_JIS fields end where the UTF-8 ones begin.
@@ -156,22 +172,24 @@ void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
         m_presenceUtf8 = false;
         m_presenceNames.reset();
     }
-    receive(*fields, datagram.senderIp, datagram.senderPort);
+    dispatch(*fields, ip, datagram.senderPort, portText);
 }
 
 void ReceiveProcessor::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
 {
-    const QString ip = senderIp.trimmed();
-    const QString portText = QString::number(senderPort);
-    const QStringList extraPieces =
-        fields.extra.isEmpty() ? QStringList() : fields.extra.split(QChar(0));
+    dispatch(fields, senderIp.trimmed(), senderPort, QString::number(senderPort));
+}
+
+void ReceiveProcessor::dispatch(const Fields& fields, const QString& ip, quint16 senderPort,
+                                const QString& portText)
+{
     const auto command = decodeCommand(fields.command, m_textgauge);
     if (!command)
         return;
     m_state.ensureLoaded();
     const QString& c = command->command;
     if (c == u"00" || c == u"01" || c == u"02" || c == u"03" || c == u"04") {
-        presenceUpdate(fields, *command, extraPieces, ip, portText);
+        presenceUpdate(fields, *command, ip, portText);
     } else if (c == u"21") {
         m_sendJob.acknowledge(addressEntry(portText, ip), fields.extra);
     } else if (c == u"30" || c == u"31") {
@@ -184,28 +202,36 @@ void ReceiveProcessor::receive(const Fields& fields, const QString& senderIp, qu
 }
 
 void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& command,
-                                      const QStringList& extraPieces, const QString& ip,
-                                      const QString& portText)
+                                      const QString& ip, const QString& portText)
 {
     PeerListModel& peers = *m_state.peers();
-    const int oldRow = peers.findRow(ip, portText);
-    if (oldRow < 0 && command.command != u"02" && peers.count() >= MaxPeers)
+    const bool exit = command.command == u"02";
+    const bool listed = peers.findPeer(ip, portText) != nullptr;
+    if (!listed && !exit && peers.count() >= MaxPeers)
         return; // the list is full: no new rows
-    if (oldRow >= 0) {
-        // With at most one peer the list is emptied.
-        if (peers.count() < 2)
-            peers.clear();
-        else
-            peers.removePeerRow(oldRow);
-    }
-    if (command.command == u"02")
+    // With at most one peer the list is emptied. Otherwise an exit removes the row,
+    // and anything else moves it to the bottom (appendPeer removes the old row).
+    if (listed && peers.count() < 2)
+        peers.clear();
+    else if (listed && exit)
+        peers.removePeerRow(peers.findRow(ip, portText));
+    if (exit)
         return;
+    // The extra is nickname NUL group (NUL …); an empty piece keeps the header's field.
     QString user = fields.user;
     QString host = fields.host;
-    if (!extraPieces.isEmpty() && !extraPieces.at(0).isEmpty())
-        user = extraPieces.at(0);
-    if (extraPieces.size() > 1 && !extraPieces.at(1).isEmpty())
-        host = extraPieces.at(1);
+    const QStringView extra(fields.extra);
+    const qsizetype nicknameEnd = extra.indexOf(QChar(0));
+    const QStringView nickname = nicknameEnd < 0 ? extra : extra.first(nicknameEnd);
+    if (!nickname.isEmpty())
+        user = nickname.toString();
+    if (nicknameEnd >= 0) {
+        const QStringView rest = extra.sliced(nicknameEnd + 1);
+        const qsizetype groupEnd = rest.indexOf(QChar(0));
+        const QStringView group = groupEnd < 0 ? rest : rest.first(groupEnd);
+        if (!group.isEmpty())
+            host = group.toString();
+    }
     if (m_presenceNames) {
         if (!m_presenceNames->nickname.isEmpty())
             user = m_presenceNames->nickname;

@@ -80,11 +80,14 @@ private:
     bool isOwnAddress(const QString& ip);
     std::optional<quint32> rowColour(bool absent);
     bool mayAnswer(QHash<QString, qint64>& last, const QString& key);
+    // `ip` trimmed, `portText` the port in decimal.
+    void dispatch(const Fields& fields, const QString& ip, quint16 senderPort,
+                  const QString& portText);
     // Whether a new message from `ip` goes to its collecting window; otherwise it is
     // counted as a new window.
     bool collectsFrom(const QString& ip);
-    void presenceUpdate(const Fields& fields, const Command& command,
-                        const QStringList& extraPieces, const QString& ip, const QString& portText);
+    void presenceUpdate(const Fields& fields, const Command& command, const QString& ip,
+                        const QString& portText);
     void readNotice(const Fields& fields, const Command& command, const QString& ip, quint16 port);
     void message(const Fields& fields, const Command& command, const QString& ip, quint16 port,
                  const QString& portText);

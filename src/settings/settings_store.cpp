@@ -103,8 +103,11 @@ QString SettingsStore::read(const QString& section, const QString& key,
                             const QString& fallback) const
 {
     const QVariant value = m_settings->value(settingsKey(section, key));
-    if (!value.isValid())
-        return fallback;
+    return value.isValid() ? valueText(value) : fallback;
+}
+
+QString SettingsStore::valueText(const QVariant& value)
+{
     // A hand-edited value with unquoted commas (ITI=1,2,3,4) comes back as a list.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(u',');
@@ -129,6 +132,12 @@ void SettingsStore::setWriteFailureHandler(WriteFailureHandler handler)
 
 QString SettingsStore::read(const Setting& setting) const
 {
+    // Keys of the general section are read as they are: no string is built for the
+    // key or the default unless needed (some keys are read for every datagram).
+    if (setting.section == Section::General) {
+        const QVariant value = m_settings->value(setting.key);
+        return value.isValid() ? valueText(value) : setting.fallback.toString();
+    }
     return read(setting, setting.fallback.toString());
 }
 

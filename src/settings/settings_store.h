@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSettings;
+class QVariant;
 
 namespace velmar::settings {
 
@@ -56,6 +57,8 @@ public:
     QString sectionName(Section section) const;
 
 private:
+    static QString valueText(const QVariant& value);
+
     std::unique_ptr<QSettings> m_settings;
     std::function<quint16()> m_portSource;
     WriteFailureHandler m_writeFailure;

@@ -54,9 +54,16 @@ TEST(Packet, DecodesTheCommandWord)
         const char* command;
         const char* options;
     } cases[] = {
-        {"1049376", "20", "001003"}, {"8224", "20", "000020"},   {"1", "01", "000000"},
-        {"1082144", "20", "001083"}, {"-1", "FF", "FFFFFF"},     {" 33 ", "21", "000000"},
-        {"0", "00", "000000"},       {"２８８", "20", "000001"},
+        {"1049376", "20", "001003"},
+        {"8224", "20", "000020"},
+        {"1", "01", "000000"},
+        {"1082144", "20", "001083"},
+        {"-1", "FF", "FFFFFF"},
+        {" 33 ", "21", "000000"},
+        {"0", "00", "000000"},
+        {"２８８", "20", "000001"},
+        {"0000000000000000000033", "21", "000000"},
+        {"2147483647", "FF", "7FFFFF"},
     };
     for (const Case& c : cases) {
         const auto decoded = decodeCommand(u8(c.field), gauge);
@@ -64,7 +71,8 @@ TEST(Packet, DecodesTheCommandWord)
         EXPECT_EQ(decoded->command, u8(c.command)) << c.field;
         EXPECT_EQ(decoded->options, u8(c.options)) << c.field;
     }
-    for (const char* bad : {"", "abc", "0x20", "1.5", "4294967296", "2147483648"})
+    for (const char* bad : {"", "abc", "0x20", "1.5", "4294967296", "2147483648", "02147483648",
+                            "99999999999999999999x", "-2147483649"})
         EXPECT_FALSE(decodeCommand(u8(bad), gauge)) << bad;
 
     const auto sealed = decodeCommand(u8("1049376"), gauge);

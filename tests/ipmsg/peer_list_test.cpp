@@ -40,8 +40,9 @@ TEST(PeerList, HeaderAndCells)
     EXPECT_EQ(model.data(model.index(0, 1), Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
 }
 
-// Against a plain list: random appends, moves to the bottom and removals, across
-// many compactions, keep the same order and the index right.
+// Against a plain list: random appends, moves to the bottom (by removing first, or
+// by appending a listed peer) and removals, across many compactions, keep the same
+// order and the index right.
 TEST(PeerList, MatchesAPlainListUnderRandomChurn)
 {
     PeerListModel model;
@@ -52,18 +53,23 @@ TEST(PeerList, MatchesAPlainListUnderRandomChurn)
         const Peer p = peer(n);
         const int row = model.findRow(p.ip, p.port);
         ASSERT_EQ(row, reference.indexOf(p.name));
-        if (rng() % 4 == 0) {
-            model.removePeerRow(row);
-            if (row >= 0)
-                reference.removeAt(row);
-        } else {
-            if (row >= 0) {
-                model.removePeerRow(row);
-                reference.removeAt(row);
-            }
-            EXPECT_EQ(model.appendPeer(p), reference.size());
-            reference.append(p.name);
+        const Peer* found = model.findPeer(p.ip, p.port);
+        ASSERT_EQ(found != nullptr, row >= 0);
+        if (found) {
+            EXPECT_EQ(found->name, p.name);
         }
+        const unsigned action = rng() % 4;
+        if (action == 0) {
+            model.removePeerRow(row);
+        } else {
+            if (row >= 0 && action == 1)
+                model.removePeerRow(row);
+            EXPECT_EQ(model.appendPeer(p), reference.size() - (row >= 0 ? 1 : 0));
+        }
+        if (row >= 0)
+            reference.removeAt(row);
+        if (action != 0)
+            reference.append(p.name);
     }
     EXPECT_EQ(names(model), reference);
 }
@@ -84,6 +90,16 @@ TEST(PeerList, RowSignalsNameTheRowTheUserSees)
     EXPECT_EQ(names(model),
               (QStringList{QStringLiteral("n0"), QStringLiteral("n1"), QStringLiteral("n3"),
                            QStringLiteral("n4"), QStringLiteral("n2")}));
+
+    // Appending a listed peer moves it: its old row is removed, then the new one inserted.
+    model.appendPeer(peer(1));
+    ASSERT_EQ(removed.size(), 2);
+    EXPECT_EQ(removed.at(1).at(1).toInt(), 1);
+    ASSERT_EQ(inserted.size(), 2);
+    EXPECT_EQ(inserted.at(1).at(1).toInt(), 4);
+    EXPECT_EQ(names(model),
+              (QStringList{QStringLiteral("n0"), QStringLiteral("n3"), QStringLiteral("n4"),
+                           QStringLiteral("n2"), QStringLiteral("n1")}));
 }
 
 TEST(PeerList, SortsNumbersAsNumbersAndTextAsText)

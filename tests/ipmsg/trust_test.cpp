@@ -205,6 +205,31 @@ TEST_F(Trust, MessageTextIsReadInTheRightEncoding)
     }
 }
 
+TEST_F(Trust, APeerAdvertisesUTF8ByItsCapabilityBitOrItsExtraFields)
+{
+    const struct {
+        const char* what;
+        QByteArray word;
+        QByteArray extra;
+        bool readsUtf8;
+    } cases[] = {
+        {"nothing said", "3", QByteArrayLiteral("peer\0g\0x-8"), false},
+        {"the capability bit", "16777219", QByteArrayLiteral("peer\0g"), true},
+        {"utf-8 among the fields", "3", QByteArrayLiteral("peer\0g\0sjis,utf-8"), true},
+        {"in capitals", "1", QByteArrayLiteral("peer\0g\0UTF-8"), true},
+        {"only part of it", "3", QByteArrayLiteral("peer\0g\0tf-8 utf8 -8"), false},
+    };
+    quint16 port = 3000;
+    for (const auto& c : cases) {
+        endpoint.inject("1_x:1:u:h:" + c.word + ":" + c.extra, QStringLiteral("10.77.0.9"), ++port);
+        const int row =
+            messenger->peers()->findRow(QStringLiteral("10.77.0.9"), QString::number(port));
+        ASSERT_GE(row, 0) << c.what;
+        EXPECT_EQ(messenger->peers()->peerAt(row).readsUtf8, c.readsUtf8) << c.what;
+        EXPECT_EQ(messenger->peers()->cell(row, PeerColumn::Name), u"peer") << c.what;
+    }
+}
+
 TEST_F(Trust, UTF8PeersGetUTF8AndTheirUTF8Names)
 {
     endpoint.inject(QByteArray("1_x:1:u:h:16777219:sjis") + QByteArray(1, '\0') + "g" +
