@@ -13,31 +13,56 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace velmar::platform;
 
 namespace {
 
 // Runs `answer` on the modal dialog of type T once it is open, so a blocking exec()
-// in the code under test returns.
+// in the code under test returns. A dialog may refuse an answer that comes too early
+// (a file dialog still reading its folder): it is answered again until it closes.
 template <typename T> void whenModalOpens(std::function<void(T&)> answer)
 {
+    struct State {
+        QPointer<T> dialog;
+        bool seen = false;
+    };
     auto* poll = new QTimer;
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+    auto state = std::make_shared<State>();
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, state] {
+        if (!state->seen) {
+            state->dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            state->seen = !state->dialog.isNull();
+            if (!state->seen)
+                return;
+        }
+        if (state->dialog && state->dialog->isVisible()) {
+            answer(*state->dialog);
+        } else {
             poll->stop();
             poll->deleteLater();
-            answer(*dialog);
         }
     });
     poll->start();
+}
+
+// Picks `path` in the file dialog and presses its accept button. The name field keeps
+// what the user typed while it has the focus, so the focus leaves it first.
+void choose(QFileDialog& dialog, const QString& path)
+{
+    if (QWidget* focus = dialog.focusWidget())
+        focus->clearFocus();
+    dialog.selectFile(path);
+    static_cast<QDialog&>(dialog).accept();
 }
 
 TEST(QtClipboard, LineBreaksConvertBothWays)
@@ -92,26 +117,19 @@ TEST(QtFileDialogs, OpenAndSaveNames)
     whenModalOpens<QFileDialog>([&](QFileDialog& dialog) {
         EXPECT_EQ(dialog.nameFilters(),
                   QStringList({QStringLiteral("ﾃｷｽﾄ (*.txt)"), QStringLiteral("全て (*)")}));
-        dialog.selectFile(existing);
-        static_cast<QDialog&>(dialog).accept();
+        choose(dialog, existing);
     });
     EXPECT_EQ(dialogs.openFileName(filter), existing);
 
     whenModalOpens<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(dialogs.openFileName(filter), QString()) << "cancel gives no name";
 
-    whenModalOpens<QFileDialog>([&](QFileDialog& dialog) {
-        dialog.setDirectory(dir.path());
-        dialog.selectFile(QStringLiteral("new"));
-        static_cast<QDialog&>(dialog).accept();
-    });
+    whenModalOpens<QFileDialog>(
+        [&](QFileDialog& dialog) { choose(dialog, dir.filePath(QStringLiteral("new"))); });
     EXPECT_EQ(dialogs.saveFileName(filter, QStringLiteral("txt")),
               QDir(dir.path()).filePath(QStringLiteral("new.txt")));
 
-    whenModalOpens<QFileDialog>([&](QFileDialog& dialog) {
-        dialog.selectFile(existing);
-        static_cast<QDialog&>(dialog).accept();
-    });
+    whenModalOpens<QFileDialog>([&](QFileDialog& dialog) { choose(dialog, existing); });
     EXPECT_EQ(dialogs.saveFileName(filter, QStringLiteral("txt")), existing)
         << "an existing file is taken without an overwrite question";
 }
