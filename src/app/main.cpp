@@ -11,6 +11,7 @@
 #include "platform/message_boxes.h"
 #include "platform/printing.h"
 #include "platform/single_instance.h"
+#include "platform/termination_signals.h"
 #include "platform/udp_endpoint.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -185,6 +186,10 @@ int main(int argc, char** argv)
                      &velmar::app::MainWindow::openFilesFromSecondStart);
     if (!window.load())
         return 1;
+    // A logout or `kill` ends the program as 終了 does: peers hear the goodbye.
+    velmar::platform::TerminationSignals termination;
+    QObject::connect(&termination, &velmar::platform::TerminationSignals::received, &window,
+                     &velmar::app::MainWindow::fin);
     window.start();
     return QApplication::exec();
 }

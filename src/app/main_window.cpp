@@ -345,6 +345,8 @@ void MainWindow::fin()
     // Ends at once, storing nothing more (what was written before is already on
     // disk, since the store writes through), but says goodbye: peers would list us
     // until their messages to us failed.
+    if (m_unloaded)
+        return;
     m_unloaded = true;
     m_messenger->exitBroadcast();
     m_services.exitProgram(0);

@@ -77,6 +77,7 @@ private:
 };
 
 constexpr quint32 EntryCommand = 0x01;
+constexpr quint32 ExitCommand = 0x02;
 constexpr quint32 AnswerCommand = 0x03;
 
 // The command number of a packet without its option bits.
@@ -186,11 +187,18 @@ TEST_F(HostLookup, BroadcastEntryNamingAnUnresolvableHostDelaysNothing)
         EXPECT_LT(answered.elapsed(), 500) << "round " << round;
     }
 
+    // SIGTERM (a logout, `kill`) still says goodbye, and remembers the last packet
+    // number for the next start.
     QElapsedTimer closing;
     closing.start();
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(2000)) << output();
     EXPECT_LT(closing.elapsed(), 2000);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(waitUntil([&] { return peer.count(ExitCommand) == 2 * retry; }, 1s))
+        << peer.count(ExitCommand) << " exits heard";
+    velmar::settings::SettingsStore stored(config + QStringLiteral("/Velmar/Velmar5.ini"));
+    EXPECT_GT(stored.read(velmar::settings::keys::LastPacketNumber).toLongLong(), 0);
 }
 
 // A blocking look-up the test controls: each name waits until the test answers it.
