@@ -59,7 +59,7 @@ void SettingsHost::reapplyTextWindows()
 void SettingsHost::settingsActivated()
 {
     m_window.skipNextActivation();
-    m_window.messenger().packets().setSendErrorState(0);
+    m_window.messenger().packets().setSendErrorShown(false);
 }
 
 bool SettingsHost::hasSoundComponent() const

@@ -110,9 +110,9 @@ bool PacketSender::sendBytes(const QString& remote, qint32 port, const QByteArra
     // next broadcast) finds its address.
     if (result.ok || result.hostPending)
         return result.ok;
-    if (mode == SendMode::Direct && m_sendErrorState == 0) {
+    if (mode == SendMode::Direct && !m_sendErrorShown) {
         // Set before the box: its event loop may deliver another failing send.
-        m_sendErrorState = 1;
+        m_sendErrorShown = true;
         m_boxes.show(QStringLiteral("送信･ｴﾗｰ"),
                      QStringLiteral("ｴﾗｰ番号=") + QString::number(result.errorCode) +
                          QStringLiteral("\r\nｴﾗｰ情報=") + result.errorText +

@@ -61,8 +61,9 @@ public:
     void setAbsence(const QString& title, const QString& text);
     void clearAbsenceTitle() { m_absenceTitle.clear(); }
 
-    qint16 sendErrorState() const { return m_sendErrorState; }
-    void setSendErrorState(qint16 value) { m_sendErrorState = value; }
+    // The send-error box is shown once; applying the settings (a new port, say) re-arms it.
+    bool sendErrorShown() const { return m_sendErrorShown; }
+    void setSendErrorShown(bool shown) { m_sendErrorShown = shown; }
     int protocolVersion() const { return m_protocolVersion; }
 
     platform::UdpEndpoint& endpoint() { return m_endpoint; }
@@ -75,7 +76,7 @@ private:
     platform::MessageBoxes& m_boxes;
     QString m_absenceTitle;
     QString m_absenceText;
-    qint16 m_sendErrorState = 0;
+    bool m_sendErrorShown = false;
     int m_protocolVersion = 1;
     // Numbers handed out are never below this one.
     qint64 m_lastNumber = 0;

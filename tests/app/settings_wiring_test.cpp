@@ -92,7 +92,7 @@ TEST(SettingsWiring, TheSettingsCommandShowsTheDialogAndSetAppliesTheAbsenceAtOn
     f.store().write(keys::AbsenceMessages, u"会議:会議中です。"_s);
     f.start();
     f.endpoint.sent.clear();
-    f.window->messenger().packets().setSendErrorState(1);
+    f.window->messenger().packets().setSendErrorShown(true);
 
     f.window->runCommand(velmar::app::Command::Settings);
     auto* dialog = f.window->settingsDialog();
@@ -105,7 +105,7 @@ TEST(SettingsWiring, TheSettingsCommandShowsTheDialogAndSetAppliesTheAbsenceAtOn
     EXPECT_EQ(f.window->windows().size(), windows);
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(dialog, &activate);
-    EXPECT_EQ(f.window->messenger().packets().sendErrorState(), 0);
+    EXPECT_FALSE(f.window->messenger().packets().sendErrorShown());
 
     control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
     click(dialog, "Command1");

@@ -381,8 +381,8 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("ｴﾗｰ番号=10065\r\nｴﾗｰ情報=host unreachable\r\n\r\n"
                              "\"設定\"にて、ポート番号を変更してください"));
-    EXPECT_EQ(messenger->packets().sendErrorState(), 1);
-    messenger->packets().setSendErrorState(0);
+    EXPECT_TRUE(messenger->packets().sendErrorShown());
+    messenger->packets().setSendErrorShown(false);
     receive("1:52:u:h:64:", "10.77.0.5", 2425);
     EXPECT_EQ(boxes.boxes.size(), 2);
 }

@@ -482,7 +482,7 @@ TEST(SendingToHostNames, APendingNameIsSkippedWithoutABoxAndAnUnknownOneReported
     EXPECT_FALSE(sender.sendDatagram(QStringLiteral("pending.lan"), 0, QStringLiteral("m"),
                                      SendMode::Direct));
     EXPECT_TRUE(boxes.boxes.isEmpty()) << "nothing is wrong yet with a name being looked up";
-    EXPECT_EQ(sender.sendErrorState(), 0);
+    EXPECT_FALSE(sender.sendErrorShown());
 
     EXPECT_FALSE(
         sender.sendDatagram(QStringLiteral("gone.lan"), 0, QStringLiteral("m"), SendMode::Direct));
