@@ -39,8 +39,13 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     // Caught once: the next signal of the kind takes the default action, so a stuck
     // end can still be forced.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (std::size_t i = 0; i < HandledSignals.size(); ++i)
-        ::sigaction(HandledSignals[i], &action, &previousActions[i]);
+    for (std::size_t i = 0; i < HandledSignals.size(); ++i) {
+        ::sigaction(HandledSignals[i], nullptr, &previousActions[i]);
+        // An ignored signal stays ignored: `nohup` and background jobs of a script
+        // rely on that.
+        if (previousActions[i].sa_handler != SIG_IGN)
+            ::sigaction(HandledSignals[i], &action, nullptr);
+    }
     m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
 }

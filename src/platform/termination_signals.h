@@ -4,7 +4,8 @@
 // signal, so the program can end in order instead of vanishing mid-step. The
 // handler only writes the signal's number to a pipe; the notifier reads it on the
 // object's thread. A second signal of the same kind ends the process the default
-// way, in case the orderly end is stuck.
+// way, in case the orderly end is stuck. A signal ignored at start (`nohup`) stays
+// ignored.
 
 #include <QObject>
 
