@@ -184,12 +184,15 @@ int main(int argc, char** argv)
     choosers.setParent(&window);
     QObject::connect(&instance, &SingleInstance::filesReceived, &window,
                      &velmar::app::MainWindow::openFilesFromSecondStart);
-    if (!window.load())
-        return 1;
-    // A logout or `kill` ends the program as 終了 does: peers hear the goodbye.
+    // A logout or `kill` ends the program as 終了 does: peers hear the goodbye. A box
+    // of the start-up runs an event loop, so a signal may arrive before exec().
     velmar::platform::TerminationSignals termination;
     QObject::connect(&termination, &velmar::platform::TerminationSignals::received, &window,
                      &velmar::app::MainWindow::fin);
+    if (!window.load())
+        return 1;
+    if (window.hasEnded())
+        return 0;
     window.start();
     return QApplication::exec();
 }

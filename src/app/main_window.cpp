@@ -164,6 +164,10 @@ bool MainWindow::load()
 
     // 6. The endpoint's port; a port in use is said at once.
     m_messenger->bindAtStart();
+    // Its box runs an event loop, in which a termination signal may have ended the
+    // program: having said goodbye, it must not announce itself.
+    if (m_unloaded)
+        return true;
     // 7. The user-list dialog, hidden; its load announces the user. On a first start
     // the user chooses a name first: nothing goes out, and arrivals wait unanswered,
     // until the settings dialog closes.
@@ -348,7 +352,8 @@ void MainWindow::fin()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_messenger->exitBroadcast();
+    if (m_messenger) // not yet made when the start-up fails early
+        m_messenger->exitBroadcast();
     m_services.exitProgram(0);
 }
 

@@ -114,7 +114,11 @@ public:
 
     // Operations of the main window.
     bool hasNoActiveWindow() const { return activeWindow() == nullptr; }
+    // Ends the program at once, after the exit broadcast. Safe at any time, also while
+    // load() shows a box and before the event loop runs (see hasEnded()).
     void fin();
+    // True once fin() or closing has ended the program.
+    bool hasEnded() const { return m_unloaded; }
     void showVersion();
     // "Velmar6 Ver7.3.0.2" for version 7.3, revision 2.
     static QString versionString();

@@ -7,6 +7,7 @@
 // goes to side B and no traffic leaves the namespace pair.
 
 #include "e2e/netns.h"
+#include "e2e/real_program.h"
 #include "platform/udp_endpoint.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -26,8 +27,10 @@
 #include <mutex>
 
 using namespace std::chrono_literals;
+using velmar::e2e::Folders;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::processEventsFor;
+using velmar::e2e::ProgramRun;
 using velmar::e2e::ScopedNetns;
 using velmar::e2e::waitUntil;
 using velmar::platform::Datagram;
@@ -129,33 +132,21 @@ TEST_F(HostLookup, BroadcastEntryNamingAnUnresolvableHostDelaysNothing)
     Listener peer;
     ASSERT_TRUE(peer.bind(pair().nameB(), 2425));
 
-    QTemporaryDir root;
-    const QString home = root.filePath(QStringLiteral("home"));
-    const QString config = root.filePath(QStringLiteral("config"));
-    const QString runtime = root.filePath(QStringLiteral("runtime"));
-    for (const QString& folder : {home, config, runtime})
-        ASSERT_TRUE(QDir().mkpath(folder));
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Folders folders;
     constexpr int retry = 6;
     {
         namespace keys = velmar::settings::keys;
-        velmar::settings::SettingsStore store(config + QStringLiteral("/Velmar/Velmar5.ini"));
+        velmar::settings::SettingsStore store(folders.settingsFile());
         store.write(keys::UserName, QStringLiteral("エー"));
         store.write(keys::Retry, QString::number(retry));
         store.write(keys::BroadcastList,
                     QStringLiteral("2425:nohost.invalid,2425:") + pair().ipB());
     }
 
-    QProcess program;
-    program.setStandardInputFile(QProcess::nullDevice());
+    ProgramRun run;
+    QProcess& program = run.process;
     peer.clock.restart();
-    program.start(QStringLiteral("ip"),
-                  {QStringLiteral("netns"), QStringLiteral("exec"), pair().nameA(),
-                   QStringLiteral("env"), QStringLiteral("-i"),
-                   QStringLiteral("PATH=/usr/bin:/bin"), QStringLiteral("HOME=") + home,
-                   QStringLiteral("XDG_CONFIG_HOME=") + config,
-                   QStringLiteral("XDG_RUNTIME_DIR=") + runtime, QStringLiteral("LANG=C.UTF-8"),
-                   QStringLiteral("QT_QPA_PLATFORM=offscreen"), QStringLiteral(VELMAR_BINARY)});
+    run.start(pair().nameA(), folders, {}, folders.home, true);
     const auto output = [&] { return program.readAllStandardError().toStdString(); };
 
     // The start-up entry goes Retry times to 255.255.255.255 and to the listed
@@ -197,7 +188,7 @@ TEST_F(HostLookup, BroadcastEntryNamingAnUnresolvableHostDelaysNothing)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(waitUntil([&] { return peer.count(ExitCommand) == 2 * retry; }, 1s))
         << peer.count(ExitCommand) << " exits heard";
-    velmar::settings::SettingsStore stored(config + QStringLiteral("/Velmar/Velmar5.ini"));
+    velmar::settings::SettingsStore stored(folders.settingsFile());
     EXPECT_GT(stored.read(velmar::settings::keys::LastPacketNumber).toLongLong(), 0);
 }
 

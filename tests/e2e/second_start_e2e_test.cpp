@@ -1,10 +1,12 @@
 // The real program started a second time inside the namespace of a running one: it
 // hands its file over through the local socket and ends, and never shows up on the
-// network. Also the command-line answers that end the program before it starts.
+// network. Also the command-line answers that end the program before it starts, and
+// a termination signal while the start-up still shows a box.
 
 #include "app/main_window.h"
 #include "components/registry.h"
 #include "e2e/netns.h"
+#include "e2e/real_program.h"
 #include "platform/fakes.h"
 #include "platform/file_fakes.h"
 #include "platform/single_instance.h"
@@ -16,75 +18,20 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 
 using namespace std::chrono_literals;
+using velmar::e2e::Folders;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::processEventsFor;
+using velmar::e2e::ProgramRun;
 using velmar::e2e::ScopedNetns;
 using velmar::e2e::waitUntil;
 
 namespace {
-
-// The program's private folders: home, settings and the runtime folder with the
-// single-instance socket.
-struct Folders {
-    QTemporaryDir root;
-    QString home = root.filePath(QStringLiteral("home"));
-    QString config = root.filePath(QStringLiteral("config"));
-    QString runtime = root.filePath(QStringLiteral("runtime"));
-
-    Folders()
-    {
-        for (const QString& folder : {home, config, runtime})
-            QDir().mkpath(folder);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-};
-
-// The program binary run inside `netns` with a clean environment, as a user's shell
-// would start it, from `workingFolder`.
-struct ProgramRun {
-    QProcess process;
-
-    void start(const QString& netns, const Folders& folders, const QStringList& arguments,
-               const QString& workingFolder, bool withDisplay)
-    {
-        QStringList command{QStringLiteral("netns"),
-                            QStringLiteral("exec"),
-                            netns,
-                            QStringLiteral("env"),
-                            QStringLiteral("-i"),
-                            QStringLiteral("PATH=/usr/bin:/bin"),
-                            QStringLiteral("HOME=") + folders.home,
-                            QStringLiteral("XDG_CONFIG_HOME=") + folders.config,
-                            QStringLiteral("XDG_RUNTIME_DIR=") + folders.runtime,
-                            QStringLiteral("LANG=C.UTF-8")};
-        if (withDisplay)
-            command << QStringLiteral("QT_QPA_PLATFORM=offscreen");
-        command << QStringLiteral(VELMAR_BINARY) << arguments;
-        process.setWorkingDirectory(workingFolder);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral("ip"), command);
-    }
-
-    // Waits with the event loop running, so an in-process program can answer.
-    bool finish(std::chrono::milliseconds timeout = 15s)
-    {
-        const bool done =
-            waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeout);
-        if (!done) {
-            process.kill();
-            process.waitForFinished(2000);
-        }
-        return done && process.exitStatus() == QProcess::NormalExit;
-    }
-
-    QString out() { return QString::fromUtf8(process.readAllStandardOutput()); }
-    QString err() { return QString::fromUtf8(process.readAllStandardError()); }
-};
 
 QStringList pidsIn(const QString& netns)
 {
@@ -200,6 +147,45 @@ TEST_F(CommandLine, AnswersAndRefusalsEndTheProgramBeforeItStarts)
         }
     }
     EXPECT_FALSE(QFileInfo::exists(folders.runtime + QStringLiteral("/velmar/instance")));
+}
+
+using Termination = NetnsPairTest;
+
+TEST_F(Termination, DuringTheStartUpBoxEndsTheProgramWithoutAnnouncingIt)
+{
+    velmar::platform::QtUdpEndpoint peer;
+    QList<velmar::platform::Datagram> heard;
+    {
+        ScopedNetns in(pair().nameB());
+        ASSERT_TRUE(in.entered()) << in.error().toStdString();
+        ASSERT_TRUE(peer.bind(2425));
+    }
+    QObject::connect(&peer, &velmar::platform::UdpEndpoint::datagramArrived,
+                     [&](const velmar::platform::Datagram& d) { heard.append(d); });
+    // Port 2425 of side A is taken, so the start-up stops at the box that says so.
+    QUdpSocket taken;
+    {
+        ScopedNetns in(pair().nameA());
+        ASSERT_TRUE(in.entered()) << in.error().toStdString();
+        ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 2425, QUdpSocket::DontShareAddress));
+    }
+    Folders folders;
+    QDir().mkpath(folders.config + QStringLiteral("/Velmar"));
+    QFile ini(folders.settingsFile());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[IPM]\nUserName=taro\nRetry=2\n");
+    ini.close();
+
+    ProgramRun run;
+    run.start(pair().nameA(), folders, {}, folders.home, true);
+    processEventsFor(3s); // up to the box; the signal must not come before main() runs
+    ASSERT_EQ(run.process.state(), QProcess::Running) << run.err().toStdString();
+    run.process.terminate();
+    ASSERT_TRUE(run.finish(3s)) << "not ended in order: " << run.err().toStdString();
+    EXPECT_EQ(run.process.exitCode(), 0);
+    // Without a port nothing goes out, not even from a socket bound on the fly.
+    processEventsFor(300ms);
+    EXPECT_TRUE(heard.isEmpty()) << heard.size() << " datagrams heard";
 }
 
 } // namespace
