@@ -18,7 +18,6 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +27,7 @@
 
 using namespace std::chrono_literals;
 using velmar::e2e::Folders;
+using velmar::e2e::Listener;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::processEventsFor;
 using velmar::e2e::ProgramRun;
@@ -82,39 +82,6 @@ private:
 constexpr quint32 EntryCommand = 0x01;
 constexpr quint32 ExitCommand = 0x02;
 constexpr quint32 AnswerCommand = 0x03;
-
-// The command number of a packet without its option bits.
-quint32 commandOf(const QByteArray& packet)
-{
-    return packet.split(':').value(4).toUInt() & 0xFF;
-}
-
-// A UDP socket on side B that keeps what arrives, with the time it arrived.
-struct Listener {
-    QtUdpEndpoint endpoint;
-    QList<Datagram> received;
-    QList<qint64> arrivedAt;
-    QElapsedTimer clock;
-
-    bool bind(const QString& netns, quint16 port)
-    {
-        clock.start();
-        ScopedNetns in(netns);
-        if (!in.entered() || !endpoint.bind(port))
-            return false;
-        QObject::connect(&endpoint, &UdpEndpoint::datagramArrived, [this](const Datagram& d) {
-            received.append(d);
-            arrivedAt.append(clock.elapsed());
-        });
-        return true;
-    }
-
-    qsizetype count(quint32 command) const
-    {
-        return std::count_if(received.begin(), received.end(),
-                             [command](const Datagram& d) { return commandOf(d.data) == command; });
-    }
-};
 
 using HostLookup = NetnsPairTest;
 

@@ -1,15 +1,19 @@
 #pragma once
 
 // The program binary started as a user's shell would start it, inside one side of a
-// namespace pair, with private home, settings and runtime folders.
+// namespace pair, with private home, settings and runtime folders; and a socket that
+// hears what it sends.
 
 #include "e2e/netns.h"
+#include "platform/udp_endpoint.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 
 namespace velmar::e2e {
@@ -73,6 +77,42 @@ struct ProgramRun {
 
     QString out() { return QString::fromUtf8(process.readAllStandardOutput()); }
     QString err() { return QString::fromUtf8(process.readAllStandardError()); }
+};
+
+// The command number of a packet without its option bits.
+inline quint32 commandOf(const QByteArray& packet)
+{
+    return packet.split(':').value(4).toUInt() & 0xFF;
+}
+
+// A UDP socket in one side of the pair that keeps what arrives, with the time it
+// arrived.
+struct Listener {
+    platform::QtUdpEndpoint endpoint;
+    QList<platform::Datagram> received;
+    QList<qint64> arrivedAt;
+    QElapsedTimer clock;
+
+    bool bind(const QString& netns, quint16 port)
+    {
+        clock.start();
+        ScopedNetns in(netns);
+        if (!in.entered() || !endpoint.bind(port))
+            return false;
+        QObject::connect(&endpoint, &platform::UdpEndpoint::datagramArrived,
+                         [this](const platform::Datagram& d) {
+                             received.append(d);
+                             arrivedAt.append(clock.elapsed());
+                         });
+        return true;
+    }
+
+    qsizetype count(quint32 command) const
+    {
+        return std::count_if(
+            received.begin(), received.end(),
+            [command](const platform::Datagram& d) { return commandOf(d.data) == command; });
+    }
 };
 
 } // namespace velmar::e2e

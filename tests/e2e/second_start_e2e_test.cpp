@@ -25,6 +25,7 @@
 
 using namespace std::chrono_literals;
 using velmar::e2e::Folders;
+using velmar::e2e::Listener;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::processEventsFor;
 using velmar::e2e::ProgramRun;
@@ -46,15 +47,8 @@ using SecondStart = NetnsPairTest;
 TEST_F(SecondStart, HandsItsFileToTheRunningProgramAndLeavesOneProcess)
 {
     // A peer on side B hears every broadcast of side A.
-    velmar::platform::QtUdpEndpoint peer;
-    QList<velmar::platform::Datagram> heard;
-    {
-        ScopedNetns in(pair().nameB());
-        ASSERT_TRUE(in.entered()) << in.error().toStdString();
-        ASSERT_TRUE(peer.bind(2425));
-    }
-    QObject::connect(&peer, &velmar::platform::UdpEndpoint::datagramArrived,
-                     [&](const velmar::platform::Datagram& d) { heard.append(d); });
+    Listener peer;
+    ASSERT_TRUE(peer.bind(pair().nameB(), 2425));
 
     // The running program on side A, listening for later starts as main() does.
     Folders folders;
@@ -86,9 +80,9 @@ TEST_F(SecondStart, HandsItsFileToTheRunningProgramAndLeavesOneProcess)
     }
     QObject::connect(&instance, &velmar::platform::SingleInstance::filesReceived, window.get(),
                      &velmar::app::MainWindow::openFilesFromSecondStart);
-    ASSERT_TRUE(waitUntil([&] { return !heard.isEmpty(); })) << "no entry broadcast";
+    ASSERT_TRUE(waitUntil([&] { return !peer.received.isEmpty(); })) << "no entry broadcast";
     processEventsFor(500ms);
-    heard.clear();
+    peer.received.clear();
     const qsizetype windowsBefore = window->windows().size();
 
     // A file whose name looks like an option, given relative to the second start's
@@ -112,7 +106,7 @@ TEST_F(SecondStart, HandsItsFileToTheRunningProgramAndLeavesOneProcess)
 
     // A second copy that had started would have announced itself.
     processEventsFor(1500ms);
-    EXPECT_TRUE(heard.isEmpty()) << heard.front().data.toStdString();
+    EXPECT_TRUE(peer.received.isEmpty()) << peer.received.front().data.toStdString();
 }
 
 using CommandLine = NetnsPairTest;
@@ -153,15 +147,8 @@ using Termination = NetnsPairTest;
 
 TEST_F(Termination, DuringTheStartUpBoxEndsTheProgramWithoutAnnouncingIt)
 {
-    velmar::platform::QtUdpEndpoint peer;
-    QList<velmar::platform::Datagram> heard;
-    {
-        ScopedNetns in(pair().nameB());
-        ASSERT_TRUE(in.entered()) << in.error().toStdString();
-        ASSERT_TRUE(peer.bind(2425));
-    }
-    QObject::connect(&peer, &velmar::platform::UdpEndpoint::datagramArrived,
-                     [&](const velmar::platform::Datagram& d) { heard.append(d); });
+    Listener peer;
+    ASSERT_TRUE(peer.bind(pair().nameB(), 2425));
     // Port 2425 of side A is taken, so the start-up stops at the box that says so.
     QUdpSocket taken;
     {
@@ -185,7 +172,7 @@ TEST_F(Termination, DuringTheStartUpBoxEndsTheProgramWithoutAnnouncingIt)
     EXPECT_EQ(run.process.exitCode(), 0);
     // Without a port nothing goes out, not even from a socket bound on the fly.
     processEventsFor(300ms);
-    EXPECT_TRUE(heard.isEmpty()) << heard.size() << " datagrams heard";
+    EXPECT_TRUE(peer.received.isEmpty()) << peer.received.size() << " datagrams heard";
 }
 
 } // namespace
