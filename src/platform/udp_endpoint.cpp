@@ -8,17 +8,22 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
+#include <poll.h>
 
 namespace velmar::platform {
 
 QtUdpEndpoint::QtUdpEndpoint(QObject* parent) : QtUdpEndpoint(&systemHostLookup, parent) {}
 
 QtUdpEndpoint::QtUdpEndpoint(BlockingHostLookup lookup, QObject* parent)
-    : UdpEndpoint(parent), m_lookup(std::move(lookup)), m_handOnTimer(new QTimer(this))
+    : UdpEndpoint(parent), m_lookup(std::move(lookup)), m_handOnTimer(new QTimer(this)),
+      m_outgoingTimer(new QTimer(this))
 {
     m_handOnTimer->setSingleShot(true);
     m_handOnTimer->setInterval(0);
     connect(m_handOnTimer, &QTimer::timeout, this, &QtUdpEndpoint::handOn);
+    m_outgoingTimer->setSingleShot(true);
+    m_outgoingTimer->setInterval(OutgoingRetryMs);
+    connect(m_outgoingTimer, &QTimer::timeout, this, &QtUdpEndpoint::sendOutgoing);
 }
 
 QtUdpEndpoint::~QtUdpEndpoint()
@@ -120,10 +125,51 @@ SendResult QtUdpEndpoint::send(const QString& host, quint16 port, const QByteArr
 
 SendResult QtUdpEndpoint::write(const QHostAddress& address, quint16 port, const QByteArray& data)
 {
-    const qint64 written = m_socket->writeDatagram(data, address, port);
-    if (written != data.size())
-        return {false, static_cast<int>(m_socket->error()), m_socket->errorString()};
+    // Behind waiting datagrams a new one waits too, so the order stays that of sending.
+    if (sendOutgoing()) {
+        if (m_socket->writeDatagram(data, address, port) == data.size())
+            return {};
+        // A full send buffer (EAGAIN) is no fault of the datagram or of the network.
+        if (m_socket->error() != QAbstractSocket::TemporaryError)
+            return {false, static_cast<int>(m_socket->error()), m_socket->errorString()};
+    }
+    if (m_outgoingBytes + data.size() > MaxOutgoingBytes) {
+        ++m_droppedOutgoing;
+        return {};
+    }
+    m_outgoing.enqueue(Outgoing{address, port, data});
+    m_outgoingBytes += data.size();
+    if (!m_outgoingTimer->isActive())
+        m_outgoingTimer->start();
     return {};
+}
+
+bool QtUdpEndpoint::sendOutgoing()
+{
+    while (m_socket && !m_outgoing.isEmpty()) {
+        const Outgoing& next = m_outgoing.head();
+        if (m_socket->writeDatagram(next.data, next.address, next.port) != next.data.size() &&
+            m_socket->error() == QAbstractSocket::TemporaryError) {
+            m_outgoingTimer->start();
+            return false;
+        }
+        // Sent, or refused for good: either way it leaves the queue.
+        m_outgoingBytes -= next.data.size();
+        m_outgoing.dequeue();
+    }
+    return true;
+}
+
+void QtUdpEndpoint::flushOutgoingBeforeClose()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!sendOutgoing() && !waited.hasExpired(CloseFlushMs)) {
+        pollfd writable{static_cast<int>(m_socket->socketDescriptor()), POLLOUT, 0};
+        ::poll(&writable, 1, OutgoingRetryMs);
+    }
+    m_outgoing.clear();
+    m_outgoingBytes = 0;
 }
 
 void QtUdpEndpoint::hostAnswered(const QString& name, std::optional<QHostAddress> address)
@@ -148,7 +194,9 @@ void QtUdpEndpoint::close()
     m_held.clear();
     m_waiting.clear();
     m_waitingBytes = 0;
+    m_outgoingTimer->stop();
     if (m_socket) {
+        flushOutgoingBeforeClose();
         m_socket->close();
         delete m_socket;
         m_socket = nullptr;

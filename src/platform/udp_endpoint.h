@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QObject>
 #include <QQueue>
 #include <QString>
@@ -85,6 +86,19 @@ public:
     // Datagrams dropped because too many were waiting.
     qint64 droppedDatagrams() const { return m_dropped; }
 
+    // A burst (the pieces of a long text to several peers) can fill the system's send
+    // buffer faster than a slow link empties it. What does not fit waits here and goes
+    // out, in order, as room appears; it is sent, as far as the sender can tell. Past
+    // this bound further datagrams are dropped, as the network may drop any datagram,
+    // and retries cover them.
+    static constexpr qsizetype MaxOutgoingBytes = 8 * 1024 * 1024;
+    // How often waiting datagrams are offered to the system again.
+    static constexpr int OutgoingRetryMs = 2;
+    // How long closing may wait for them to go out (the exit broadcast among them).
+    static constexpr int CloseFlushMs = 250;
+    qsizetype outgoingWaiting() const { return m_outgoing.size(); }
+    qint64 droppedOutgoing() const { return m_droppedOutgoing; }
+
     bool bind(quint16 port) override;
     quint16 localPort() const override;
     QString localIp() const override;
@@ -97,6 +111,9 @@ private:
     void hostAnswered(const QString& name, std::optional<QHostAddress> address);
     SendResult write(const QHostAddress& address, quint16 port, const QByteArray& data);
     void handOn();
+    // Sends what waits for room; true when nothing is left.
+    bool sendOutgoing();
+    void flushOutgoingBeforeClose();
 
     // A datagram waiting for its host's address.
     struct Held {
@@ -114,6 +131,15 @@ private:
     qsizetype m_waitingBytes = 0;
     qint64 m_dropped = 0;
     QTimer* m_handOnTimer = nullptr;
+    struct Outgoing {
+        QHostAddress address;
+        quint16 port = 0;
+        QByteArray data;
+    };
+    QQueue<Outgoing> m_outgoing;
+    qsizetype m_outgoingBytes = 0;
+    qint64 m_droppedOutgoing = 0;
+    QTimer* m_outgoingTimer = nullptr;
     quint16 m_port = 0;
     QString m_bindError;
     int m_bindErrorCode = 0;

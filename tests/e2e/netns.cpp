@@ -281,6 +281,16 @@ bool NetnsPair::addUdpLoss(Side side, int percent)
     return runIn(side, QStringLiteral("nft"), {script});
 }
 
+bool NetnsPair::limitRate(Side side, int megabitsPerSecond)
+{
+    return runIn(side, QStringLiteral("tc"),
+                 {QStringLiteral("qdisc"), QStringLiteral("replace"), QStringLiteral("dev"),
+                  interfaceName(), QStringLiteral("root"), QStringLiteral("tbf"),
+                  QStringLiteral("rate"), QStringLiteral("%1mbit").arg(megabitsPerSecond),
+                  QStringLiteral("burst"), QStringLiteral("32kb"), QStringLiteral("latency"),
+                  QStringLiteral("400ms")});
+}
+
 bool NetnsPair::clearUdpLoss(Side side)
 {
     // "destroy" is too new for Debian 12's nft; create the table first so that

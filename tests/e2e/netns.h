@@ -94,6 +94,10 @@ public:
     bool addUdpLoss(Side side, int percent = 30);
     bool clearUdpLoss(Side side);
 
+    // Makes the link leave `side` at `megabitsPerSecond`, with the queue of a real
+    // interface behind it: a burst then fills the sending socket's buffer.
+    bool limitRate(Side side, int megabitsPerSecond);
+
     // Takes both ends of the link down, or brings them up again with the default
     // routes restored (the kernel drops routes over a link that goes down).
     bool setLinkUp(bool up);

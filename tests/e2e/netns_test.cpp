@@ -3,14 +3,18 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 namespace velmar::e2e {
 namespace {
 
 using platform::Datagram;
 using platform::QtUdpEndpoint;
+using platform::SendResult;
 using Side = NetnsPair::Side;
 
 constexpr quint16 kPort = 2425;
@@ -176,6 +180,55 @@ TEST_F(NetnsEndpointTest, LossRuleDropsAboutThirtyPercentUntilCleared)
 
     ASSERT_TRUE(pair().clearUdpLoss(Side::B)) << pair().error().toStdString();
     EXPECT_EQ(sendNumbered(100, "clean-"), 100);
+}
+
+// The pieces of a long text to several peers leave faster than a slow link takes
+// them: the system's send buffer fills (EAGAIN), and the endpoint keeps the rest.
+TEST_F(NetnsEndpointTest, ABurstPastTheSendBufferArrivesWholeAndInOrder)
+{
+    ASSERT_NO_FATAL_FAILURE(bindBoth());
+    ASSERT_TRUE(pair().limitRate(Side::A, 50)) << pair().error().toStdString();
+
+    constexpr int kCount = 100; // 800 kB, four times the default send buffer
+    for (int i = 0; i < kCount; ++i) {
+        QByteArray piece = QByteArray::number(i).rightJustified(4, '0');
+        piece.append(QByteArray(8000, 'x'));
+        const SendResult result = a.endpoint.send(pair().ipB(), kPort, piece);
+        ASSERT_TRUE(result.ok) << i << ": " << result.errorText.toStdString();
+    }
+    EXPECT_GT(a.endpoint.outgoingWaiting(), 0) << "the burst never filled the send buffer";
+    ASSERT_TRUE(waitUntil([&] { return b.received.size() == kCount; }, std::chrono::seconds(5)))
+        << b.received.size() << " of " << kCount << " arrived";
+    for (int i = 0; i < kCount; ++i)
+        EXPECT_EQ(b.received[i].data.left(4).toInt(), i);
+    EXPECT_EQ(a.endpoint.outgoingWaiting(), 0);
+
+    // Closing (the program's end) still lets the last of a burst out: the exit
+    // broadcast comes after it. The far end's buffer holds the whole burst, as this
+    // thread reads nothing while it is in close().
+    QUdpSocket farEnd;
+    {
+        ScopedNetns in(pair().nameB());
+        ASSERT_TRUE(in.entered()) << in.error().toStdString();
+        ASSERT_TRUE(farEnd.bind(QHostAddress::AnyIPv4, kPort + 1));
+    }
+    const int bufferSize = 4 * 1024 * 1024;
+    ASSERT_EQ(::setsockopt(static_cast<int>(farEnd.socketDescriptor()), SOL_SOCKET, SO_RCVBUFFORCE,
+                           &bufferSize, sizeof bufferSize),
+              0);
+    for (int i = 0; i < kCount / 2; ++i)
+        a.endpoint.send(pair().ipB(), kPort + 1, QByteArray(8000, 'y'));
+    a.endpoint.send(pair().ipB(), kPort + 1, "goodbye");
+    ASSERT_GT(a.endpoint.outgoingWaiting(), 0);
+    a.endpoint.close();
+    QList<QByteArray> heard;
+    EXPECT_TRUE(waitUntil([&] {
+        while (farEnd.hasPendingDatagrams())
+            heard.append(farEnd.receiveDatagram().data());
+        return heard.contains("goodbye");
+    }));
+    EXPECT_EQ(heard.size(), kCount / 2 + 1);
+    EXPECT_EQ(heard.last(), "goodbye");
 }
 
 TEST_F(NetnsEndpointTest, LinkDownStopsDeliveryAndLinkUpRestoresIt)
