@@ -133,10 +133,8 @@ SendResult QtUdpEndpoint::write(const QHostAddress& address, quint16 port, const
         if (m_socket->error() != QAbstractSocket::TemporaryError)
             return {false, static_cast<int>(m_socket->error()), m_socket->errorString()};
     }
-    if (m_outgoingBytes + data.size() > MaxOutgoingBytes) {
-        ++m_droppedOutgoing;
+    if (m_outgoingBytes + data.size() > MaxOutgoingBytes)
         return {};
-    }
     m_outgoing.enqueue(Outgoing{address, port, data});
     m_outgoingBytes += data.size();
     if (!m_outgoingTimer->isActive())
@@ -170,6 +168,7 @@ void QtUdpEndpoint::flushOutgoingBeforeClose()
     }
     m_outgoing.clear();
     m_outgoingBytes = 0;
+    m_outgoingTimer->stop();
 }
 
 void QtUdpEndpoint::hostAnswered(const QString& name, std::optional<QHostAddress> address)
@@ -194,7 +193,6 @@ void QtUdpEndpoint::close()
     m_held.clear();
     m_waiting.clear();
     m_waitingBytes = 0;
-    m_outgoingTimer->stop();
     if (m_socket) {
         flushOutgoingBeforeClose();
         m_socket->close();

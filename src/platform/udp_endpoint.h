@@ -97,7 +97,6 @@ public:
     // How long closing may wait for them to go out (the exit broadcast among them).
     static constexpr int CloseFlushMs = 250;
     qsizetype outgoingWaiting() const { return m_outgoing.size(); }
-    qint64 droppedOutgoing() const { return m_droppedOutgoing; }
 
     bool bind(quint16 port) override;
     quint16 localPort() const override;
@@ -138,7 +137,6 @@ private:
     };
     QQueue<Outgoing> m_outgoing;
     qsizetype m_outgoingBytes = 0;
-    qint64 m_droppedOutgoing = 0;
     QTimer* m_outgoingTimer = nullptr;
     quint16 m_port = 0;
     QString m_bindError;

@@ -11,6 +11,8 @@
 #include "platform/file_fakes.h"
 #include "platform/single_instance.h"
 #include "platform/udp_endpoint.h"
+#include "settings/keys.h"
+#include "settings/settings_store.h"
 #include "support/temp_settings.h"
 #include "text/text_window.h"
 
@@ -157,11 +159,11 @@ TEST_F(Termination, DuringTheStartUpBoxEndsTheProgramWithoutAnnouncingIt)
         ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 2425, QUdpSocket::DontShareAddress));
     }
     Folders folders;
-    QDir().mkpath(folders.config + QStringLiteral("/Velmar"));
-    QFile ini(folders.settingsFile());
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[IPM]\nUserName=taro\nRetry=2\n");
-    ini.close();
+    {
+        velmar::settings::SettingsStore store(folders.settingsFile());
+        store.write(velmar::settings::keys::UserName, QStringLiteral("taro"));
+        store.write(velmar::settings::keys::Retry, QStringLiteral("2"));
+    }
 
     ProgramRun run;
     run.start(pair().nameA(), folders, {}, folders.home, true);
