@@ -1,14 +1,12 @@
 #include "app/arrival_notifier.h"
 
+#include "settings/keys.h"
 #include "settings/settings_store.h"
 #include "text/text_window.h"
 
 namespace velmar::app {
 
 namespace {
-
-// Turns the notifications off when stored as anything but "1".
-constexpr settings::Setting NotifySetting{settings::Section::General, u"Notify", u"1"};
 
 constexpr int kPreviewLines = 3;
 constexpr int kPreviewChars = 200;
@@ -31,7 +29,7 @@ ArrivalNotifier::ArrivalNotifier(platform::DesktopNotifications& notifications,
 void ArrivalNotifier::messageArrived(const QString& sender, const QString& text, bool sealed,
                                      text::TextWindow* window)
 {
-    if (m_store.read(NotifySetting).trimmed() != u"1")
+    if (m_store.read(settings::keys::Notify).trimmed() != u"1")
         return;
     m_newest = window;
     m_lastSender = sender;

@@ -154,10 +154,11 @@ bool MainWindow::load()
 
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
                                                      *m_textgauge, m_services.boxes, *this);
+    connect(m_messenger.get(), &ipmsg::Messenger::absenceChanged, this, &MainWindow::showAbsence);
 
     // 3. Names and caption.
     m_applicationName = QStringLiteral("Velmar") + QString::number(VersionMajor);
-    setWindowTitle(m_applicationName + QStringLiteral(" MainWindow"));
+    showAbsence({});
 
     restorePlacement();
     m_endMode = false;
@@ -352,8 +353,7 @@ void MainWindow::fin()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    if (m_messenger) // not yet made when the start-up fails early
-        m_messenger->exitBroadcast();
+    sayGoodbye();
     m_services.exitProgram(0);
 }
 
@@ -393,7 +393,7 @@ void MainWindow::unload()
 {
     m_unloaded = true;
     m_endMode = true;
-    m_messenger->exitBroadcast();
+    sayGoodbye();
     savePlacement();
     if (m_tray->inTray())
         leaveTray(AfterTray::ShowWindow);

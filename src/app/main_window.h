@@ -141,6 +141,11 @@ public:
     // Ends a first start's wait: the user-list dialog loads and announces the user,
     // held datagrams are handled. False when no first start was waiting.
     bool finishFirstStart();
+    // After "セット": the reply mark and the peer list's order apply at once.
+    void applyStoredSettings();
+    // The exit broadcast, unless a first start has not announced the user yet; true
+    // when it went out.
+    bool sayGoodbye();
 
     // text::Host
     QString applicationName() const override { return m_applicationName; }
@@ -207,6 +212,8 @@ private:
     void openCommandLineFiles();
     void watchActivation();
     platform::Choosers& choosers();
+    // The caption: the program's name, and the absence title while absent.
+    void showAbsence(const QString& title);
     qreal twipsPerPixel() const;
 
     Services m_services;

@@ -5,9 +5,12 @@
 #include "app/settings_host.h"
 #include "ipmsg/messenger.h"
 #include "platform/choosers.h"
+#include "settings/keys.h"
 #include "settings/settings_dialog.h"
 
 namespace velmar::app {
+
+namespace keys = settings::keys;
 
 settings::SettingsDialog& MainWindow::showSettings()
 {
@@ -38,6 +41,30 @@ bool MainWindow::finishFirstStart()
     userListDialog();
     m_messenger->holdArrivals(false);
     return true;
+}
+
+void MainWindow::applyStoredSettings()
+{
+    m_replyMark = m_services.store.read(keys::ReplyMark);
+    m_messenger->state().applyStoredSort();
+}
+
+bool MainWindow::sayGoodbye()
+{
+    // Not yet made when the start-up fails early; and a first start that ends in its
+    // dialog has said nothing, so there is nothing to take back.
+    if (!m_messenger || m_firstStartPending)
+        return false;
+    m_messenger->exitBroadcast();
+    return true;
+}
+
+void MainWindow::showAbsence(const QString& title)
+{
+    QString caption = m_applicationName + QStringLiteral(" MainWindow");
+    if (!title.isEmpty())
+        caption += QStringLiteral(" - 不在 [%1]").arg(title);
+    setWindowTitle(caption);
 }
 
 platform::Choosers& MainWindow::choosers()

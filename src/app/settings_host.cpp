@@ -17,10 +17,15 @@ bool SettingsHost::movePort(quint16 port)
 {
     ipmsg::Messenger& engine = m_window.messenger();
     const quint16 old = engine.endpoint().localPort();
+    // Goodbye from the old port under its own name, or peers keep listing us there
+    // beside the entry from the new one. Binding flushes what waits to be sent first.
+    const bool saidGoodbye = m_window.sayGoodbye();
     if (engine.rebind(port))
         return true;
-    // Back to where we were, so the program keeps listening.
+    // Back to where we were, so the program keeps listening, and still there for peers.
     engine.rebind(old);
+    if (saidGoodbye)
+        engine.entryBroadcast(true);
     return false;
 }
 
@@ -46,6 +51,11 @@ void SettingsHost::announce()
     if (m_window.finishFirstStart() && absenceTitle().isEmpty())
         return;
     m_window.messenger().entryBroadcast(true);
+}
+
+void SettingsHost::applyStoredSettings()
+{
+    m_window.applyStoredSettings();
 }
 
 void SettingsHost::reapplyTextWindows()

@@ -17,6 +17,7 @@ public:
     QString absenceText() const override;
     void setAbsence(const QString& title, const QString& text) override;
     void announce() override;
+    void applyStoredSettings() override;
     void reapplyTextWindows() override;
     void settingsActivated() override;
     bool hasSoundComponent() const override;

@@ -21,6 +21,7 @@ Messenger::Messenger(platform::UdpEndpoint& endpoint, settings::SettingsStore& s
 {
     // The IP Messenger section is "IPM\<port>" of whatever port the endpoint has now.
     m_store.setPortSource([this] { return m_endpoint.localPort(); });
+    m_sender.setAbsenceObserver([this](const QString& title) { Q_EMIT absenceChanged(title); });
     connect(&m_endpoint, &platform::UdpEndpoint::datagramArrived, &m_receiver,
             &ReceiveProcessor::handleDatagram);
 }
@@ -30,10 +31,9 @@ Messenger::~Messenger() = default;
 quint16 Messenger::storedPort()
 {
     QString portText = m_store.read(keys::Port).trimmed();
-    const QString checked = m_textgauge.NumChk(portText, 3);
-    if (checked == NumberCheckError)
-        return keys::DefaultPort;
-    return static_cast<quint16>(checked.toUInt());
+    // The number check lets 0 through, which would bind a random port and send every
+    // broadcast to port 0.
+    return settings::portFromCheck(m_textgauge.NumChk(portText, 3), keys::DefaultPort);
 }
 
 bool Messenger::bindEndpoint()

@@ -64,6 +64,7 @@ public:
     void entryBroadcast(bool absentForm) { m_sender.entryBroadcast(absentForm); }
     void exitBroadcast() { m_sender.exitBroadcast(); }
     void setAbsence(const QString& title, const QString& text);
+    const QString& absenceTitle() const { return m_sender.absenceTitle(); }
 
     // The send command's part: puts the text into the dialog (warning when it will
     // go in pieces), sets the reply target and shows the dialog. The caller marks
@@ -86,6 +87,10 @@ public:
     const PeerListModel* peers() const { return m_state.peers(); }
     QTimer& retryTimer() { return m_sendJob.retryTimer(); }
     void tick() { m_sendJob.tick(); }
+
+Q_SIGNALS:
+    // The user became absent (a title), present (empty) or absent under another title.
+    void absenceChanged(const QString& title);
 
 private:
     quint16 storedPort();

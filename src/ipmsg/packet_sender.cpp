@@ -131,7 +131,7 @@ QString PacketSender::ownExtra(bool absentForm) const
 
 qint64 PacketSender::retry() const
 {
-    return std::clamp<qint64>(wholeNumber(m_store.read(keys::Retry)), 0, MaxRetry);
+    return settings::read(m_store, keys::RetryCount);
 }
 
 void PacketSender::entryBroadcast(bool absentForm)
@@ -149,8 +149,24 @@ void PacketSender::exitBroadcast()
 
 void PacketSender::setAbsence(const QString& title, const QString& text)
 {
+    const bool changed = title != m_absenceTitle;
     m_absenceTitle = title;
     m_absenceText = text;
+    if (changed && m_absenceObserver)
+        m_absenceObserver(m_absenceTitle);
+}
+
+void PacketSender::endAbsenceBySending()
+{
+    if (m_absenceTitle.isEmpty())
+        return;
+    setAbsence({}, m_absenceText);
+    entryBroadcast(false);
+}
+
+void PacketSender::setAbsenceObserver(std::function<void(const QString& title)> observer)
+{
+    m_absenceObserver = std::move(observer);
 }
 
 } // namespace velmar::ipmsg

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace velmar::components {
 class Textgauge;
@@ -48,9 +49,8 @@ public:
     // NUL, GroupName.
     QString ownExtra(bool absentForm) const;
     // How many times each announcement and answer goes out and how many ticks a send
-    // waits: the Retry setting read as 0..20.
+    // waits: the Retry setting read as 1..20.
     qint64 retry() const;
-    static constexpr qint64 MaxRetry = 20;
     // Stores the last packet number used (at shutdown).
     void saveLastPacketNumber();
     void entryBroadcast(bool absentForm);
@@ -59,7 +59,11 @@ public:
     const QString& absenceTitle() const { return m_absenceTitle; }
     const QString& absenceText() const { return m_absenceText; }
     void setAbsence(const QString& title, const QString& text);
-    void clearAbsenceTitle() { m_absenceTitle.clear(); }
+    // Sending a message ends the absence (the text is kept for the next time): peers
+    // are told at once, or they would keep showing the title.
+    void endAbsenceBySending();
+    // Called with the new title whenever the title changes.
+    void setAbsenceObserver(std::function<void(const QString& title)> observer);
 
     // The send-error box is shown once; applying the settings (a new port, say) re-arms it.
     bool sendErrorShown() const { return m_sendErrorShown; }
@@ -76,6 +80,7 @@ private:
     platform::MessageBoxes& m_boxes;
     QString m_absenceTitle;
     QString m_absenceText;
+    std::function<void(const QString&)> m_absenceObserver;
     bool m_sendErrorShown = false;
     int m_protocolVersion = 1;
     // Numbers handed out are never below this one.

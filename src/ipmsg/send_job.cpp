@@ -32,7 +32,7 @@ void SendJob::start(SendButton button)
         m_boxes.show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
         return;
     }
-    m_sender.clearAbsenceTitle(); // sending ends the absence
+    m_sender.endAbsenceBySending();
     m_state.setProgress(0, static_cast<int>(m_state.destinations().size()));
     if (button != SendButton::Left) {
         finishSend();

@@ -21,13 +21,26 @@ UserListState::UserListState(PacketSender& sender, settings::SettingsStore& stor
 void UserListState::load()
 {
     m_loaded = true;
+    readStoredSort();
+    refreshPeers();
+}
+
+void UserListState::applyStoredSort()
+{
+    if (!m_loaded)
+        return; // read when the dialog loads
+    readStoredSort();
+    sortPeers();
+}
+
+void UserListState::readStoredSort()
+{
     bool ok = false;
     const double sort = m_store.read(keys::ListSort).trimmed().toDouble(&ok);
     const int n = ok && std::isfinite(sort) ? static_cast<int>(std::trunc(sort)) : -1;
     m_sortColumn = (n >= 0 && n <= 2) ? static_cast<SortColumn>(n) : SortColumn::None;
     m_sortAscending = wholeNumber(m_store.read(keys::SortAscending)) != 0;
     Q_EMIT sortStateChanged();
-    refreshPeers();
 }
 
 void UserListState::ensureLoaded()

@@ -39,6 +39,8 @@ public:
 
     // Reads the sort choice and announces us (which empties the peer list).
     void load();
+    // The sort choice stored by the settings dialog applies at once to a loaded list.
+    void applyStoredSort();
     void ensureLoaded();
     bool isLoaded() const { return m_loaded; }
     void refreshPeers();
@@ -101,6 +103,7 @@ Q_SIGNALS:
     void textToSendChanged(const QString& text);
 
 private:
+    void readStoredSort();
     void addDestination(const QString& name, const QString& entry);
     QString rowEntry(int row) const;
 

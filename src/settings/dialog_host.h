@@ -23,6 +23,10 @@ public:
     // Announces the user to everybody, Retry times, with the absence title while absent.
     virtual void announce() = 0;
 
+    // "セット" has stored everything: what the program keeps read (the reply mark,
+    // the peer list's order) applies at once.
+    virtual void applyStoredSettings() = 0;
+
     // Every open text window applies the stored font, background and reply colours again.
     virtual void reapplyTextWindows() = 0;
     // The dialog became the active window: the main window's next activation opens

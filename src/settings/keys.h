@@ -42,6 +42,8 @@ inline constexpr Setting PgpJis{General, u"m_pgpJIS", u""};
 // The last recipients (fingerprints separated by ",") and signing key of the PGP component.
 inline constexpr Setting PgpRecipients{General, u"PgpRecipients", u""};
 inline constexpr Setting PgpSigner{General, u"PgpSigner", u""};
+// "1" shows a desktop notification when a message arrives, anything else not.
+inline constexpr Setting Notify{General, u"Notify", u"1"};
 // The folder the open and save dialogs last worked in; empty: the home folder.
 inline constexpr Setting LastFolder{General, u"LastFolder", u""};
 
@@ -68,7 +70,7 @@ inline constexpr TypedSetting<std::optional<bool>> FontItalicFlag{FontItalic, &s
 inline constexpr TypedSetting<std::optional<bool>> FontStrikeOutFlag{FontStrikeOut, &styleFlag};
 inline constexpr TypedSetting<std::optional<bool>> FontUnderlineFlag{FontUnderline, &styleFlag};
 inline constexpr TypedSetting<std::optional<QRect>> PlacementTwips{Placement, &placementTwips};
-inline constexpr TypedSetting<qint64> RetryCount{Retry, &wholeNumber};
+inline constexpr TypedSetting<int> RetryCount{Retry, &retryTimes};
 inline constexpr TypedSetting<qint64> SortAscendingNumber{SortAscending, &wholeNumber};
 
 } // namespace velmar::settings::keys

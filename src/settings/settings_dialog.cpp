@@ -164,6 +164,7 @@ void SettingsDialog::load()
     m_replyColourEntries = v.replyColours;
     showReplyColours();
     m_saveWindowState->setChecked(v.saveWindowState);
+    m_notify->setChecked(v.notify);
     showMarkColours();
 
     m_port->setText(v.port);
@@ -207,6 +208,7 @@ SettingsValues SettingsDialog::values() const
     v.saveWindowState = m_saveWindowState->isChecked();
     v.replyColours = m_replyColourEntries;
     v.retry = m_retry->text();
+    v.notify = m_notify->isChecked();
     v.soundFile = m_soundPath->toolTip();
     v.userName = m_userName->text();
     v.groupName = m_groupName->text();
@@ -271,10 +273,9 @@ void SettingsDialog::commit()
 void SettingsDialog::checkNumberField(QLineEdit* field)
 {
     const bool isRetry = field == m_retry;
-    const bool valid = isRetry ? retryCount(field->text(), m_services.textgauge).has_value()
-                               : portNumber(field->text(), m_services.textgauge).has_value();
-    if (!valid) {
-        m_services.boxes.show(QStringLiteral("警告"), QStringLiteral("数字をお願い"));
+    if (const std::optional<QString> refusal = numberFieldRefusal(
+            field->text(), isRetry ? RetryRange : PortRange, m_services.textgauge)) {
+        m_services.boxes.show(QStringLiteral("警告"), *refusal);
         field->setText(isRetry ? DefaultRetry.toString() : kFallbackPort);
     }
     // The broadcast port follows the resident port.
@@ -336,6 +337,10 @@ void SettingsDialog::addBroadcast()
                                                      m_broadcastAddress->text());
     if (result == EditResult::Duplicate)
         m_services.boxes.show(QStringLiteral("二重登録"), QStringLiteral("二重登録になります"));
+    else if (result == EditResult::BadAddress)
+        m_services.boxes.show(QStringLiteral("警告"),
+                              QStringLiteral("「%1」はアドレスでもホスト名でもありません")
+                                  .arg(m_broadcastAddress->text().trimmed()));
     else if (result == EditResult::Added)
         showBroadcasts();
 }
@@ -368,9 +373,14 @@ void SettingsDialog::addAbsence()
         showAbsences();
         // The mode box offers the title as stored, so choosing it finds its text.
         m_absenceMode->addItem(m_absenceMessages.last().title);
+        // The chosen message, taken out for editing, is chosen again as edited.
+        if (m_editingChosenAbsence)
+            m_absenceMode->setCurrentIndex(m_absenceMode->count() - 1);
+        m_editingChosenAbsence = false;
         return;
     case EditResult::Ignored:
     case EditResult::Duplicate:
+    case EditResult::BadAddress:
         return;
     }
 }
@@ -381,6 +391,12 @@ void SettingsDialog::takeAbsence(int row)
         return;
     const AbsenceMessage message = m_absenceMessages.takeAt(row);
     const int item = m_absenceMode->findText(message.title, Qt::MatchExactly);
+    // Removing the current item would make the box show its neighbour, and "セット"
+    // announce a title the user never chose: until the message comes back, the
+    // mode is "present".
+    m_editingChosenAbsence = item > 0 && item == m_absenceMode->currentIndex();
+    if (m_editingChosenAbsence)
+        m_absenceMode->setCurrentIndex(0);
     if (item > 0)
         m_absenceMode->removeItem(item);
     m_absenceTitle->setText(message.title);

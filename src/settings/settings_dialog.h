@@ -95,6 +95,8 @@ private:
     QStringList m_replyColourEntries;
     QList<AbsenceMessage> m_absenceMessages;
     quint32 m_markColour = 0;
+    // The absence message chosen as the mode was taken out to be edited.
+    bool m_editingChosenAbsence = false;
 
     QTabWidget* m_tabs = nullptr;
     QGroupBox* m_messagingFrame = nullptr;
@@ -133,6 +135,7 @@ private:
     QLabel* m_soundPath = nullptr;
     QLineEdit* m_password = nullptr;
     QCheckBox* m_saveWindowState = nullptr;
+    QCheckBox* m_notify = nullptr;
 
     QPushButton* m_cancel = nullptr;
     QPushButton* m_set = nullptr;

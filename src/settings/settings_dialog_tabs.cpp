@@ -267,6 +267,9 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
         checkBox(f, "Check4", QStringLiteral("ウィンドウ状態を記録する"),
                  QStringLiteral("終了時のウィンドウ状態を記録し、次回起動時に反映するかどうか"));
     grid->addWidget(m_saveWindowState, 8, 2, 1, 2);
+    m_notify = checkBox(f, "Check5", QStringLiteral("メッセージの到着を通知する"),
+                        QStringLiteral("メッセージが届いたとき、デスクトップに通知を表示します"));
+    grid->addWidget(m_notify, 9, 2, 1, 2);
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);

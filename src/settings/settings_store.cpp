@@ -13,11 +13,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmar::settings {
 
 namespace {
+
+// Gives an existing file mode 0600: one restored from a backup, or copied in by
+// hand, may be readable by every user although it holds the password.
+void keepPrivate(const QString& filePath)
+{
+    const QByteArray native = QFile::encodeName(filePath);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+        (info.st_mode & 07777) != 0600)
+        ::chmod(native.constData(), 0600);
+}
 
 // Creates the file with mode 0600 before QSettings first writes it: QSaveFile keeps
 // the permissions of the file it replaces, so the password never becomes readable.
@@ -25,8 +37,10 @@ void createPrivateFile(const QString& filePath)
 {
     const QFileInfo info(filePath);
     QDir().mkpath(info.absolutePath());
-    if (info.exists())
+    if (info.exists()) {
+        keepPrivate(filePath);
         return;
+    }
     const QByteArray native = QFile::encodeName(filePath);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0)
@@ -118,6 +132,8 @@ void SettingsStore::write(const QString& section, const QString& key, const QStr
 {
     m_settings->setValue(settingsKey(section, key), value);
     m_settings->sync();
+    // Whatever happened to the file meanwhile, what was just written is not for others.
+    keepPrivate(filePath());
     if (m_settings->status() == QSettings::NoError || m_writeFailureReported || !m_writeFailure)
         return;
     m_writeFailureReported = true;

@@ -8,6 +8,7 @@
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -106,9 +107,45 @@ std::optional<quint16> portNumber(const QString& text, components::Textgauge& te
 std::optional<QString> retryCount(const QString& text, components::Textgauge& textgauge)
 {
     const auto value = numberCheck(text, textgauge);
-    if (!value || *value > MaxRetry)
+    if (!value || *value < MinRetry || *value > MaxRetry)
         return std::nullopt;
     return QString::number(*value);
+}
+
+std::optional<QString> numberFieldRefusal(const QString& text, NumberRange range,
+                                          components::Textgauge& textgauge)
+{
+    const auto value = numberCheck(text, textgauge);
+    if (value && *value >= quint32(range.min) && *value <= quint32(range.max))
+        return std::nullopt;
+    // The number check refuses numbers past its own limit too: a text of digits
+    // (with a sign) is a number all the same, only not one the field takes.
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!value && !digits.match(toHalfWidth(text).trimmed()).hasMatch())
+        return QStringLiteral("数字をお願い");
+    return QStringLiteral("%1 から %2 までの数字をお願い")
+        .arg(QString::number(range.min), QString::number(range.max));
+}
+
+bool isAddressOrHostName(const QString& text)
+{
+    if (text.isEmpty() || text.size() > 253)
+        return false;
+    const QStringList labels = text.split(u'.');
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    const bool allNumbers = std::all_of(labels.cbegin(), labels.cend(), [](const QString& l) {
+        return number.match(l).hasMatch();
+    });
+    if (allNumbers) {
+        // Dotted digits are an address or nothing: 999.1.1.1 is no host name.
+        return labels.size() == 4 &&
+               std::all_of(labels.cbegin(), labels.cend(),
+                           [](const QString& l) { return l.size() <= 3 && l.toInt() <= 255; });
+    }
+    static const QRegularExpression label(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+    return std::all_of(labels.cbegin(), labels.cend(),
+                       [](const QString& l) { return label.match(l).hasMatch(); });
 }
 
 QStringList parseBroadcastList(const QString& stored, quint16 port)
@@ -188,7 +225,8 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
     v.port = QString::number(port);
     v.userName = read(store, section, k::UserName);
     v.groupName = read(store, section, k::GroupName);
-    v.retry = read(store, section, k::Retry);
+    // Shown as the engine reads it: a stored 0 announces once, not never.
+    v.retry = QString::number(retryTimes(read(store, section, k::Retry)));
     const qint64 sort = storedWholeNumber(read(store, section, k::ListSort)).value_or(1);
     v.sortColumn = sort >= 0 && sort <= 2 ? static_cast<int>(sort) : 1;
     v.ascending = storedWholeNumber(read(store, section, k::SortAscending)).value_or(0) != 0;
@@ -197,16 +235,20 @@ SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host
     if (const QString absences = read(store, section, k::AbsenceMessages); !isUnset(absences))
         v.absences = parseAbsenceMessages(absences);
 
-    // An absence title that is no longer among the messages ends the absence.
+    // An absence title that is no longer among the messages ends the absence; peers
+    // must not keep showing it.
     const QString title = host.absenceTitle();
     const bool known = std::any_of(v.absences.cbegin(), v.absences.cend(),
                                    [&](const AbsenceMessage& m) { return m.title == title; });
-    if (!title.isEmpty() && !known)
+    if (!title.isEmpty() && !known) {
         host.setAbsence({}, {});
+        host.announce();
+    }
     v.absenceTitle = known ? title : QString();
 
     if (host.hasSoundComponent())
         v.soundFile = store.read(k::SoundFile);
+    v.notify = store.read(k::Notify).trimmed() == u"1";
     return v;
 }
 
@@ -230,6 +272,7 @@ CommitResult commitSettings(const SettingsValues& v, SettingsStore& store,
     store.write(k::Password, v.password);
     store.write(k::SavePlacement, flag(v.saveWindowState));
     store.write(k::ReplyColours, v.replyColours.join(u' '));
+    store.write(k::Notify, flag(v.notify));
     host.reapplyTextWindows();
 
     if (port) {
@@ -260,6 +303,7 @@ CommitResult commitSettings(const SettingsValues& v, SettingsStore& store,
         host.setAbsence(v.absenceTitle, text);
     }
     host.announce();
+    host.applyStoredSettings();
     return CommitResult::Stored;
 }
 
@@ -284,10 +328,13 @@ ReplyColourEntry splitReplyColour(const QString& entry)
 
 EditResult addBroadcast(QStringList& entries, const QString& port, const QString& address)
 {
-    if (address.isEmpty())
+    const QString trimmed = address.trimmed();
+    if (trimmed.isEmpty())
         return EditResult::Ignored;
-    return addListItemUnique(entries, port + u':' + address, true) ? EditResult::Duplicate
-                                                                   : EditResult::Added;
+    if (!isAddressOrHostName(trimmed))
+        return EditResult::BadAddress;
+    return addListItemUnique(entries, port.trimmed() + u':' + trimmed, true) ? EditResult::Duplicate
+                                                                             : EditResult::Added;
 }
 
 BroadcastEntry splitBroadcast(const QString& entry, components::Textgauge& textgauge)
@@ -304,14 +351,15 @@ BroadcastEntry splitBroadcast(const QString& entry, components::Textgauge& textg
 
 EditResult addAbsence(QList<AbsenceMessage>& messages, const QString& title, const QString& body)
 {
-    if (title.isEmpty() || body.isEmpty())
+    const QString cleanTitle = cleanField(title).trimmed();
+    const QString cleanBody = cleanField(body).trimmed();
+    if (cleanTitle.isEmpty() || cleanBody.isEmpty())
         return EditResult::EmptyField;
-    const QString cleanTitle = cleanField(title);
     for (const AbsenceMessage& message : messages) {
         if (message.title == cleanTitle)
             return EditResult::DuplicateTitle;
     }
-    messages.append({cleanTitle, cleanField(body)});
+    messages.append({cleanTitle, cleanBody});
     return EditResult::Added;
 }
 

@@ -3,6 +3,8 @@
 // The settings dialog's decisions without widgets: every field it shows, read from
 // the store, checked, and written back.
 
+#include "settings/typed_setting.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -42,6 +44,7 @@ struct SettingsValues {
     QStringList replyColours;
     QString retry;
     QString soundFile;
+    bool notify = true;
 
     // Tab "IP Messenger 関連".
     QString userName;
@@ -69,11 +72,27 @@ QString colourText(quint32 value);
 // A port typed by the user: a number of 1 to 65535 (blanks and full-width digits
 // allowed), else nothing.
 std::optional<quint16> portNumber(const QString& text, components::Textgauge& textgauge);
-// A retry count typed by the user: 0 to 20, as plain digits. More would flood the
-// network with every announcement; a typo such as 600 is refused.
+// A retry count typed by the user: 1 to 20, as plain digits. 0 would announce
+// nothing at all, and more would flood the network with every announcement; a typo
+// such as 600 is refused.
 std::optional<QString> retryCount(const QString& text, components::Textgauge& textgauge);
-inline constexpr int MaxRetry = 20;
 inline constexpr QStringView DefaultRetry = u"6";
+
+// What a number field of the dialog accepts.
+struct NumberRange {
+    int min;
+    int max;
+};
+inline constexpr NumberRange PortRange{1, 65535};
+inline constexpr NumberRange RetryRange{MinRetry, MaxRetry};
+// Why a number field's text is refused: "数字をお願い" for a text that is no number,
+// the range for a number outside it; nothing when it is accepted.
+std::optional<QString> numberFieldRefusal(const QString& text, NumberRange range,
+                                          components::Textgauge& textgauge);
+
+// A destination the broadcast list can hold: an IPv4 address in dotted form, or a
+// host name (labels of letters, digits and "-", joined by ".").
+bool isAddressOrHostName(const QString& text);
 
 // "BroadCast": entries joined by ","; an entry stored without a port is read with
 // `port`. Empty pieces are skipped, so an empty text is an empty list.
@@ -90,7 +109,8 @@ QString joinAbsenceMessages(const QList<AbsenceMessage>& messages);
 QStringList parseReplyColours(const QString& stored);
 
 // Every field from the store; the IP Messenger keys from the section of the host's
-// port. An absence title of the host that is no longer among the messages is cleared.
+// port. An absence title of the host that is no longer among the messages ends the
+// absence, and peers are told.
 SettingsValues loadSettings(const SettingsStore& store, SettingsDialogHost& host);
 
 enum class CommitResult {
@@ -114,6 +134,7 @@ enum class EditResult {
     Duplicate,      // the entry is in the list already
     EmptyField,     // a field that must be filled is empty
     DuplicateTitle, // an absence message with this title exists
+    BadAddress,     // neither an address nor a host name
 };
 
 // Marks (blanks removed) and colour; an empty mark text or a duplicate is ignored.
@@ -124,7 +145,8 @@ struct ReplyColourEntry {
 };
 ReplyColourEntry splitReplyColour(const QString& entry);
 
-// Port + ":" + address; an empty address is ignored.
+// Port + ":" + address (trimmed); an empty address is ignored, one that is neither
+// an address nor a host name refused.
 EditResult addBroadcast(QStringList& entries, const QString& port, const QString& address);
 struct BroadcastEntry {
     std::optional<QString> port; // nothing when the port part is no number
@@ -132,7 +154,9 @@ struct BroadcastEntry {
 };
 BroadcastEntry splitBroadcast(const QString& entry, components::Textgauge& textgauge);
 
-// Title and body (both cleaned); both must be filled and the title must be new.
+// Title and body, cleaned and trimmed as they are stored, so that the title chosen
+// as the absence mode is found again when the dialog next loads; both must be
+// filled and the title must be new.
 EditResult addAbsence(QList<AbsenceMessage>& messages, const QString& title, const QString& body);
 
 // Full-width ASCII and the ideographic space as their half-width forms.

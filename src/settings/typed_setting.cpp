@@ -62,6 +62,20 @@ std::optional<double> fontPoints(const QString& text)
     return std::clamp(*value, MinFontPoints, MaxFontPoints);
 }
 
+int retryTimes(const QString& text)
+{
+    // Full-width digits, as a Japanese input method types them, count as digits.
+    QString narrow = text;
+    for (QChar& c : narrow) {
+        if (c.unicode() >= u'０' && c.unicode() <= u'９')
+            c = QChar(char16_t(c.unicode() - u'０' + u'0'));
+    }
+    const std::optional<double> value = numericValue(narrow);
+    if (!value)
+        return DefaultRetryCount;
+    return static_cast<int>(std::clamp(std::trunc(*value), double(MinRetry), double(MaxRetry)));
+}
+
 quint16 portFromCheck(const QString& checked, quint16 fallback)
 {
     bool ok = false;

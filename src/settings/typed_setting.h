@@ -43,6 +43,14 @@ inline constexpr double MinFontPoints = 6;
 inline constexpr double MaxFontPoints = 96;
 std::optional<double> fontPoints(const QString& text);
 
+// How many times each announcement goes out and each send is retried: the whole
+// part of a stored number (full-width digits too), at least 1 (0 would make the user invisible: no
+// entry, no exit) and at most 20; 6 for a text that is no number.
+inline constexpr int MinRetry = 1;
+inline constexpr int MaxRetry = 20;
+inline constexpr int DefaultRetryCount = 6;
+int retryTimes(const QString& text);
+
 // The answer of the character-check component's number check (a number text or
 // "error") as a UDP port to bind; 0, which would bind a random port, and "error"
 // give the default port.

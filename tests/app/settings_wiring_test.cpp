@@ -3,7 +3,9 @@
 #include "platform/line_breaks.h"
 #include "settings/keys.h"
 #include "settings/settings_dialog.h"
+#include "text/text_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -141,12 +143,156 @@ TEST(SettingsWiring, ThePortMovesAtOnceOrStaysWhenTheNewOneIsBusy)
         click(&dialog, "Command1");
         EXPECT_EQ(f.endpoint.localPort(), c.portAfter) << c.name;
         EXPECT_EQ(f.boxes.boxes.size(), c.boxes) << c.name;
-        // Announced on the new port from its own section, or not at all.
-        EXPECT_EQ(f.sentWithCommand("1"), c.busy ? 0 : 6) << c.name;
+        // Goodbye from the old port first, so that peers drop that entry; then the entry
+        // from the port the program listens on now (the old one again when the new one
+        // is busy, or peers would have lost us).
+        QList<std::pair<int, quint16>> commandsAndPorts;
         for (const auto& sent : f.endpoint.sent)
-            EXPECT_EQ(sent.port, 2426) << c.name;
+            commandsAndPorts.append({sent.data.split(':').value(4).toInt() & 0xFF, sent.port});
+        QList<std::pair<int, quint16>> expected(6, {2, 2425});
+        expected += QList<std::pair<int, quint16>>(6, {1, c.portAfter});
+        EXPECT_EQ(commandsAndPorts, expected) << c.name;
         EXPECT_EQ(f.store().read(u"IPM"_s, u"Port"_s, u"(absent)"_s), u"(absent)") << c.name;
     }
+}
+
+TEST(SettingsWiring, StoredPortAndRetryAreReadInsideTheirRangeAtStart)
+{
+    struct Case {
+        const char* name;
+        QString port;
+        QString retry; // in the section of the port bound
+        quint16 bound;
+        int entries;
+    };
+    const Case cases[] = {
+        // Port 0 would bind a random port and send every broadcast to port 0.
+        {"port 0", u"0"_s, u"6"_s, 2425, 6},
+        {"port past 65535", u"70000"_s, u"6"_s, 2425, 6},
+        {"port with blanks", u" 2426 "_s, u"6"_s, 2426, 6},
+        // Retry 0 would make the user invisible: no entry at all.
+        {"retry 0", u"2425"_s, u"0"_s, 2425, 1},
+        {"retry past 20", u"2425"_s, u"600"_s, 2425, 20},
+    };
+    for (const Case& c : cases) {
+        MainWindowFixture f;
+        f.store().write(keys::Port, c.port);
+        f.store().write(u"IPM\\"_s + QString::number(c.bound), u"Retry"_s, c.retry);
+        f.start();
+        EXPECT_EQ(f.endpoint.localPort(), c.bound) << c.name;
+        EXPECT_EQ(f.sentWithCommand("1"), c.entries) << c.name;
+        for (const auto& sent : f.endpoint.sent)
+            EXPECT_EQ(sent.port, c.bound) << c.name;
+        EXPECT_TRUE(f.boxes.boxes.isEmpty()) << c.name;
+    }
+}
+
+TEST(SettingsWiring, EndingDuringTheFirstStartDialogSaysNoGoodbye)
+{
+    enum class End { Fin, Close };
+    struct Case {
+        const char* name;
+        bool firstStart;
+        End end;
+        int exits;
+    };
+    const Case cases[] = {
+        // Nothing has gone out yet, so there is nothing to take back.
+        {"first start, 終了 or a signal", true, End::Fin, 0},
+        {"first start, window closed", true, End::Close, 0},
+        {"ordinary start, 終了 or a signal", false, End::Fin, 6},
+        {"ordinary start, window closed", false, End::Close, 6},
+    };
+    for (const Case& c : cases) {
+        MainWindowFixture f;
+        f.firstStart = c.firstStart;
+        f.start();
+        if (c.end == End::Fin)
+            f.window->fin();
+        else
+            f.window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(f.sentWithCommand("2"), c.exits) << c.name;
+        EXPECT_EQ(f.sentWithCommand("1"), c.firstStart ? 0 : 6) << c.name;
+        EXPECT_EQ(f.exitCode, 0) << c.name;
+    }
+}
+
+TEST(SettingsWiring, EveryChangeOfTheAbsenceIsAnnouncedAndShown)
+{
+    MainWindowFixture f;
+    f.store().write(keys::Retry, u"1"_s);
+    f.store().write(keys::AbsenceMessages, u"会議:会議中です。:昼食:昼食です"_s);
+    f.start();
+    f.endpoint.inject("1:5:peer:host:1:peer", u"10.77.0.9"_s, 2425);
+    f.endpoint.sent.clear();
+
+    // Absent through the dialog: announced with the title, and the caption says so.
+    auto* dialog = &f.window->showSettings();
+    control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
+    click(dialog, "Command1");
+    EXPECT_EQ(namesSent(f, "1"), QStringList{u"NoName[会議]"_s});
+    EXPECT_EQ(f.window->windowTitle(), u"Velmar7 MainWindow - 不在 [会議]");
+
+    // The messages are edited so that the title is gone: opening the dialog ends the
+    // absence, and peers hear of it then, not at some later "セット".
+    f.store().write(keys::AbsenceMessages, u"昼食:昼食です"_s);
+    f.endpoint.sent.clear();
+    dialog = &f.window->showSettings();
+    EXPECT_EQ(namesSent(f, "1"), QStringList{u"NoName"_s});
+    EXPECT_EQ(f.window->windowTitle(), u"Velmar7 MainWindow");
+    control<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
+    click(dialog, "Command1");
+    EXPECT_EQ(f.window->windowTitle(), u"Velmar7 MainWindow - 不在 [昼食]");
+
+    // Sending a message ends the absence: peers are told before the message goes.
+    f.endpoint.sent.clear();
+    f.window->openTextWindow(velmar::text::WindowPlacement::Foreground);
+    f.window->activeWindow()->setText(u"戻りました"_s);
+    f.window->sendActiveText();
+    f.window->messenger().chooseRow(0);
+    f.window->messenger().send(velmar::ipmsg::Messenger::Button::Left);
+    EXPECT_EQ(namesSent(f, "1"), QStringList{u"NoName"_s});
+    ASSERT_FALSE(f.endpoint.sent.isEmpty());
+    EXPECT_TRUE(MainWindowFixture::hasCommand(f.endpoint.sent.first().data, "1"));
+    EXPECT_EQ(f.window->messenger().packets().absenceTitle(), QString());
+    EXPECT_EQ(f.window->windowTitle(), u"Velmar7 MainWindow");
+}
+
+TEST(SettingsWiring, ReplyMarkSortOrderAndNotifyApplyAtSet)
+{
+    MainWindowFixture f;
+    f.start();
+    for (const auto& [name, ip] :
+         {std::pair{"b", "10.77.0.2"}, std::pair{"c", "10.77.0.3"}, std::pair{"a", "10.77.0.4"}}) {
+        f.endpoint.inject(QByteArray("1:5:u:h:1:") + name + QByteArray(1, '\0') + "g",
+                          QString::fromLatin1(ip), 2425);
+    }
+    auto* dialog = &f.window->showSettings();
+    control<QLineEdit>(dialog, "Text1")->setText(u"| "_s);
+    control<QComboBox>(dialog, "Combo2")->setCurrentIndex(0);
+    dialog->findChild<QCheckBox*>(u"Check2"_s)->setChecked(true);
+    auto* notify = dialog->findChild<QCheckBox*>(u"Check5"_s);
+    EXPECT_TRUE(notify->isChecked());
+    notify->setChecked(false);
+    click(dialog, "Command1");
+
+    // Ctrl+R uses the new mark at once, blank included.
+    f.window->openTextWindow(velmar::text::WindowPlacement::Foreground);
+    f.window->activeWindow()->setText(u"了解です\r\nよろしく"_s);
+    f.window->runCommand(velmar::app::Command::ResCopy);
+    EXPECT_EQ(f.clipboard.text(), u"| 了解です\r\n| よろしく");
+
+    // The peer list is in the new order without a restart.
+    const auto& state = f.window->messenger().state();
+    EXPECT_EQ(state.sortColumn(), velmar::ipmsg::SortColumn::Name);
+    EXPECT_TRUE(state.sortAscending());
+    QStringList names;
+    for (int row = 0; row < f.window->messenger().peers()->count(); ++row)
+        names << f.window->messenger().peers()->cell(row, velmar::ipmsg::PeerColumn::Name);
+    EXPECT_EQ(names, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+
+    EXPECT_EQ(f.store().read(keys::Notify), u"0");
 }
 
 } // namespace

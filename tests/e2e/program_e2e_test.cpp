@@ -7,6 +7,7 @@
 #include "settings/settings_dialog.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 #include <chrono>
@@ -295,6 +296,45 @@ TEST_F(TwoPrograms, LossyLinkDeliversEveryPieceOfALongTextOnce)
     EXPECT_EQ(duplicates, 0);
     EXPECT_EQ(sent, sends);
     EXPECT_EQ(shown, pieces.size());
+}
+
+TEST_F(TwoPrograms, APortChangeLeavesOneEntryAtTheNewPort)
+{
+    Program a;
+    Program b;
+    // A reaches B's port from any port of its own through its broadcast list, as an
+    // office user with peers on the usual port would set it up.
+    a.settings.store->write(QStringLiteral("IPM\\2425"), QStringLiteral("BroadCast"),
+                            QStringLiteral("2425:") + pair().ipB());
+    startBoth(pair(), a, b);
+    const auto rowsOfA = [&] {
+        QStringList ports;
+        for (int row = 0; row < b.peers().count(); ++row) {
+            if (b.peers().cell(row, velmar::ipmsg::PeerColumn::Address) == pair().ipA())
+                ports << b.peers().cell(row, velmar::ipmsg::PeerColumn::Port);
+        }
+        return ports;
+    };
+    ASSERT_EQ(rowsOfA(), QStringList{QStringLiteral("2425")});
+
+    {
+        // "セット" binds the new socket: it must be made on A's side.
+        velmar::e2e::ScopedNetns in(pair().nameA());
+        ASSERT_TRUE(in.entered()) << in.error().toStdString();
+        velmar::settings::SettingsDialog& dialog = a.window->showSettings();
+        dialog.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2426"));
+        dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    }
+    ASSERT_EQ(a.endpoint.localPort(), 2426);
+
+    // B drops the old entry and lists A once, at the new port, under its name; its
+    // answer reaches A there.
+    EXPECT_TRUE(waitUntil([&] { return rowsOfA() == QStringList{QStringLiteral("2426")}; }))
+        << rowsOfA().join(u' ').toStdString();
+    velmar::e2e::processEventsFor(300ms);
+    EXPECT_EQ(rowsOfA(), QStringList{QStringLiteral("2426")});
+    EXPECT_EQ(b.peers().cell(b.peerRow(pair().ipA()), velmar::ipmsg::PeerColumn::Name), u"エー");
+    EXPECT_TRUE(waitUntil([&] { return a.peerRow(pair().ipB()) >= 0; }));
 }
 
 } // namespace

@@ -18,13 +18,17 @@ QByteArray bytes(const char* s, int n)
 
 class Presence : public MessengerTest {};
 
-TEST_F(Presence, RetryZeroSendsNoEntryExitOrAnswer)
+TEST_F(Presence, RetryZeroStillSendsEachEntryExitAndAnswerOnce)
 {
+    // 0 would leave the user invisible: peers would never list nor drop them.
     set(keys::Retry, "0");
     messenger->load();
     messenger->exitBroadcast();
     receive(bytes("1:5:u:h:1:a\0g", 13), "10.77.0.9", 2425);
-    EXPECT_TRUE(endpoint.sent.isEmpty());
+    QList<quint32> commands;
+    for (const auto& sent : endpoint.sent)
+        commands << (rawCommandWord(sent.data) & 0xFF);
+    EXPECT_EQ(commands, (QList<quint32>{cmd::BrEntry, cmd::BrExit, cmd::AnsEntry}));
     EXPECT_EQ(messenger->peers()->count(), 1);
 }
 

@@ -153,15 +153,18 @@ TEST_F(Sending, RetriesUntilTheRetryCountThenFails)
     EXPECT_EQ(host.sentMarks, 0);
 }
 
-TEST_F(Sending, RetryZeroFailsAtTheFirstTick)
+TEST_F(Sending, RetryZeroReadsAsOneRetry)
 {
     set(keys::Retry, "0");
     choose(0);
     sendText(QStringLiteral("t"));
     EXPECT_EQ(endpoint.sent.size(), 1);
     messenger->tick();
+    EXPECT_TRUE(boxes.titles().isEmpty());
+    EXPECT_EQ(endpoint.sent.size(), 2);
+    messenger->tick();
     EXPECT_EQ(boxes.titles(), QStringList{kFailTitle});
-    EXPECT_EQ(endpoint.sent.size(), 1);
+    EXPECT_EQ(endpoint.sent.size(), 2);
 }
 
 TEST_F(Sending, AReceiptBeforeTheFirstTickCompletesAtThatTick)
@@ -231,8 +234,14 @@ TEST_F(Sending, OwnAddressIsRemovedAndAnEmptyListIsRefused)
     EXPECT_EQ(messenger->state().destinationEntries(),
               QStringList{QStringLiteral("2426:10.77.0.1")});
     EXPECT_EQ(messenger->state().destinationNames(), QStringList{QStringLiteral("me2")});
-    ASSERT_EQ(endpoint.sent.size(), 1);
-    EXPECT_EQ(endpoint.sent[0].port, 2426);
+    // Sending ends the absence, and peers hear so first: Retry entries without the
+    // title or the absence option, then the message.
+    ASSERT_EQ(endpoint.sent.size(), 7);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(rawCommandWord(endpoint.sent[i].data) & (0xFF | cmd::AbsenceOpt), cmd::BrEntry)
+            << i;
+    }
+    EXPECT_EQ(endpoint.sent[6].port, 2426);
     EXPECT_TRUE(messenger->packets().absenceTitle().isEmpty());
     EXPECT_EQ(messenger->packets().absenceText(), u"x");
 }

@@ -251,7 +251,7 @@ TEST_F(Trust, SettingsAreReadSafely)
     const struct {
         const char* retry;
         qint64 read;
-    } retries[] = {{"1000000", 20}, {"-5", 0}, {"20", 20}, {"x", 0}};
+    } retries[] = {{"1000000", 20}, {"-5", 1}, {"0", 1}, {"20", 20}, {"x", 6}};
     for (const auto& c : retries) {
         set(keys::Retry, c.retry);
         EXPECT_EQ(messenger->packets().retry(), c.read) << c.retry;

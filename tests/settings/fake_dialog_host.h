@@ -27,6 +27,7 @@ public:
     }
     void announce() override { announcements << title; }
     void reapplyTextWindows() override { ++reapplied; }
+    void applyStoredSettings() override { ++applied; }
     void settingsActivated() override { ++activations; }
     bool hasSoundComponent() const override { return sound; }
 
@@ -38,6 +39,7 @@ public:
     // The absence title at each announcement.
     QStringList announcements;
     int reapplied = 0;
+    int applied = 0;
     int activations = 0;
     bool sound = true;
 };

@@ -87,10 +87,10 @@ TEST(SettingsDialog, ShowsEveryControlOnItsTab)
     const char* messaging[] = {
         "Text2", "Text3",    "Text4",    "Check3",   "Label16",     "Text5",  "Text11", "Command3",
         "List1", "Text6(0)", "Text6(1)", "Command8", "MSFlexGrid1", "Combo1", "Combo2", "Check2"};
-    const char* general[] = {"Text1",    "Check1",    "Command6",  "Command7", "Text8",
-                             "Command9", "Text10",    "Text7",     "Command5", "Command4",
-                             "List2",    "Text9",     "Command10", "Label17",  "Command11",
-                             "Text12",   "Command12", "Text13",    "Text14",   "Check4"};
+    const char* general[] = {
+        "Text1",     "Check1",   "Command6",  "Command7", "Text8",  "Command9",  "Text10",
+        "Text7",     "Command5", "Command4",  "List2",    "Text9",  "Command10", "Label17",
+        "Command11", "Text12",   "Command12", "Text13",   "Text14", "Check4",    "Check5"};
     const auto* frame0 = f.find<QWidget>("Frame1(0)");
     const auto* frame1 = f.find<QWidget>("Frame1(1)");
     for (const char* name : messaging) {
@@ -180,7 +180,38 @@ TEST(SettingsDialog, EditorsAndNumberFieldsTellTheUser)
              f.line("Text4")->setText(u"0"_s);
              f.leave("Text4");
          },
-         u"警告"_s, u"数字をお願い"_s, [](DialogFixture&) {}},
+         u"警告"_s, u"1 から 65535 までの数字をお願い"_s,
+         [](DialogFixture& f) { EXPECT_EQ(f.line("Text4")->text(), u"2425"); }},
+        {"resident port past the last one",
+         [](DialogFixture& f) {
+             f.line("Text4")->setText(u"70000"_s);
+             f.leave("Text4");
+         },
+         u"警告"_s, u"1 から 65535 までの数字をお願い"_s,
+         [](DialogFixture& f) { EXPECT_EQ(f.line("Text4")->text(), u"2425"); }},
+        {"retry count 0 would announce nothing",
+         [](DialogFixture& f) {
+             f.line("Text9")->setText(u"0"_s);
+             f.leave("Text9");
+         },
+         u"警告"_s, u"1 から 20 までの数字をお願い"_s,
+         [](DialogFixture& f) { EXPECT_EQ(f.line("Text9")->text(), u"6"); }},
+        {"broadcast address that is no address",
+         [](DialogFixture& f) {
+             f.line("Text5")->setText(u"192.168.0.256"_s);
+             f.click("Command3");
+         },
+         u"警告"_s, u"「192.168.0.256」はアドレスでもホスト名でもありません"_s,
+         [](DialogFixture& f) { EXPECT_TRUE(f.listed("List1").isEmpty()); }},
+        {"broadcast host name is taken",
+         [](DialogFixture& f) {
+             f.line("Text5")->setText(u" gw-3.example.jp "_s);
+             f.click("Command3");
+         },
+         QString(), QString(),
+         [](DialogFixture& f) {
+             EXPECT_EQ(f.listed("List1"), QStringList{u"2425:gw-3.example.jp"_s});
+         }},
         {"a good resident port is copied to the broadcast port",
          [](DialogFixture& f) {
              f.line("Text4")->setText(u"2426"_s);
@@ -253,7 +284,7 @@ TEST(SettingsDialog, SetStoresTheEditedListsAndCloses)
     EXPECT_EQ(store.read(keys::AbsenceMessages), u"外出;午後:戻りは 15時です");
     EXPECT_EQ(store.read(keys::UserName), u"山田;太郎");
     EXPECT_EQ(f.host.title, u"外出;午後");
-    EXPECT_EQ(f.host.text, u"戻りは 15時です\r\n");
+    EXPECT_EQ(f.host.text, u"戻りは 15時です");
     EXPECT_EQ(f.host.announcements, QStringList{u"外出;午後"_s});
     EXPECT_EQ(f.host.reapplied, 1);
 }
@@ -286,6 +317,62 @@ TEST(SettingsDialog, DoubleClicksTakeEntriesBackForCorrection)
     EXPECT_EQ(f.line("Text6(0)")->text(), u"会議");
     EXPECT_EQ(f.find<QPlainTextEdit>("Text6(1)")->toPlainText(), u"会議中です。");
     EXPECT_EQ(f.find<QComboBox>("Combo1")->count(), 1);
+}
+
+TEST(SettingsDialog, TheChosenAbsenceStaysChosenThroughEditingAndReopening)
+{
+    enum class Edit { TakeAndAddAgain, TakeOnly, NewTitleWithBlanks };
+    struct Case {
+        const char* name;
+        Edit edit;
+        QString titleAfter;
+        QString textAfter;
+    };
+    const Case cases[] = {
+        // The neighbour ("昼食") must not become the mode while "会議" is out for editing.
+        {"edited and added again", Edit::TakeAndAddAgain, u"会議"_s, u"14時まで会議中です。"_s},
+        {"taken out and not added again", Edit::TakeOnly, QString(), QString()},
+        // What is chosen is what is stored, so the next load finds it again.
+        {"title typed with blanks", Edit::NewTitleWithBlanks, u"外出"_s, u"すぐ戻ります"_s},
+    };
+    for (const Case& c : cases) {
+        DialogFixture f;
+        f.t.store->write(keys::AbsenceMessages, u"会議:会議中です。:昼食:昼食に出ています"_s);
+        f.host.title = u"会議"_s;
+        f.host.text = u"会議中です。"_s;
+        f.open();
+        auto* mode = f.find<QComboBox>("Combo1");
+        ASSERT_EQ(mode->currentText(), u"会議") << c.name;
+        switch (c.edit) {
+        case Edit::TakeAndAddAgain:
+            Q_EMIT f.find<QTableWidget>("MSFlexGrid1")->cellDoubleClicked(0, 0);
+            EXPECT_EQ(mode->currentIndex(), 0) << c.name;
+            f.find<QPlainTextEdit>("Text6(1)")->setPlainText(u"14時まで会議中です。\n"_s);
+            f.click("Command8");
+            break;
+        case Edit::TakeOnly:
+            Q_EMIT f.find<QTableWidget>("MSFlexGrid1")->cellDoubleClicked(0, 0);
+            break;
+        case Edit::NewTitleWithBlanks:
+            f.line("Text6(0)")->setText(u" 外出 "_s);
+            f.find<QPlainTextEdit>("Text6(1)")->setPlainText(u"すぐ戻ります\n"_s);
+            f.click("Command8");
+            mode->setCurrentIndex(mode->count() - 1);
+            break;
+        }
+        f.click("Command1");
+        EXPECT_EQ(f.host.title, c.titleAfter) << c.name;
+        EXPECT_EQ(f.host.text, c.textAfter) << c.name;
+        EXPECT_EQ(f.host.announcements, QStringList{c.titleAfter}) << c.name;
+
+        // Opening the dialog again keeps the absence as it is, and says nothing.
+        f.open();
+        EXPECT_EQ(f.find<QComboBox>("Combo1")->currentText(),
+                  c.titleAfter.isEmpty() ? u"不在じゃないよ"_s : c.titleAfter)
+            << c.name;
+        EXPECT_EQ(f.host.title, c.titleAfter) << c.name;
+        EXPECT_EQ(f.host.announcements.size(), 1) << c.name;
+    }
 }
 
 TEST(SettingsDialog, APortInUseIsRefusedAndTheDialogStays)

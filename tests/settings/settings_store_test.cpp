@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace velmar::settings;
@@ -54,6 +55,33 @@ TEST(SettingsStore, WritesAreOnDiskAtOnceAndPrivate)
     EXPECT_EQ(QFileInfo(path).permissions() &
                   (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
+}
+
+TEST(SettingsStore, AFileOthersCanReadIsMadePrivateAgain)
+{
+    // A file restored from a backup or copied in by hand, with the password in it.
+    for (const bool changedWhileRunning : {false, true}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Velmar5.ini"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nPASSWORD=secret\n");
+        file.close();
+        const auto share = [&file] {
+            ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                                            QFile::ReadGroup | QFile::ReadOther));
+        };
+        if (!changedWhileRunning)
+            share();
+        SettingsStore store(path);
+        if (changedWhileRunning)
+            share();
+        store.write(keys::ReplyMark, QStringLiteral("|"));
+        EXPECT_EQ(QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                  QFile::ReadOwner | QFile::WriteOwner)
+            << changedWhileRunning;
+        EXPECT_EQ(store.read(keys::Password), u"secret");
+    }
 }
 
 TEST(SettingsStore, HandEditedOddValuesReadBackAsTheyAre)

@@ -93,7 +93,11 @@ TEST(SettingsValues, EveryFieldStoresBackWhatItLoaded)
         {kSection2425, u"Retry"_s, u" 4 "_s, u"4"_s},
         {kSection2425, u"Retry"_s, u"３"_s, u"3"_s},
         {kSection2425, u"Retry"_s, u"abc"_s, u"6"_s},
-        {kSection2425, u"Retry"_s, u"600"_s, u"6"_s},
+        {kSection2425, u"Retry"_s, u"600"_s, u"20"_s},
+        {kSection2425, u"Retry"_s, u"0"_s, u"1"_s},
+        {kGeneral, u"Notify"_s, u"0"_s, u"0"_s},
+        {kGeneral, u"Notify"_s, u"1"_s, u"1"_s},
+        {kGeneral, u"Notify"_s, u"NULL"_s, u"0"_s},
         {kSection2425, u"ListSort"_s, u"7"_s, u"1"_s},
         {kSection2425, u"BroadCast"_s, u"192.168.0.255"_s, u"2425:192.168.0.255"_s},
         {kSection2425, u"BroadCast"_s, u""_s, u""_s},
@@ -201,12 +205,19 @@ TEST(SettingsValues, AbsenceModeIsAppliedAndAnnounced)
         QString chosen;    // mode chosen in the dialog ("" = present)
         QString titleAfter;
         QString textAfter;
+        QStringList announced; // the title at each announcement, load and "セット"
     };
     const Case cases[] = {
-        {"absent", QString(), u"会議"_s, u"会議"_s, u"会議中です。"_s},
-        {"second message", QString(), u"昼食"_s, u"昼食"_s, u"昼食に出ています"_s},
-        {"present again", u"会議"_s, QString(), QString(), QString()},
-        {"unknown title is cleared at load", u"旅行"_s, QString(), QString(), QString()},
+        {"absent", QString(), u"会議"_s, u"会議"_s, u"会議中です。"_s, {u"会議"_s}},
+        {"second message", QString(), u"昼食"_s, u"昼食"_s, u"昼食に出ています"_s, {u"昼食"_s}},
+        {"present again", u"会議"_s, QString(), QString(), QString(), {QString()}},
+        // Peers are told as soon as the absence ends, not only at "セット".
+        {"unknown title is cleared at load",
+         u"旅行"_s,
+         QString(),
+         QString(),
+         QString(),
+         {QString(), QString()}},
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -222,8 +233,61 @@ TEST(SettingsValues, AbsenceModeIsAppliedAndAnnounced)
         commitSettings(v, f.store, f.textgauge, f.host);
         EXPECT_EQ(f.host.title, c.titleAfter) << c.name;
         EXPECT_EQ(f.host.text, c.textAfter) << c.name;
-        EXPECT_EQ(f.host.announcements, QStringList{c.titleAfter}) << c.name;
+        EXPECT_EQ(f.host.announcements, c.announced) << c.name;
     }
+}
+
+TEST(SettingsValues, NumberFieldsSayWhatTheyAccept)
+{
+    struct Case {
+        QString text;
+        NumberRange range;
+        QString refusal; // empty: accepted
+    };
+    const QString notANumber = u"数字をお願い"_s;
+    const QString ports = u"1 から 65535 までの数字をお願い"_s;
+    const QString retries = u"1 から 20 までの数字をお願い"_s;
+    const Case cases[] = {
+        {u"2425"_s, PortRange, QString()},    {u" ６５５３５ "_s, PortRange, QString()},
+        {u"1"_s, PortRange, QString()},       {u"0"_s, PortRange, ports},
+        {u"65536"_s, PortRange, ports},       {u"70000"_s, PortRange, ports},
+        {u"99999999999"_s, PortRange, ports}, {u"-1"_s, PortRange, ports},
+        {u"abc"_s, PortRange, notANumber},    {u""_s, PortRange, notANumber},
+        {u"24 25"_s, PortRange, notANumber},  {u"20"_s, RetryRange, QString()},
+        {u"1"_s, RetryRange, QString()},      {u"0"_s, RetryRange, retries},
+        {u"21"_s, RetryRange, retries},       {u"x"_s, RetryRange, notANumber},
+    };
+    velmar::components::TextgaugeImpl textgauge;
+    for (const Case& c : cases) {
+        EXPECT_EQ(numberFieldRefusal(c.text, c.range, textgauge).value_or(QString()), c.refusal)
+            << c.text.toStdString();
+    }
+}
+
+TEST(SettingsValues, BroadcastDestinationsAreAddressesOrHostNames)
+{
+    struct Case {
+        QString text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {u"192.168.0.255"_s, true},
+        {u"255.255.255.255"_s, true},
+        {u"gw"_s, true},
+        {u"gw-3.example.jp"_s, true},
+        {u"10.0.0.256"_s, false},
+        {u"10.0.0"_s, false},
+        {u"1.2.3.4.5"_s, false},
+        {u"host name"_s, false},
+        {u"-gw"_s, false},
+        {u"gw..jp"_s, false},
+        {u"fe80::1"_s, false},
+        {u"サーバー"_s, false},
+        {u"a_b"_s, false},
+        {u""_s, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isAddressOrHostName(c.text), c.accepted) << c.text.toStdString();
 }
 
 TEST(SettingsValues, ListEditorsKeepTheirEntryForms)
@@ -241,6 +305,7 @@ TEST(SettingsValues, ListEditorsKeepTheirEntryForms)
     EXPECT_EQ(addBroadcast(broadcasts, u"2425"_s, u"192.168.0.255"_s), EditResult::Added);
     EXPECT_EQ(addBroadcast(broadcasts, u"2425"_s, u"192.168.0.255"_s), EditResult::Duplicate);
     EXPECT_EQ(addBroadcast(broadcasts, u"2425"_s, QString()), EditResult::Ignored);
+    EXPECT_EQ(addBroadcast(broadcasts, u"2425"_s, u"10.0.0.999"_s), EditResult::BadAddress);
     EXPECT_EQ(broadcasts, QStringList{u"2425:192.168.0.255"_s});
     velmar::components::TextgaugeImpl textgauge;
     const BroadcastEntry taken = splitBroadcast(u" ２４２６：１０.０.０.２５５ "_s, textgauge);
@@ -253,6 +318,9 @@ TEST(SettingsValues, ListEditorsKeepTheirEntryForms)
     EXPECT_EQ(addAbsence(absences, u"外出:午後"_s, u"別"_s), EditResult::DuplicateTitle);
     EXPECT_EQ(addAbsence(absences, QString(), u"本文"_s), EditResult::EmptyField);
     EXPECT_EQ(addAbsence(absences, u"題"_s, QString()), EditResult::EmptyField);
+    EXPECT_EQ(addAbsence(absences, u"  "_s, u"本文"_s), EditResult::EmptyField);
+    // Blanks around the title would make it a different title once stored.
+    EXPECT_EQ(addAbsence(absences, u" 外出:午後 "_s, u"別"_s), EditResult::DuplicateTitle);
     ASSERT_EQ(absences.size(), 1);
     EXPECT_EQ(absences.first(), (AbsenceMessage{u"外出;午後"_s, u"戻り 15時"_s}));
 }

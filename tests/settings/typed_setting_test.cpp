@@ -44,10 +44,13 @@ TEST(SettingValues, StoredNumbersReadInsideTheirRange)
         EXPECT_EQ(read(store, keys::FontPoints), c.points) << c.stored;
     }
 
-    with(keys::Retry, " 6.9 ");
-    EXPECT_EQ(read(store, keys::RetryCount), 6);
-    with(keys::Retry, "abc");
-    EXPECT_EQ(read(store, keys::RetryCount), 0);
+    // 0 would make the user invisible: no entry, no exit, no answer.
+    const Case retries[] = {{" 6.9 ", 6}, {"abc", 6},  {"0", 1}, {"-2", 1},   {"0.5", 1},
+                            {"20", 20},   {"600", 20}, {"", 6},  {"１２", 12}};
+    for (const Case& c : retries) {
+        with(keys::Retry, c.stored);
+        EXPECT_EQ(read(store, keys::RetryCount), c.width) << c.stored;
+    }
     with(keys::FontBold, "true");
     EXPECT_EQ(read(store, keys::FontBoldFlag), true);
     with(keys::FontBold, "NULL");
