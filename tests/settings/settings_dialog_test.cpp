@@ -182,13 +182,6 @@ TEST(SettingsDialog, EditorsAndNumberFieldsTellTheUser)
          },
          u"警告"_s, u"1 から 65535 までの数字をお願い"_s,
          [](DialogFixture& f) { EXPECT_EQ(f.line("Text4")->text(), u"2425"); }},
-        {"resident port past the last one",
-         [](DialogFixture& f) {
-             f.line("Text4")->setText(u"70000"_s);
-             f.leave("Text4");
-         },
-         u"警告"_s, u"1 から 65535 までの数字をお願い"_s,
-         [](DialogFixture& f) { EXPECT_EQ(f.line("Text4")->text(), u"2425"); }},
         {"retry count 0 would announce nothing",
          [](DialogFixture& f) {
              f.line("Text9")->setText(u"0"_s);
@@ -203,15 +196,6 @@ TEST(SettingsDialog, EditorsAndNumberFieldsTellTheUser)
          },
          u"警告"_s, u"「192.168.0.256」はアドレスでもホスト名でもありません"_s,
          [](DialogFixture& f) { EXPECT_TRUE(f.listed("List1").isEmpty()); }},
-        {"broadcast host name is taken",
-         [](DialogFixture& f) {
-             f.line("Text5")->setText(u" gw-3.example.jp "_s);
-             f.click("Command3");
-         },
-         QString(), QString(),
-         [](DialogFixture& f) {
-             EXPECT_EQ(f.listed("List1"), QStringList{u"2425:gw-3.example.jp"_s});
-         }},
         {"a good resident port is copied to the broadcast port",
          [](DialogFixture& f) {
              f.line("Text4")->setText(u"2426"_s);

@@ -32,6 +32,7 @@ public:
         m_text = text;
     }
     void announce() override {}
+    void applyStoredSettings() override {}
     void reapplyTextWindows() override {}
     void settingsActivated() override {}
     bool hasSoundComponent() const override { return true; }
