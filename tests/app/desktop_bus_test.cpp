@@ -110,6 +110,28 @@ TEST_F(DesktopBusTest, ImeSettingReachesTheFocusedContextOnly)
     }
 }
 
+// Closing with several text windows moves the focus from one to the next; a hanging
+// input-method service must not hold the closing (nor a notification service).
+TEST_F(DesktopBusTest, AHangingServiceDoesNotHoldTheClosing)
+{
+    MainWindowFixture f;
+    f.store().write(keys::Ime, QStringLiteral("1"));
+    auto& w = start(f);
+    for (int i = 0; i < 3; ++i) {
+        w.openTextWindow(text::WindowPlacement::Foreground);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return textAreaHasFocus(w); }, 2000));
+    }
+    services->fcitx.delayMs = 1500;
+    services->notifications.delayMs = 1500;
+    QTest::qWait(app::ImeSwitcher::SettleMs + 100); // a State() call is now hanging
+    QElapsedTimer clock;
+    clock.start();
+    w.close();
+    QCoreApplication::processEvents();
+    EXPECT_LT(clock.elapsed(), 300);
+    EXPECT_TRUE(w.hasEnded());
+}
+
 // A framework that is installed but not running stays so: the bus could start it on
 // demand (its activation file is there), and the program's calls must not.
 TEST(DesktopBusActivation, AnInputMethodThatDoesNotRunIsNotStarted)

@@ -90,9 +90,16 @@ class FakeFcitx5Controller final : public QObject {
 public:
     std::atomic<int> state{1};
     std::atomic<int> calls{0};
+    // A daemon that hangs: State() answers only after this long.
+    std::atomic<int> delayMs{0};
 
 public Q_SLOTS:
-    int State() { return state; }
+    int State()
+    {
+        if (delayMs > 0)
+            QThread::msleep(delayMs);
+        return state;
+    }
     void Activate()
     {
         ++calls;
