@@ -70,7 +70,7 @@ chmod 700 "$run"
 as_user() {
     ${in_place:+exec} ip netns exec "$ns_a" setpriv --reuid="$uid" --regid="$uid" --clear-groups \
         env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$run" \
-        XDG_CONFIG_HOME="$home/.config" LANG=C.UTF-8 \
+        XDG_CONFIG_HOME="$home/.config" LANG=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 \
         DBUS_SESSION_BUS_ADDRESS="unix:path=$run/bus" "$@"
 }
 # wait_for SECONDS COMMAND...: polls the command until it succeeds.
