@@ -300,6 +300,32 @@ TEST(ArrivalNotifications, BackgroundMessagesSealedTextClickAndFlood)
     EXPECT_EQ(f.notifications.shown[1].summary, u"10 件のメッセージ");
 }
 
+// A message that opens behind the window the user works in is notified although the
+// program is active; the user's window keeps the focus. One that opens in front (no
+// other window) needs no notification.
+TEST(ArrivalNotifications, AMessageBehindTheActiveWindowIsNotified)
+{
+    MainWindowFixture f;
+    f.clipboard.setText(QStringLiteral("working"));
+    auto& w = f.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 2000));
+    auto* working = w.activeWindow();
+    ASSERT_NE(working, nullptr);
+
+    receive(f, 100, "behind");
+    ASSERT_EQ(f.notifications.shown.size(), 1);
+    EXPECT_EQ(f.notifications.shown[0].body, u"behind");
+    EXPECT_EQ(w.activeWindow(), working) << "the focus stays where the user works";
+
+    w.mdiArea()->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(1100); // the burst is over
+    f.notifications.shown.clear();
+    receive(f, 101, "in front");
+    EXPECT_EQ(w.activeWindow()->text(), u"in front");
+    EXPECT_TRUE(f.notifications.shown.isEmpty());
+}
+
 TEST(ArrivalNotifications, SettingTurnsThemOff)
 {
     MainWindowFixture f;
