@@ -23,6 +23,17 @@ printf 'トレイから\n戻ったとき' >"$tmp/second.txt"
 on_wayland sh -c "wl-copy <'$tmp/first.txt'"
 wait_for 5 clipboard_is "$tmp/first.txt" || fail "wl-copy did not take the text"
 
+# A peer on the other end of the link: a second copy without a display, so that the
+# program has a user in its list when it ends.
+mkdir -p "$tmp/peer/config/Velmar" "$tmp/peer/run"
+chmod 700 "$tmp/peer/run"
+printf '[IPM]\n2425\\UserName=peer\n' >"$tmp/peer/config/Velmar/Velmar5.ini"
+ip netns exec "$ns_b" env -i PATH=/usr/bin:/bin HOME="$tmp/peer" XDG_RUNTIME_DIR="$tmp/peer/run" \
+    XDG_CONFIG_HOME="$tmp/peer/config" LANG=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 \
+    QT_QPA_PLATFORM=offscreen "$tmp/velmar" >"$tmp/peer.log" 2>&1 &
+pids+=($!)
+sleep 1
+
 (in_place=1 on_wayland QT_QPA_PLATFORM=wayland "$tmp/velmar" >"$tmp/velmar.log" 2>&1) &
 program=$!
 pids+=($program)
