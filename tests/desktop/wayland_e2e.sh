@@ -5,7 +5,7 @@
 #   1. text put on the clipboard with wl-copy shows in the start-up window;
 #   2. 全部コピー (Ctrl+A) gives it back byte for byte (wl-paste);
 #   3. hidden to the notification area, a click on the icon with new clipboard text
-#      opens a window holding it;
+#      opens a window holding it; a right click (ContextMenu) opens it marked;
 #   4. closing ends the program quickly.
 #   wayland_e2e.sh VELMAR_BINARY [SCREENSHOT.png]
 set -euo pipefail
@@ -61,7 +61,7 @@ find_item() {
     item=$(on_wayland dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
         /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
         string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems |
-        grep -o 'string "[^"]*"' | head -1 | sed 's/string "//; s/"$//')
+        grep -o 'string "[^"]*"' | tail -1 | sed 's/string "//; s/"$//')
     [[ -n "$item" ]]
 }
 wait_for 10 find_item || { cat "$tmp/velmar.log" >&2; fail "the program put no icon in the notification area"; }
@@ -81,6 +81,30 @@ wait_for 5 clipboard_is "$tmp/second.txt" || {
     fail "the icon's click opened no window with the new clipboard text"
 }
 echo "ok: the icon's click opens a window with the new clipboard text"
+
+# A host that passes the right click on (swaybar calls ContextMenu): the window comes
+# back with the clipboard text, marked by the reply-mark copy.
+press_ctrl w
+wait_for 5 no_window || fail "タスクトレイへ left the window on the compositor"
+# Each time the icon is shown it registers anew, under a connection of its own.
+shown_before=$item
+new_item() { find_item && [[ "$item" != "$shown_before" ]]; }
+wait_for 10 new_item || fail "the icon did not come back to the notification area"
+service=${item%%/*}
+path=/${item#*/}
+printf '返信する\n文' | on_wayland wl-copy
+printf '>返信する\n>文' >"$tmp/marked.txt"
+on_wayland dbus-send --session --print-reply --dest="$service" "$path" \
+    org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0 >/dev/null
+wait_for 10 has_window || fail "the icon's right click did not bring the window back"
+sleep 1.5
+printf 'other' | on_wayland wl-copy
+press_ctrl a
+wait_for 5 clipboard_is "$tmp/marked.txt" || {
+    on_wayland wl-paste --no-newline | od -c | head >&2
+    fail "the icon's right click opened no window with the clipboard text marked"
+}
+echo "ok: the icon's right click opens a window with the clipboard text marked"
 
 # Ending: from the signal to the end of the process.
 start_ns=$(date +%s%N)
