@@ -24,6 +24,13 @@ packages=(
     xdotool
     # private D-Bus session bus and a small notification area for the desktop tests
     dbus trayer
+    # the Wayland session of the desktop tests: compositor with its bar as notification
+    # area, Qt's Wayland platform, clipboard tools, a virtual keyboard, screenshots
+    sway qt6-wayland wl-clipboard wtype grim
+    # a real input-method framework with Qt's connection to it
+    fcitx5 fcitx5-frontend-qt6
+    # the Debian package's checks
+    lintian
 )
 
 missing=()

@@ -39,7 +39,17 @@ void ArrivalNotifier::messageArrived(const QString& sender, const QString& text,
     }
     m_inBurst = 0;
     m_burst.start();
-    m_id = m_notifications.show(sender, sealed ? QStringLiteral("封書") : preview(text), m_id);
+    show(sender, sealed ? QStringLiteral("封書") : preview(text));
+}
+
+void ArrivalNotifier::show(const QString& summary, const QString& body)
+{
+    // The service answers later; until then a further notification replaces the one
+    // known before, or comes as a new one.
+    m_notifications.show(summary, body, m_id, [self = QPointer<ArrivalNotifier>(this)](quint32 id) {
+        if (self)
+            self->m_id = id;
+    });
 }
 
 void ArrivalNotifier::burstOver()
@@ -49,8 +59,8 @@ void ArrivalNotifier::burstOver()
     // The one shown at the start of the burst plus those counted since.
     const int count = m_inBurst + 1;
     m_inBurst = 0;
-    m_id = m_notifications.show(QStringLiteral("%1 件のメッセージ").arg(count),
-                                QStringLiteral("最新: %1").arg(m_lastSender), m_id);
+    show(QStringLiteral("%1 件のメッセージ").arg(count),
+         QStringLiteral("最新: %1").arg(m_lastSender));
 }
 
 QString ArrivalNotifier::senderName(const QString& caption)

@@ -41,6 +41,7 @@ Q_SIGNALS:
 
 private:
     void burstOver();
+    void show(const QString& summary, const QString& body);
 
     platform::DesktopNotifications& m_notifications;
     const settings::SettingsStore& m_store;

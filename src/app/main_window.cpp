@@ -3,6 +3,7 @@
 #include "app/arrival_notifier.h"
 #include "app/conversion_choices.h"
 #include "app/icons.h"
+#include "app/ime_switcher.h"
 #include "app/new_window_placement.h"
 #include "app/settings_host.h"
 #include "app/text_window_area.h"
@@ -23,6 +24,7 @@
 #include "settings/settings_dialog.h"
 #include "text/clipboard_commands.h"
 #include "text/file_commands.h"
+#include "text/text_area.h"
 #include "text/text_window.h"
 #include "version.h"
 
@@ -35,6 +37,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace velmar::app {
 
@@ -112,12 +115,23 @@ void MainWindow::createDesktopServices()
     m_tray = std::make_unique<TrayController>(*trayIcon, *this, windowIcon(),
                                               icons::toolbarIcon(Command::Send));
     connect(m_tray.get(), &TrayController::clicked, this, &MainWindow::trayClicked);
+    connect(m_tray.get(), &TrayController::quitRequested, this,
+            [this] { runCommand(Command::End); });
 
-    m_inputMethod = m_services.inputMethod;
-    if (!m_inputMethod) {
+    platform::InputMethod* inputMethod = m_services.inputMethod;
+    if (!inputMethod) {
         m_ownInputMethod = std::make_unique<platform::Fcitx5InputMethod>();
-        m_inputMethod = m_ownInputMethod.get();
+        inputMethod = m_ownInputMethod.get();
     }
+    m_imeSwitcher = std::make_unique<ImeSwitcher>(
+        *inputMethod,
+        [this](const QWidget* widget) {
+            const QList<TextWindow*> forms = windows();
+            return std::any_of(forms.cbegin(), forms.cend(), [widget](const TextWindow* form) {
+                return widget == static_cast<const QWidget*>(form->textArea());
+            });
+        },
+        [this] { return m_services.store.read(keys::Ime).trimmed().startsWith(u'1'); });
 
     platform::DesktopNotifications* notifications = m_services.notifications;
     if (!notifications) {
@@ -284,16 +298,22 @@ void MainWindow::watchActivation()
 void MainWindow::activated()
 {
     m_replyMark = m_services.store.read(keys::ReplyMark);
-    if (m_skipNextActivation) {
-        m_skipNextActivation = false;
-    } else {
-        openTextWindow(WindowPlacement::Foreground);
-        m_clipboardCommands->viewClipboard();
-    }
-    applyImeSetting();
-    // The command-line files open once. Opening them at every activation would stack
-    // a duplicate window for each file whenever a dialog of the program closes.
-    openCommandLineFiles();
+    const bool fromClipboard = !m_skipNextActivation;
+    m_skipNextActivation = false;
+    // At start-up the window may not have the focus yet, which a Wayland compositor
+    // waits for before it hands the clipboard over.
+    m_services.clipboard.whenReadable(this, [this, fromClipboard] {
+        if (m_unloaded)
+            return;
+        if (fromClipboard) {
+            openTextWindow(WindowPlacement::Foreground);
+            m_clipboardCommands->viewClipboard();
+        }
+        applyImeSetting();
+        // The command-line files open once. Opening them at every activation would
+        // stack a duplicate window for each file whenever a dialog of the program closes.
+        openCommandLineFiles();
+    });
 }
 
 void MainWindow::openCommandLineFiles()
@@ -328,11 +348,8 @@ void MainWindow::applyImeSetting()
     // never disagree.
     const bool on = m_services.store.read(keys::Ime).trimmed().startsWith(u'1');
     m_commands->setImeState(on);
-    if (hasNoActiveWindow())
-        return;
-    // Where no input method can be driven there is nothing to switch and nothing to say.
-    if (const std::optional<bool> open = m_inputMethod->isOpen(); open && *open != on)
-        m_inputMethod->setOpen(on);
+    // The switch itself waits for one of the text areas to hold the focus.
+    m_imeSwitcher->apply();
 }
 
 void MainWindow::openFile(const QString& path)
@@ -414,8 +431,13 @@ void MainWindow::savePlacement()
         mode = StartMode::Minimised;
     else if (isMaximized())
         mode = StartMode::Maximised;
-    if (mode == StartMode::Normal)
-        m_services.store.write(keys::Placement, placementToTwips(geometry(), twipsPerPixel()));
+    if (mode == StartMode::Normal) {
+        const bool positionKnown = m_services.windowPositionsKnown.value_or(
+            !QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
+        m_services.store.write(keys::Placement,
+                               placementToStore(geometry(), twipsPerPixel(), positionKnown,
+                                                m_services.store.read(keys::Placement)));
+    }
     m_services.store.write(keys::StartMode, startModeValue(mode));
 }
 

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMdiArea;
 class QWindow;
@@ -52,6 +53,7 @@ namespace velmar::app {
 
 class SettingsHost;
 class ArrivalNotifier;
+class ImeSwitcher;
 class TextWindowArea;
 
 // Everything the main window takes from the outside world. Production passes the
@@ -80,6 +82,9 @@ struct Services {
     platform::InputMethod* inputMethod = nullptr;
     // Pop-up notifications; the desktop's notification service when none is given.
     platform::DesktopNotifications* notifications = nullptr;
+    // Whether the platform reports where a window is; asked of Qt when not given
+    // (Wayland compositors place windows themselves and tell nobody).
+    std::optional<bool> windowPositionsKnown = std::nullopt;
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -229,7 +234,7 @@ private:
     std::unique_ptr<platform::TrayIcon> m_ownTrayIcon;
     std::unique_ptr<platform::InputMethod> m_ownInputMethod;
     std::unique_ptr<platform::DesktopNotifications> m_ownNotifications;
-    platform::InputMethod* m_inputMethod = nullptr;
+    std::unique_ptr<ImeSwitcher> m_imeSwitcher;
     std::unique_ptr<ArrivalNotifier> m_notifier;
     // The window of the message that arrived last, brought to the front when the user
     // answers the blinking icon.

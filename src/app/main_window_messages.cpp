@@ -8,6 +8,7 @@
 #include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "text/clipboard_commands.h"
+#include "text/text_area.h"
 #include "text/text_window.h"
 
 #include <QApplication>
@@ -89,12 +90,16 @@ void MainWindow::announceMessage(const ipmsg::IncomingMessage& message, TextWind
 {
     // The user looks elsewhere: ask the window manager to draw attention to the
     // window and pop up a notification (which gathers a burst into one).
-    if (!isVisible() || isMinimized() || !isActiveWindow()) {
-        if (newWindow)
-            QApplication::alert(this);
-        m_notifier->messageArrived(ArrivalNotifier::senderName(message.caption), message.text,
-                                   message.sealed, form);
-    }
+    const bool programOutOfSight = !isVisible() || isMinimized() || !isActiveWindow();
+    // A message opens behind the window the user works in: it is told of by a
+    // notification too, which takes no focus and leaves the user's place alone.
+    const bool behindAnother = form && activeWindow() != form;
+    if (!programOutOfSight && !behindAnother)
+        return;
+    if (programOutOfSight && newWindow)
+        QApplication::alert(this);
+    m_notifier->messageArrived(ArrivalNotifier::senderName(message.caption), message.text,
+                               message.sealed, form);
 }
 
 namespace {
@@ -199,17 +204,26 @@ void MainWindow::trayClicked(platform::TrayClick click)
     const bool messageWaiting = m_tray->messageWaiting();
     leaveTray(AfterTray::ShowWindow);
     activateWindow();
-    const TextWindow* active = activeWindow();
-    if (m_services.clipboard.hasText() &&
-        !(active && active->text() == m_services.clipboard.text())) {
-        openTextWindow(WindowPlacement::Foreground);
-        m_clipboardCommands->viewClipboard();
-        if (click == platform::TrayClick::Right)
-            m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
-    }
-    // The icon announced a message: that is what the user came back for.
-    if (messageWaiting && m_newestMessage)
-        m_windows->activate(*m_newestMessage);
+    // The window was hidden: on Wayland the clipboard comes with the focus.
+    m_services.clipboard.whenReadable(this, [this, click, messageWaiting] {
+        if (m_unloaded)
+            return;
+        const TextWindow* active = activeWindow();
+        if (m_services.clipboard.hasText() &&
+            !(active && active->text() == m_services.clipboard.text())) {
+            openTextWindow(WindowPlacement::Foreground);
+            m_clipboardCommands->viewClipboard();
+            if (click == platform::TrayClick::Right)
+                m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
+        }
+        // The icon announced a message: that is what the user came back for.
+        if (messageWaiting && m_newestMessage)
+            m_windows->activate(*m_newestMessage);
+        // The keys go to the text the user came back to (not to a window frame), and
+        // so does the automatic IME. A sealed window's area takes no focus.
+        if (TextWindow* front = activeWindow())
+            front->textArea()->setFocus(Qt::ActiveWindowFocusReason);
+    });
 }
 
 void MainWindow::startBlinking()

@@ -37,6 +37,17 @@ QString placementToTwips(const QRect& geometry, qreal scale)
         .join(u',');
 }
 
+QString placementToStore(const QRect& geometry, qreal scale, bool positionKnown,
+                         const QString& stored)
+{
+    const QString now = placementToTwips(geometry, scale);
+    if (positionKnown || !placementFromTwips(stored, scale))
+        return now;
+    const QStringList kept = stored.split(u',');
+    const QStringList sized = now.split(u',');
+    return QStringList{kept[0].trimmed(), kept[1].trimmed(), sized[2], sized[3]}.join(u',');
+}
+
 std::optional<StartMode> startModeFromValue(const QString& stored)
 {
     if (stored == u"3")

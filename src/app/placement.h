@@ -16,6 +16,11 @@ qreal twipsPerPixel(qreal dpi);
 // when the value does not have exactly four whole numbers.
 std::optional<QRect> placementFromTwips(const QString& stored, qreal twipsPerPixel);
 QString placementToTwips(const QRect& geometry, qreal twipsPerPixel);
+// The placement to store for a window now at `geometry`. Where the platform cannot
+// report a window's position (Wayland), the position in `stored` is kept as it was
+// and only the size is taken; without a valid stored value the geometry is stored.
+QString placementToStore(const QRect& geometry, qreal twipsPerPixel, bool positionKnown,
+                         const QString& stored);
 
 // The stored start mode: exactly "3" is the notification area, a number 0, 1 or 2
 // (also written "1.0") is normal, minimised or maximised; anything else is nothing,

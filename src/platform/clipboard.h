@@ -3,6 +3,9 @@
 #include "platform/line_breaks.h"
 
 #include <QString>
+#include <functional>
+
+class QObject;
 
 namespace velmar::platform {
 
@@ -17,10 +20,25 @@ public:
     virtual void clear() = 0;
     // Replaces the clipboard content by `crlfText` (stored with LF line breaks).
     virtual void setText(const QString& crlfText) = 0;
+    // Runs `step` once the clipboard shows what the desktop holds, unless `context`
+    // is gone by then. By default at once.
+    virtual void whenReadable(QObject* context, std::function<void()> step)
+    {
+        (void)context;
+        step();
+    }
 };
 
+// The system clipboard through Qt. On Wayland a program is handed the clipboard only
+// while it has the keyboard focus: reading it before (right after a window is shown,
+// or while the window is hidden) finds nothing. There whenReadable() waits for the
+// focus or for the clipboard to arrive, at most WaylandWaitMs; elsewhere (X11) it
+// runs the step at once.
 class QtClipboard final : public Clipboard {
 public:
+    static constexpr int WaylandWaitMs = 1000;
+
+    void whenReadable(QObject* context, std::function<void()> step) override;
     bool hasText() const override;
     QString text() const override;
     void clear() override;

@@ -63,26 +63,25 @@ public:
     void setIcon(const QIcon& icon) override { icons.append(icon.cacheKey()); }
     void hide() override { shown = false; }
     bool isShown() const override { return shown; }
+    void setContextMenu(QMenu* contextMenu) override { menu = contextMenu; }
     void click(TrayClick click) { reportClick(click); }
 
     bool available = true;
     bool shown = false;
     QString toolTip;
+    QMenu* menu = nullptr;
     // QIcon::cacheKey() of every icon set, in order.
     QList<qint64> icons;
 };
 
 // An input method whose open state a test sets and reads; `available` false plays a
-// desktop without one.
+// desktop without one. `changes` counts the switches that changed the state.
 class FakeInputMethod final : public InputMethod {
 public:
-    std::optional<bool> isOpen() const override
-    {
-        return available ? std::optional<bool>(open) : std::nullopt;
-    }
     void setOpen(bool value) override
     {
-        if (!available)
+        ++requests;
+        if (!available || open == value)
             return;
         open = value;
         ++changes;
@@ -90,6 +89,7 @@ public:
     bool available = true;
     bool open = false;
     int changes = 0;
+    int requests = 0;
 };
 
 // Records notifications; click() plays the user clicking one.
@@ -100,13 +100,15 @@ public:
         QString summary;
         QString body;
     };
-    quint32 show(const QString& summary, const QString& body, quint32 replaces) override
+    void show(const QString& summary, const QString& body, quint32 replaces,
+              ShownHandler onShown) override
     {
         if (!available)
-            return 0;
+            return;
         const quint32 id = replaces != 0 ? replaces : ++m_lastId;
         shown.append({id, summary, body});
-        return id;
+        if (onShown)
+            onShown(id);
     }
     void click(quint32 id) { reportClick(id); }
     bool available = true;

@@ -1,6 +1,10 @@
 #include "platform/tray_icon.h"
 
+#include <QApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
+#include <QWidget>
+#include <algorithm>
 
 namespace velmar::platform {
 
@@ -34,7 +38,37 @@ void QtTrayIcon::show(const QIcon& icon, const QString& toolTip)
 {
     m_icon->setIcon(icon);
     m_icon->setToolTip(toolTip);
+    // A StatusNotifierItem host reads the menu when the icon registers.
+    m_icon->setContextMenu(m_menu);
     m_icon->show();
+    offerMenu();
+}
+
+void QtTrayIcon::setContextMenu(QMenu* menu)
+{
+    m_menu = menu;
+    if (m_icon->isVisible()) {
+        m_icon->setContextMenu(m_menu);
+        offerMenu();
+    }
+}
+
+bool QtTrayIcon::isEmbedded() const
+{
+    // Qt's XEmbed icon is a top-level widget of its own; the StatusNotifierItem path
+    // has none.
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget* widget) {
+        return widget->inherits("QSystemTrayIconSys");
+    });
+}
+
+void QtTrayIcon::offerMenu()
+{
+    // In an XEmbed tray Qt would open the menu on the right click and report the click
+    // as well; there the right click keeps its own meaning.
+    if (isEmbedded())
+        m_icon->setContextMenu(nullptr);
 }
 
 void QtTrayIcon::setIcon(const QIcon& icon)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace velmar::platform {
@@ -26,6 +27,10 @@ public:
     virtual void setIcon(const QIcon& icon) = 0;
     virtual void hide() = 0;
     virtual bool isShown() const = 0;
+    // The icon's context menu, for hosts that keep the right click for a menu of
+    // their own (StatusNotifierItem). Where the right click reaches the program
+    // (XEmbed) it stays a click and the menu is not shown. The owner keeps the menu.
+    virtual void setContextMenu(QMenu* menu) = 0;
 
     // Called once per released button. Implementations deliver the call after the
     // icon has finished handling the mouse event, so the handler may hide or change
@@ -54,12 +59,19 @@ public:
     void setIcon(const QIcon& icon) override;
     void hide() override;
     bool isShown() const override;
+    void setContextMenu(QMenu* menu) override;
 
     // The Qt icon itself, for tests that look at what the notification area got.
     QSystemTrayIcon* systemTrayIcon() const { return m_icon; }
 
 private:
+    // Whether Qt draws the icon itself in an XEmbed tray (and so sees the right click)
+    // rather than handing it to a StatusNotifierItem host.
+    bool isEmbedded() const;
+    void offerMenu();
+
     QSystemTrayIcon* m_icon;
+    QMenu* m_menu = nullptr;
 };
 
 } // namespace velmar::platform

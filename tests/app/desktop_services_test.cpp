@@ -2,12 +2,16 @@
 // notifications played by fakes.
 
 #include "app/arrival_notifier.h"
+#include "app/ime_switcher.h"
 #include "main_window_fixture.h"
 #include "settings/keys.h"
+#include "text/text_area.h"
 #include "text/text_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMdiArea>
+#include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -61,15 +65,94 @@ TEST(TrayClicks, ClipboardRulesAndTheReplyMarkCopy)
     }
 }
 
-TEST(TrayClicks, NoNotificationAreaMinimisesInstead)
+// Without a notification area "タスクトレイへ" only minimises: restoring is ordinary,
+// a message makes nothing blink, and the stored state names no tray.
+TEST(TrayClicks, NoNotificationAreaKeepsNoTrayState)
 {
     MainWindowFixture f;
     f.trayIcon.available = false;
+    f.store().write(keys::SavePlacement, QStringLiteral("1"));
+    auto& w = f.start();
+    w.commands().action(velmar::app::Command::ToTray)->trigger();
+    EXPECT_TRUE(w.isMinimized());
+    EXPECT_FALSE(w.inTray());
+    EXPECT_FALSE(f.trayIcon.shown);
+
+    receive(f, 100, "while minimised");
+    EXPECT_FALSE(w.tray().isBlinking());
+    EXPECT_FALSE(w.messageWaiting());
+
+    w.showNormal();
+    EXPECT_FALSE(w.inTray());
+    w.setGeometry(QRect(100, 100, 600, 500));
+    w.close();
+    EXPECT_EQ(f.store().read(keys::StartMode), u"0");
+    EXPECT_EQ(f.store().read(keys::Placement), u"1500,1500,9000,7500");
+
+    // A stored tray start on such a desktop comes up minimised, out of any tray.
+    MainWindowFixture again;
+    again.trayIcon.available = false;
+    again.store().write(keys::StartMode, QStringLiteral("3"));
+    auto& w2 = again.start();
+    EXPECT_TRUE(w2.isMinimized());
+    EXPECT_FALSE(w2.inTray());
+}
+
+// A compositor that places windows itself reports no position (Qt says 0,0): the
+// stored position stays, the size follows the window.
+TEST(WindowPlacement, WithoutPositionsTheStoredPositionStays)
+{
+    const struct {
+        const char16_t* stored;
+        const char16_t* after;
+    } cases[] = {
+        {u"30000,15000,9000,7500", u"30000,15000,10500,6000"},
+        {u"", u"0,0,10500,6000"},
+        {u"1,2,3", u"0,0,10500,6000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.stored).toStdString());
+        MainWindowFixture f;
+        f.windowPositionsKnown = false;
+        f.store().write(keys::SavePlacement, QStringLiteral("1"));
+        f.store().write(keys::Placement, QString::fromUtf16(c.stored));
+        auto& w = f.start();
+        w.setGeometry(QRect(0, 0, 700, 400));
+        w.close();
+        EXPECT_EQ(f.store().read(keys::Placement), QString::fromUtf16(c.after));
+    }
+}
+
+// The icon's context menu reaches what the clicks do, for hosts that keep the right
+// click for themselves: 表示 as the left click, レス付けてコピー as the right one,
+// and 終了 ends the program.
+TEST(TrayMenu, ActionsDoWhatTheClicksDo)
+{
+    const struct {
+        int action;
+        const char16_t* activeText;
+    } cases[] = {{0, u"other"}, {1, u">other"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        MainWindowFixture f;
+        auto& w = f.start();
+        w.hideToTray(false);
+        ASSERT_NE(f.trayIcon.menu, nullptr);
+        const QList<QAction*> actions = f.trayIcon.menu->actions();
+        f.clipboard.setText(QStringLiteral("other"));
+        const auto before = w.windows().size();
+        actions[c.action]->trigger();
+        EXPECT_FALSE(w.inTray());
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.windows().size(), before + 1);
+        EXPECT_EQ(w.activeWindow()->text(), QString::fromUtf16(c.activeText));
+    }
+    MainWindowFixture f;
     auto& w = f.start();
     w.hideToTray(false);
-    EXPECT_TRUE(w.inTray());
-    EXPECT_TRUE(w.isMinimized());
-    EXPECT_FALSE(f.trayIcon.shown);
+    f.trayIcon.menu->actions().back()->trigger();
+    EXPECT_EQ(f.exitCode, 0);
+    EXPECT_TRUE(w.hasEnded());
 }
 
 TEST(TrayBlinking, AlternatesUntilClickedThenShowsTheNewestMessage)
@@ -96,7 +179,15 @@ TEST(TrayBlinking, AlternatesUntilClickedThenShowsTheNewestMessage)
     EXPECT_EQ(w.activeWindow()->text(), u"second");
 }
 
-TEST(AutomaticIme, SettingOpensOrClosesOnActivation)
+// True once one of the window's text areas holds the keyboard focus.
+bool textAreaHasFocus(velmar::app::MainWindow& w)
+{
+    w.activateWindow();
+    const auto* active = w.activeWindow();
+    return active && QApplication::focusWidget() == active->textArea();
+}
+
+TEST(AutomaticIme, SettingOpensOrClosesWhenATextAreaHasTheFocus)
 {
     const struct {
         const char16_t* stored;
@@ -117,12 +208,40 @@ TEST(AutomaticIme, SettingOpensOrClosesOnActivation)
         f.inputMethod.available = c.available;
         auto& w = f.start(); // the first activation opens a clipboard window
         SCOPED_TRACE(QString::fromUtf16(c.stored).toStdString() + (c.available ? "" : " none"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return textAreaHasFocus(w); }, 2000));
+        QTest::qWait(velmar::app::ImeSwitcher::SettleMs + 100);
         EXPECT_EQ(f.inputMethod.open, c.openAfter);
         EXPECT_EQ(f.inputMethod.changes, c.changes);
         EXPECT_EQ(w.commands().action(velmar::app::Command::ImeOn)->isChecked(), c.marked);
         EXPECT_EQ(w.commands().toolButton(velmar::app::Command::ImeToggle)->isChecked(), c.marked);
         EXPECT_TRUE(f.boxes.boxes.isEmpty());
     }
+}
+
+// The framework switches whatever input context had the focus last: while none of
+// the program's text areas has it (the window not yet focused at start-up, the icon
+// clicked from another program), nothing is asked; the focus-in then switches once.
+TEST(AutomaticIme, NothingIsSwitchedBeforeATextAreaHasTheFocus)
+{
+    MainWindowFixture f;
+    f.store().write(keys::Ime, QStringLiteral("1"));
+    f.create();
+    ASSERT_TRUE(f.window->load());
+    auto& w = *f.window;
+    w.start();
+    w.hideToTray(false);
+    QTest::qWait(velmar::app::ImeSwitcher::SettleMs + 100);
+    f.inputMethod.requests = 0;
+    w.commands().action(velmar::app::Command::ImeOn)->trigger();
+    QTest::qWait(velmar::app::ImeSwitcher::SettleMs + 100);
+    EXPECT_EQ(f.inputMethod.requests, 0) << "hidden, no focus: nothing to switch";
+
+    f.trayIcon.click(TrayClick::Left);
+    EXPECT_EQ(f.inputMethod.requests, 0) << "not before the focus has arrived";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textAreaHasFocus(w); }, 2000));
+    QTest::qWait(velmar::app::ImeSwitcher::SettleMs + 100);
+    EXPECT_EQ(f.inputMethod.requests, 1);
+    EXPECT_TRUE(f.inputMethod.open);
 }
 
 TEST(AutomaticIme, ButtonTwiceRestoresTheSettingAndMarksFollowWithoutWindows)
@@ -179,6 +298,32 @@ TEST(ArrivalNotifications, BackgroundMessagesSealedTextClickAndFlood)
     ASSERT_EQ(f.notifications.shown.size(), 2);
     EXPECT_EQ(f.notifications.shown[1].id, f.notifications.shown[0].id) << "replaced, not added";
     EXPECT_EQ(f.notifications.shown[1].summary, u"10 件のメッセージ");
+}
+
+// A message that opens behind the window the user works in is notified although the
+// program is active; the user's window keeps the focus. One that opens in front (no
+// other window) needs no notification.
+TEST(ArrivalNotifications, AMessageBehindTheActiveWindowIsNotified)
+{
+    MainWindowFixture f;
+    f.clipboard.setText(QStringLiteral("working"));
+    auto& w = f.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 2000));
+    auto* working = w.activeWindow();
+    ASSERT_NE(working, nullptr);
+
+    receive(f, 100, "behind");
+    ASSERT_EQ(f.notifications.shown.size(), 1);
+    EXPECT_EQ(f.notifications.shown[0].body, u"behind");
+    EXPECT_EQ(w.activeWindow(), working) << "the focus stays where the user works";
+
+    w.mdiArea()->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(1100); // the burst is over
+    f.notifications.shown.clear();
+    receive(f, 101, "in front");
+    EXPECT_EQ(w.activeWindow()->text(), u"in front");
+    EXPECT_TRUE(f.notifications.shown.isEmpty());
 }
 
 TEST(ArrivalNotifications, SettingTurnsThemOff)

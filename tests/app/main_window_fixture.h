@@ -29,16 +29,18 @@ struct MainWindowFixture {
     bool firstStart = false;
     QString accountName;
     int exitCode = -1;
+    // Nothing: ask the platform (offscreen reports positions).
+    std::optional<bool> windowPositionsKnown;
     std::unique_ptr<app::MainWindow> window;
 
     settings::SettingsStore& store() { return *settings.store; }
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(
-            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                          commandLine, [this](int code) { exitCode = code; }, &choosers, firstStart,
-                          accountName, &trayIcon, &inputMethod, &notifications});
+        window = std::make_unique<app::MainWindow>(app::Services{
+            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
+            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName, &trayIcon,
+            &inputMethod, &notifications, windowPositionsKnown});
         return *window;
     }
 

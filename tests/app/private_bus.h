@@ -6,11 +6,13 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFile>
 #include <QMutex>
 #include <QObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QVariantMap>
 #include <atomic>
@@ -19,13 +21,33 @@ namespace velmar::testing {
 
 class PrivateSessionBus {
 public:
-    PrivateSessionBus()
+    // `serviceFolder`, when given, is where the bus finds the services it may start on
+    // demand (D-Bus activation); otherwise it can start none.
+    explicit PrivateSessionBus(const QString& serviceFolder = QString())
     {
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
+        if (daemon.isEmpty() || !m_folder.isValid())
             return;
-        m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                QStringLiteral("--print-address")});
+        const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
+                                  "Configuration 1.0//EN\" "
+                                  "\"http://www.freedesktop.org/standards/dbus/1.0/"
+                                  "busconfig.dtd\">\n<busconfig><type>session</type>"
+                                  "<listen>unix:dir=%1</listen><auth>EXTERNAL</auth>%2"
+                                  "<policy context=\"default\"><allow send_destination=\"*\" "
+                                  "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                                  "<allow own=\"*\"/></policy></busconfig>\n")
+                       .arg(m_folder.path(),
+                            serviceFolder.isEmpty()
+                                ? QString()
+                                : QStringLiteral("<servicedir>%1</servicedir>").arg(serviceFolder))
+                       .toUtf8());
+        file.close();
+        m_daemon.start(daemon, {QStringLiteral("--config-file=") + config,
+                                QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         if (!m_daemon.waitForStarted(5000))
             return;
         while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
@@ -45,6 +67,7 @@ public:
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
     bool isRunning() const { return !m_address.isEmpty(); }
+    const QString& address() const { return m_address; }
     // A new connection to the bus under `name`.
     QDBusConnection connect(const QString& name)
     {
@@ -53,34 +76,46 @@ public:
     }
 
 private:
+    QTemporaryDir m_folder;
     QProcess m_daemon;
     QString m_address;
     QStringList m_connections;
 };
 
-// The fcitx5 controller: State() 1 closed, 2 open.
+// The fcitx5 controller: State() 0 when no input context has had the focus, 1 closed,
+// 2 open; Activate() and Deactivate() act on that context and on none without it.
 class FakeFcitx5Controller final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.fcitx.Fcitx.Controller1")
 public:
     std::atomic<int> state{1};
     std::atomic<int> calls{0};
+    // A daemon that hangs: State() answers only after this long.
+    std::atomic<int> delayMs{0};
 
 public Q_SLOTS:
-    int State() { return state; }
+    int State()
+    {
+        if (delayMs > 0)
+            QThread::msleep(delayMs);
+        return state;
+    }
     void Activate()
     {
-        state = 2;
         ++calls;
+        if (state != 0)
+            state = 2;
     }
     void Deactivate()
     {
-        state = 1;
         ++calls;
+        if (state != 0)
+            state = 1;
     }
 };
 
-// The notification service: records Notify calls and can play a click.
+// The notification service: records Notify calls and can play a click. It reads
+// markup when `markup` is set, and answers Notify only after `delayMs`.
 class FakeNotificationServer final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -96,12 +131,23 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_shown;
     }
+    std::atomic<bool> markup{true};
+    std::atomic<int> delayMs{0};
 
 public Q_SLOTS:
+    QStringList GetCapabilities()
+    {
+        QStringList capabilities{QStringLiteral("body"), QStringLiteral("actions")};
+        if (markup)
+            capabilities << QStringLiteral("body-markup");
+        return capabilities;
+    }
     uint Notify(const QString& /*application*/, uint replaces, const QString& /*icon*/,
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& /*hints*/, int /*timeout*/)
     {
+        if (delayMs > 0)
+            QThread::msleep(delayMs);
         QMutexLocker lock(&m_mutex);
         const uint id = replaces != 0 ? replaces : ++m_lastId;
         m_shown.append({id, summary, body, actions});

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from BUILD_DIR into a temporary folder and checks its
-# name, its control fields and its file list with dpkg-deb. Never installs it.
+# name, its control fields and its file list with dpkg-deb, and the whole package
+# with lintian (no error, no warning). Never installs it.
 #   check_package.sh BUILD_DIR VERSION
 set -euo pipefail
 
@@ -12,8 +13,10 @@ trap 'rm -rf "$out"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 \
-    || { cat "$out/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
+# The maintainer is named when the package is made.
+maintainer="Package Tester <tester@velmar.invalid>"
+VELMAR_MAINTAINER=$maintainer cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$out" \
+    >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
 
 deb="$out/velmar_${version}_amd64.deb"
 [[ -f "$deb" ]] || { ls "$out" >&2; echo "FAIL: no $deb" >&2; exit 1; }
@@ -25,6 +28,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ "$(field Version)" == "$version" ]] || fail "Version is '$(field Version)'"
 [[ "$(field Architecture)" == amd64 ]] || fail "Architecture is '$(field Architecture)'"
 [[ -n "$(field Description)" ]] || fail "no Description"
+[[ "$(field Maintainer)" == "$maintainer" ]] || fail "Maintainer is '$(field Maintainer)'"
 
 # Depends: the libraries come from dpkg-shlibdeps, with versions; the rest is what
 # the program loads or runs without linking it.
@@ -43,6 +47,8 @@ expected=$(printf '%s\n' \
     ./usr/bin/velmar \
     ./usr/share/applications/org.velmar.Velmar.desktop \
     ./usr/share/doc/velmar/README.md \
+    ./usr/share/doc/velmar/changelog.gz \
+    ./usr/share/doc/velmar/copyright \
     ./usr/share/icons/hicolor/scalable/apps/org.velmar.Velmar.svg \
     ./usr/share/man/man1/velmar.1.gz \
     ./usr/share/metainfo/org.velmar.Velmar.metainfo.xml)
@@ -60,6 +66,13 @@ appstreamcli validate --no-net "$out/root/usr/share/metainfo/org.velmar.Velmar.m
     >/dev/null || fail "packed metainfo"
 man_warnings=$(gzip -dc "$out/root/usr/share/man/man1/velmar.1.gz" | groff -man -ww -z 2>&1)
 [[ -z "$man_warnings" ]] || fail "packed manual page: $man_warnings"
+
+# Debian's own check of the whole package: no error and no warning.
+if lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>&1); then
+    :
+else
+    fail "lintian:"$'\n'"$(grep -v 'root privileges' <<<"$lintian_out")"
+fi
 
 if ((failures)); then
     echo "$info" >&2

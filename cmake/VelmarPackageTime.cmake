@@ -1,0 +1,5 @@
+# Read by cpack when it makes the package: the maintainer may be named then.
+if(DEFINED ENV{VELMAR_MAINTAINER} AND NOT "$ENV{VELMAR_MAINTAINER}" STREQUAL "")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "$ENV{VELMAR_MAINTAINER}")
+  set(CPACK_PACKAGE_CONTACT "$ENV{VELMAR_MAINTAINER}")
+endif()
