@@ -275,10 +275,9 @@ void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, 
                           fields.extra.trimmed().remove(QChar(0))});
     else
         ++m_noticesOverflow;
-    if (!m_noticeBoxPosted) {
-        m_noticeBoxPosted = true;
-        m_boxes.post([this] { return composeNotices(); });
-    }
+    // While other boxes fill the queue, the notices wait for the next one that arrives.
+    if (!m_noticeBoxPosted)
+        m_noticeBoxPosted = m_boxes.post([this] { return composeNotices(); });
 }
 
 platform::DeferredMessageBoxes::Box ReceiveProcessor::composeNotices()

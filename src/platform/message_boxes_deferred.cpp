@@ -21,12 +21,13 @@ void DeferredMessageBoxes::post(const QString& title, const QString& text)
     schedule();
 }
 
-void DeferredMessageBoxes::post(Composer composer)
+bool DeferredMessageBoxes::post(Composer composer)
 {
     if (m_waiting.size() >= MaxWaiting)
-        return;
+        return false;
     m_waiting.enqueue({{}, std::move(composer)});
     schedule();
+    return true;
 }
 
 void DeferredMessageBoxes::schedule()

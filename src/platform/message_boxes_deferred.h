@@ -31,7 +31,8 @@ public:
     // past MaxWaiting boxes further ones are dropped: a burst of faults cannot bury the
     // user under boxes or fill the memory.
     void post(const QString& title, const QString& text);
-    void post(Composer composer);
+    // False when the box was dropped.
+    bool post(Composer composer);
     static constexpr qsizetype MaxWaiting = 16;
 
     qsizetype waiting() const { return m_waiting.size(); }
