@@ -13,7 +13,6 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QTimer>
 
 namespace velmar::ipmsg {
 
@@ -183,19 +182,19 @@ void ReceiveProcessor::dispatch(const ReceivedPacket& packet, const QString& ip,
                                 const QString& portText)
 {
     const Fields& fields = packet.fields;
-    const Command* command = &packet.command;
+    const Command& command = packet.command;
     m_state.ensureLoaded();
-    const QString& c = command->command;
-    if (command->isPresence()) {
+    const QString& c = command.command;
+    if (command.isPresence()) {
         presenceUpdate(packet, ip, portText);
     } else if (c == u"21") {
         m_sendJob.acknowledge(addressEntry(portText, ip), fields.extra);
     } else if (c == u"30" || c == u"31") {
-        readNotice(fields, *command, ip, senderPort);
+        readNotice(fields, command, ip, senderPort);
     } else if (c == u"40") {
         m_sender.sendCommand(cmd::SendInfo, ip, senderPort, m_host.versionText());
     } else if (c == u"20" || c == u"41") {
-        message(fields, *command, ip, senderPort, portText);
+        message(fields, command, ip, senderPort, portText);
     }
 }
 
