@@ -35,9 +35,11 @@ void ArrivalNotifier::messageArrived(const QString& sender, const QString& text,
     m_lastSender = sender;
     if (m_burst.isActive()) {
         ++m_inBurst;
+        ++m_total;
         return;
     }
     m_inBurst = 0;
+    m_total = 1;
     m_burst.start();
     show(sender, sealed ? QStringLiteral("封書") : preview(text));
 }
@@ -54,13 +56,14 @@ void ArrivalNotifier::show(const QString& summary, const QString& body)
 
 void ArrivalNotifier::burstOver()
 {
+    // The burst lasts while messages keep coming; it ends after a second without any.
     if (m_inBurst == 0)
         return;
-    // The one shown at the start of the burst plus those counted since.
-    const int count = m_inBurst + 1;
     m_inBurst = 0;
-    show(QStringLiteral("%1 件のメッセージ").arg(count),
+    // Every message since the burst began, the one shown at its start included.
+    show(QStringLiteral("%1 件のメッセージ").arg(m_total),
          QStringLiteral("最新: %1").arg(m_lastSender));
+    m_burst.start();
 }
 
 QString ArrivalNotifier::senderName(const QString& caption)

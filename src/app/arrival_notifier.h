@@ -16,9 +16,9 @@ class TextWindow;
 namespace velmar::app {
 
 // Pop-up notifications for messages that arrive while the user looks elsewhere. The
-// first message of a burst is shown at once; the others arriving within a second
-// are counted into the same notification when the second is over, so a flood gives
-// one notification, not hundreds.
+// first message of a burst is shown at once; the others are counted into the same
+// notification once a second while they keep coming, so a flood gives one
+// notification, not hundreds, and its count is that of the whole burst.
 class ArrivalNotifier final : public QObject {
     Q_OBJECT
 public:
@@ -47,7 +47,8 @@ private:
     const settings::SettingsStore& m_store;
     QTimer m_burst;
     quint32 m_id = 0;
-    int m_inBurst = 0;
+    int m_inBurst = 0; // since the notification was last shown
+    int m_total = 0;   // since the burst began
     QString m_lastSender;
     QPointer<text::TextWindow> m_newest;
 };

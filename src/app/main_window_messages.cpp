@@ -3,6 +3,7 @@
 #include "app/text_window_area.h"
 #include "components/registry.h"
 #include "ipmsg/messenger.h"
+#include "ipmsg/packet.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/clipboard.h"
 #include "settings/colour_value.h"
@@ -12,6 +13,7 @@
 #include "text/text_window.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QTime>
 
@@ -104,12 +106,17 @@ void MainWindow::announceMessage(const ipmsg::IncomingMessage& message, TextWind
 
 namespace {
 
-// A collected message under the line naming its arrival time.
+// A collected message under the line naming its arrival time (and, in the window that
+// collects every sender's messages, its sender).
 QString collectedEntry(const QTime& arrival, const ipmsg::IncomingMessage& message)
 {
     const QString rule = QStringLiteral("────");
-    return rule + u' ' + arrival.toString(QStringLiteral("HH:mm:ss")) +
-           (message.sealed ? QStringLiteral(" 封書 ") : QStringLiteral(" ")) + rule +
+    QString line = rule + u' ' + arrival.toString(QStringLiteral("HH:mm:ss"));
+    if (message.storm)
+        line += u' ' + message.senderName + QStringLiteral(" (") +
+                ipmsg::addressEntry(QString::number(message.replyPort), message.replyAddress) +
+                u')';
+    return line + (message.sealed ? QStringLiteral(" 封書 ") : QStringLiteral(" ")) + rule +
            QStringLiteral("\r\n") + message.text;
 }
 
@@ -120,30 +127,51 @@ void MainWindow::collectMessage(const ipmsg::IncomingMessage& message)
     // Sealed messages keep their seal: they are collected behind a sealed window, and
     // opening it sends the read notice of every one that asks for it (closing it unopened,
     // the discard notices). A sealed message finding the collecting window already open
-    // starts a new, sealed one, which then takes the sender's further messages too.
+    // starts a new, sealed one, which then takes the further messages too; in the
+    // window of every sender, it seals that window again.
     // Giving each sealed message a window of its own instead would let a flood bury
     // the screen just by setting the seal option.
     const QString entry = collectedEntry(QTime::currentTime(), message);
     if (m_collectingWindows.size() > 64) // forget the windows the user has closed
         m_collectingWindows.removeIf(
             [](const QHash<QString, QPointer<TextWindow>>::iterator& it) { return !*it; });
-    TextWindow* collecting = m_collectingWindows.value(message.replyAddress);
+    // Every sender's messages share the window under the empty key.
+    const QString key = message.storm ? QString() : message.replyAddress;
+    TextWindow* collecting = m_collectingWindows.value(key);
     // A closed window lives on until its deferred deletion; Qt clears WA_DeleteOnClose
     // when it schedules that, and what is appended to it then would be lost.
     if (collecting && !collecting->testAttribute(Qt::WA_DeleteOnClose))
         collecting = nullptr;
-    if (!collecting || (message.sealed && !collecting->isSealed())) {
+    // The window of every sender stays one: a sealed message covers it again instead.
+    if (!collecting || (!message.storm && message.sealed && !collecting->isSealed())) {
         ipmsg::IncomingMessage first = message;
         first.text = entry;
+        if (message.storm) {
+            // Many senders: no one of them is the reply target of this window.
+            const QString many = QStringLiteral("多数の送信者");
+            first.caption =
+                QStringLiteral("From Network ") + many + QStringLiteral("(IP Messenger Protcol) ") +
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+            first.replyAddress.clear();
+            first.replyPort = 0;
+            first.statusText = QStringLiteral("IPM(") + many + u')';
+            first.noticeOwed = false;
+        }
         collecting = showMessage(first);
-        m_collectingWindows.insert(message.replyAddress, collecting);
+        if (message.storm && message.sealed && message.noticeOwed)
+            collecting->collectedNotices.append(
+                {message.replyAddress, message.replyPort, message.packetNumber});
+        m_collectingWindows.insert(key, collecting);
         announceMessage(message, collecting, true);
         return;
     }
     collecting->appendMessage(QStringLiteral("\r\n") + entry);
+    if (message.sealed && !collecting->isSealed())
+        collecting->showSeal(message.passwordBox);
     if (message.sealed) {
         if (message.noticeOwed)
-            collecting->collectedNotices.append(message.packetNumber);
+            collecting->collectedNotices.append(
+                {message.replyAddress, message.replyPort, message.packetNumber});
         if (message.passwordBox && collecting->passwordEdit->isHidden())
             collecting->showSeal(true);
     }

@@ -15,10 +15,13 @@ Messenger::Messenger(platform::UdpEndpoint& endpoint, settings::SettingsStore& s
                      components::Textgauge& textgauge, platform::MessageBoxes& boxes,
                      MessengerHost& host, QObject* parent)
     : QObject(parent), m_endpoint(endpoint), m_store(store), m_textgauge(textgauge), m_boxes(boxes),
-      m_host(host), m_sender(endpoint, store, textgauge, boxes), m_state(m_sender, store, host),
-      m_sendJob(m_sender, m_state, textgauge, boxes, host),
-      m_receiver(m_sender, m_state, m_sendJob, store, textgauge, boxes, host)
+      m_host(host), m_deferredBoxes(boxes), m_sender(endpoint, store, textgauge, m_deferredBoxes),
+      m_state(m_sender, store, host),
+      m_sendJob(m_sender, m_state, textgauge, m_deferredBoxes, host),
+      m_receiver(m_sender, m_state, m_sendJob, store, textgauge, m_deferredBoxes, host)
 {
+    m_receiver.setSealedSentTimes(
+        [this](const QString& number) { return m_sendJob.sealedSentTime(number); });
     // The IP Messenger section is "IPM\<port>" of whatever port the endpoint has now.
     m_store.setPortSource([this] { return m_endpoint.localPort(); });
     m_sender.setAbsenceObserver([this](const QString& title) { Q_EMIT absenceChanged(title); });

@@ -7,6 +7,7 @@
 #include "ipmsg/receive_processor.h"
 #include "ipmsg/send_job.h"
 #include "ipmsg/user_list_state.h"
+#include "platform/message_boxes_deferred.h"
 
 #include <QObject>
 
@@ -28,9 +29,9 @@ namespace velmar::ipmsg {
 // operations the main window and the dialog use most are forwarded here; the parts
 // are reachable for everything else.
 //
-// Everything runs on the GUI thread. A message box runs a nested event loop, so a
-// datagram or a tick can arrive while one is open: the timer is stopped before its
-// handler shows a box, and no handler keeps a row number across a box.
+// Everything runs on the GUI thread. No datagram or timer handler shows a box itself:
+// its boxes go through deferredBoxes() and are shown after it has returned, one at a
+// time, while receiving goes on.
 class Messenger final : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +47,8 @@ public:
     const UserListState& state() const { return m_state; }
     SendJob& sendJob() { return m_sendJob; }
     ReceiveProcessor& receiver() { return m_receiver; }
+    // The boxes a datagram or a timer causes, shown after the handler returns.
+    platform::DeferredMessageBoxes& deferredBoxes() { return m_deferredBoxes; }
     // While held, arriving datagrams wait unanswered until released.
     void holdArrivals(bool hold) { m_receiver.holdArrivals(hold); }
 
@@ -101,6 +104,7 @@ private:
     platform::MessageBoxes& m_boxes;
     MessengerHost& m_host;
 
+    platform::DeferredMessageBoxes m_deferredBoxes;
     PacketSender m_sender;
     UserListState m_state;
     SendJob m_sendJob;

@@ -16,6 +16,7 @@ struct IncomingMessage {
     QString caption;          // "From Network <name>(IP Messenger Protcol) <date>"
     QString replyAddress;     // sender IP, the reply address
     qint32 replyPort = 0;     // sender port, the reply port
+    QString senderName;       // the name shown in the caption ("nickname/group")
     QString statusText;       // "IPM(未返信)<port>:<ip>"
     bool sealed = false;      // show the open button over the text
     QString packetNumber;     // packet number, set for sealed messages only
@@ -24,6 +25,9 @@ struct IncomingMessage {
     // IPMBGCOLOR as a colour number (see settings/colour_value.h); nullopt keeps the normal
     // background.
     std::optional<quint32> background;
+    // Past the limit of new windows from all senders together: the message goes to the
+    // one collecting window shared by every sender.
+    bool storm = false;
 };
 
 class MessengerHost {
@@ -39,7 +43,8 @@ public:
     virtual void openMessageWindow(const IncomingMessage& message) = 0;
     // A sender past the flood limit: `message` goes to that sender's collecting window
     // (one is opened when there is none or the user closed it), under a line naming
-    // its arrival time, instead of a window of its own.
+    // its arrival time, instead of a window of its own. With `message.storm` it goes to
+    // the one window that collects every sender's messages, under its sender and time.
     virtual void collectMessage(const IncomingMessage& message) = 0;
     // Plays the arrival sound chosen in the settings, when there is one.
     virtual void playArrivalSound() = 0;

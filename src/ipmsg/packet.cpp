@@ -18,6 +18,12 @@ bool Command::has(int option) const
     return hexBitIsSet(options, option);
 }
 
+bool Command::isPresence() const
+{
+    return command.size() == 2 && command.at(0) == u'0' && command.at(1) >= u'0' &&
+           command.at(1) <= u'4';
+}
+
 QString packetHeader(int protocolVersion, const QString& packetNo, const QString& hostName)
 {
     return QString::number(protocolVersion) + u':' + packetNo + u":Wait:" + hostName + u':';
@@ -208,7 +214,7 @@ QByteArray toWire(const QString& text)
     return bytes;
 }
 
-QString fromWire(const QByteArray& bytes)
+QString fromWire(QByteArrayView bytes)
 {
     // Opening the converter costs more than decoding a presence datagram; one per
     // thread is kept and reset for each datagram.
@@ -224,7 +230,7 @@ QByteArray encodeText(const QString& text, WireEncoding encoding)
     return encoding == WireEncoding::Utf8 ? text.toUtf8() : toWire(text);
 }
 
-QString decodeText(const QByteArray& bytes, WireEncoding encoding)
+QString decodeText(QByteArrayView bytes, WireEncoding encoding)
 {
     return encoding == WireEncoding::Utf8 ? QString::fromUtf8(bytes) : fromWire(bytes);
 }
@@ -249,6 +255,94 @@ bool isUtf8WithMultiByte(const QByteArray& bytes)
 
 } // namespace
 
+namespace {
+
+quint32 commandWordOf(QByteArrayView field)
+{
+    bool ok = false;
+    const qint64 word = field.trimmed().toLongLong(&ok, 0);
+    return ok ? static_cast<quint32>(word) : 0;
+}
+
+// A field's text: plain ASCII (most header fields) needs no converter.
+QString decodeField(QByteArrayView bytes, WireEncoding encoding)
+{
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    return decodeText(bytes, encoding);
+}
+
+// "utf-8" in any case anywhere in the extra (other clients list the encodings they
+// read there). Found by its "-8", rare in names, rather than by a case-insensitive
+// comparison at every position: this runs for every presence datagram.
+bool mentionsUtf8(QStringView extra)
+{
+    for (qsizetype at = extra.indexOf(u"-8"); at >= 0; at = extra.indexOf(u"-8", at + 1)) {
+        if (at >= 3 && extra.sliced(at - 3, 3).compare(u"utf", Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<ReceivedPacket> parseDatagram(const QByteArray& datagram, bool senderReadsUtf8,
+                                            components::Textgauge& textgauge)
+{
+    // ":" is never part of a multi-byte character in Shift_JIS or UTF-8, so the fields
+    // are cut on the bytes, and each is decoded on its own.
+    std::array<qsizetype, 5> colons{};
+    qsizetype from = 0;
+    for (qsizetype& colon : colons) {
+        colon = datagram.indexOf(':', from);
+        if (colon < 0)
+            return std::nullopt;
+        from = colon + 1;
+    }
+    const QByteArrayView bytes(datagram);
+    const auto field = [&](int i) {
+        const qsizetype begin = i == 0 ? 0 : colons[i - 1] + 1;
+        return bytes.sliced(begin, colons[i] - begin);
+    };
+    const quint32 word = commandWordOf(field(4));
+    ReceivedPacket packet;
+    packet.encoding = datagramEncoding(datagram, word, senderReadsUtf8);
+    Fields& fields = packet.fields;
+    fields.version = decodeField(field(0), packet.encoding);
+    if (!isAcceptedVersion(fields.version))
+        return std::nullopt;
+    fields.command = decodeField(field(4), packet.encoding);
+    auto command = decodeCommand(fields.command, textgauge);
+    if (!command)
+        return std::nullopt;
+    packet.command = std::move(*command);
+    fields.packetNo = decodeField(field(1), packet.encoding);
+    fields.user = decodeField(field(2), packet.encoding);
+    fields.host = decodeField(field(3), packet.encoding);
+    QByteArrayView extra = bytes.sliced(colons[4] + 1);
+    if (packet.command.isPresence()) {
+        packet.names = utf8Names(extra);
+        if (packet.names) {
+            // The Shift_JIS fields end where the UTF-8 ones begin.
+            const qsizetype cut = extra.indexOf(QByteArrayView("\0\n", 2));
+            if (cut >= 0)
+                extra.truncate(cut);
+        }
+    }
+    fields.extra = decodeText(extra, packet.encoding);
+    if (packet.command.isPresence())
+        packet.readsUtf8 = (word & cmd::Utf8Capability) != 0 ||
+                           packet.encoding == WireEncoding::Utf8 || mentionsUtf8(fields.extra);
+    return packet;
+}
+
 quint32 rawCommandWord(const QByteArray& datagram)
 {
     qsizetype from = 0;
@@ -261,10 +355,7 @@ quint32 rawCommandWord(const QByteArray& datagram)
     const qsizetype end = datagram.indexOf(':', from);
     if (end < 0)
         return 0;
-    bool ok = false;
-    const qint64 word =
-        QByteArrayView(datagram).sliced(from, end - from).trimmed().toLongLong(&ok, 0);
-    return ok ? static_cast<quint32>(word) : 0;
+    return commandWordOf(QByteArrayView(datagram).sliced(from, end - from));
 }
 
 WireEncoding datagramEncoding(const QByteArray& datagram, bool senderReadsUtf8)
@@ -281,7 +372,7 @@ WireEncoding datagramEncoding(const QByteArray& datagram, quint32 commandWord, b
     return isUtf8WithMultiByte(datagram) ? WireEncoding::Utf8 : WireEncoding::ShiftJis;
 }
 
-std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
+std::optional<Utf8Names> utf8Names(QByteArrayView datagram)
 {
     // A NUL is in every entry (between nickname and group); "\0\n" is looked for
     // only where one is.
@@ -292,7 +383,7 @@ std::optional<Utf8Names> utf8Names(const QByteArray& datagram)
         return std::nullopt;
     Utf8Names names;
     bool any = false;
-    const QList<QByteArray> lines = datagram.mid(at + 2).split('\n');
+    const QList<QByteArray> lines = datagram.sliced(at + 2).toByteArray().split('\n');
     for (const QByteArray& line : lines) {
         QByteArray value = line.mid(3);
         if (value.endsWith('\0'))

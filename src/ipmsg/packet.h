@@ -64,6 +64,7 @@ struct Command {
     QString command; // "00".."FF"
     QString options; // six hex digits, bits 8-31 of the word
     bool has(int option) const;
+    bool isPresence() const; // "00" to "04"
 };
 
 // Header: version, packet number, "Wait", the local host name, each followed by ":".
@@ -111,11 +112,11 @@ QString cleanName(const QString& name);
 // Shift_JIS (code page 932) on the wire. Characters that the code page cannot
 // hold go out as "?"; undecodable bytes arrive as a replacement character.
 QByteArray toWire(const QString& text);
-QString fromWire(const QByteArray& bytes);
+QString fromWire(QByteArrayView bytes);
 
 enum class WireEncoding { ShiftJis, Utf8 };
 QByteArray encodeText(const QString& text, WireEncoding encoding);
-QString decodeText(const QByteArray& bytes, WireEncoding encoding);
+QString decodeText(QByteArrayView bytes, WireEncoding encoding);
 
 // How a datagram is read: UTF-8 when it carries the UTF-8 option, when its sender
 // advertised UTF-8 (`senderReadsUtf8`), or when a sender that is not one of ours
@@ -135,7 +136,25 @@ struct Utf8Names {
     QString nickname;
     QString group;
 };
-std::optional<Utf8Names> utf8Names(const QByteArray& datagram);
+std::optional<Utf8Names> utf8Names(QByteArrayView datagram);
+
+// A datagram read once: everything the receive path needs from its bytes.
+struct ReceivedPacket {
+    Fields fields; // for presence packets with UTF-8 names the extra ends before them
+    Command command;
+    WireEncoding encoding = WireEncoding::ShiftJis;
+    // Presence packets only: the sender reads UTF-8 (the capability bit, a UTF-8 packet,
+    // or "utf-8" named in the extra), and the UTF-8 names after the Shift_JIS fields.
+    bool readsUtf8 = false;
+    std::optional<Utf8Names> names;
+};
+// Accepts and reads a datagram in one pass over its bytes: the five ":" that end the
+// header fields, the command word, the encoding (see datagramEncoding), the text of
+// each field and, for presence packets, the UTF-8 names. nullopt when it is not six
+// fields with an accepted version and a command that decodes.
+std::optional<ReceivedPacket> parseDatagram(const QByteArray& datagram, bool senderReadsUtf8,
+                                            components::Textgauge& textgauge);
+
 // Our own: "\0\n" then UN:, HN:, NN:, GN: lines, in UTF-8.
 QByteArray utf8NamesTail(const Utf8Names& names);
 

@@ -2,7 +2,7 @@
 
 #include "components/components.h"
 #include "ipmsg/packet.h"
-#include "platform/message_boxes.h"
+#include "platform/message_boxes_deferred.h"
 #include "platform/udp_endpoint.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -21,7 +21,7 @@ const QString kBroadcastAddress = QStringLiteral("255.255.255.255");
 } // namespace
 
 PacketSender::PacketSender(platform::UdpEndpoint& endpoint, settings::SettingsStore& store,
-                           components::Textgauge& textgauge, platform::MessageBoxes& boxes)
+                           components::Textgauge& textgauge, platform::DeferredMessageBoxes& boxes)
     : m_endpoint(endpoint), m_store(store), m_textgauge(textgauge), m_boxes(boxes),
       m_lastNumber(std::max<qint64>(0, wholeNumber(store.read(keys::LastPacketNumber))))
 {
@@ -76,6 +76,17 @@ void PacketSender::sendCommand(quint32 command, const QString& destination, qint
     }
 }
 
+void PacketSender::sendRepeated(quint32 command, const QString& destination, qint32 port,
+                                const QString& extra, qint64 times)
+{
+    if (times <= 0)
+        return;
+    const QByteArray packet =
+        toWire(packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra);
+    for (qint64 i = 0; i < times; ++i)
+        sendBytes(destination, port, packet, SendMode::Direct);
+}
+
 void PacketSender::sendPresence(quint32 command, const QString& destination, qint32 port,
                                 bool absentForm)
 {
@@ -111,9 +122,8 @@ bool PacketSender::sendBytes(const QString& remote, qint32 port, const QByteArra
     if (result.ok || result.hostPending)
         return result.ok;
     if (mode == SendMode::Direct && !m_sendErrorShown) {
-        // Set before the box: its event loop may deliver another failing send.
         m_sendErrorShown = true;
-        m_boxes.show(QStringLiteral("送信･ｴﾗｰ"),
+        m_boxes.post(QStringLiteral("送信･ｴﾗｰ"),
                      QStringLiteral("ｴﾗｰ番号=") + QString::number(result.errorCode) +
                          QStringLiteral("\r\nｴﾗｰ情報=") + result.errorText +
                          QStringLiteral("\r\n\r\n\"設定\"にて、ポート番号を変更してください"));

@@ -7,7 +7,7 @@ namespace velmar::components {
 class Textgauge;
 }
 namespace velmar::platform {
-class MessageBoxes;
+class DeferredMessageBoxes;
 class UdpEndpoint;
 } // namespace velmar::platform
 namespace velmar::settings {
@@ -25,7 +25,7 @@ enum class SendMode { Direct, Broadcast };
 class PacketSender {
 public:
     PacketSender(platform::UdpEndpoint& endpoint, settings::SettingsStore& store,
-                 components::Textgauge& textgauge, platform::MessageBoxes& boxes);
+                 components::Textgauge& textgauge, platform::DeferredMessageBoxes& boxes);
 
     QString packetHeader(const QString& packetNumber) const;
     // A new packet number for a message (leading zeros kept) and for any other
@@ -37,12 +37,17 @@ public:
     // 255.255.255.255 and the broadcast list when `destination` is "BroadCast".
     void sendCommand(quint32 command, const QString& destination, qint32 port, const QString& extra,
                      const QByteArray& tail = {});
+    // The same packet, under one new number, `times` times to `destination` (a direct
+    // destination): a repeated answer that the peer can recognise as one.
+    void sendRepeated(quint32 command, const QString& destination, qint32 port,
+                      const QString& extra, qint64 times);
     // Our entry (or entry answer) to `destination`: the capability bit and our names
     // in UTF-8 after the Shift_JIS ones.
     void sendPresence(quint32 command, const QString& destination, qint32 port, bool absentForm);
     bool sendBytes(const QString& remote, qint32 port, const QByteArray& bytes, SendMode mode);
     // Sends one datagram; false on failure (with the send-error box once per error
-    // state for a direct send; none for a host name still being looked up).
+    // state for a direct send; none for a host name still being looked up). The box
+    // is shown after the handler that sent has returned (see DeferredMessageBoxes).
     bool sendDatagram(const QString& remote, qint32 port, const QString& data, SendMode mode);
 
     // Own extra: UserName (plus "[" absenceTitle "]" in the absent form while absent),
@@ -77,7 +82,7 @@ private:
     platform::UdpEndpoint& m_endpoint;
     settings::SettingsStore& m_store;
     components::Textgauge& m_textgauge;
-    platform::MessageBoxes& m_boxes;
+    platform::DeferredMessageBoxes& m_boxes;
     QString m_absenceTitle;
     QString m_absenceText;
     std::function<void(const QString&)> m_absenceObserver;

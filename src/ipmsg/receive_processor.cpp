@@ -5,7 +5,6 @@
 #include "ipmsg/packet_sender.h"
 #include "ipmsg/send_job.h"
 #include "ipmsg/user_list_state.h"
-#include "platform/message_boxes.h"
 #include "platform/udp_endpoint.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
@@ -14,31 +13,14 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QTimer>
 
 namespace velmar::ipmsg {
 
 namespace keys = settings::keys;
 
-namespace {
-
-// "utf-8" in any case anywhere in the extra (other clients list the encodings they
-// read there). Found by its "-8", rare in names, rather than by a case-insensitive
-// comparison at every position: this runs for every presence datagram.
-bool mentionsUtf8(QStringView extra)
-{
-    for (qsizetype at = extra.indexOf(u"-8"); at >= 0; at = extra.indexOf(u"-8", at + 1)) {
-        if (at >= 3 && extra.sliced(at - 3, 3).compare(u"utf", Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 ReceiveProcessor::ReceiveProcessor(PacketSender& sender, UserListState& state, SendJob& sendJob,
                                    settings::SettingsStore& store, components::Textgauge& textgauge,
-                                   platform::MessageBoxes& boxes, MessengerHost& host,
+                                   platform::DeferredMessageBoxes& boxes, MessengerHost& host,
                                    QObject* parent)
     : QObject(parent), m_sender(sender), m_state(state), m_sendJob(sendJob), m_store(store),
       m_textgauge(textgauge), m_boxes(boxes), m_host(host),
@@ -94,10 +76,11 @@ bool ReceiveProcessor::mayAnswer(QHash<QString, qint64>& last, const QString& ke
     return true;
 }
 
-bool ReceiveProcessor::collectsFrom(const QString& ip)
+bool ReceiveProcessor::collectsFrom(const QString& ip, bool* opens)
 {
     // Counted per address, not per address and port: a flooding program can change
     // its port at will, its address much less so.
+    *opens = false;
     const qint64 now = m_clock();
     if (m_flood.size() >= MaxPeers * 2) {
         // Bounded under messages from ever new addresses: who has been quiet for the
@@ -122,10 +105,37 @@ bool ReceiveProcessor::collectsFrom(const QString& ip)
     if (state.windowTimes.size() >= FloodWindows) {
         state.collecting = true;
         state.windowTimes.clear();
+        *opens = true;
         return true;
     }
     state.windowTimes.append(now);
+    *opens = true;
     return false;
+}
+
+ReceiveProcessor::Route ReceiveProcessor::route(const QString& ip)
+{
+    // Many senders at once (a script on many machines, a reflected flood) bury the
+    // screen as surely as one: all their windows together are counted too.
+    const qint64 now = m_clock();
+    const bool quiet = now - m_lastMessageAt >= FloodIntervalMs;
+    m_lastMessageAt = now;
+    if (m_storm && !quiet)
+        return Route::StormWindow;
+    m_storm = false;
+    bool opens = false;
+    const Route route = collectsFrom(ip, &opens) ? Route::SenderWindow : Route::OwnWindow;
+    if (!opens)
+        return route; // into a collecting window that is open already
+    while (!m_stormWindowTimes.isEmpty() && now - m_stormWindowTimes.first() >= FloodIntervalMs)
+        m_stormWindowTimes.removeFirst();
+    if (m_stormWindowTimes.size() >= StormWindows) {
+        m_storm = true;
+        m_stormWindowTimes.clear();
+        return Route::StormWindow;
+    }
+    m_stormWindowTimes.append(now);
+    return route;
 }
 
 void ReceiveProcessor::holdArrivals(bool hold)
@@ -150,60 +160,49 @@ void ReceiveProcessor::handleDatagram(const platform::Datagram& datagram)
     const QString ip = datagram.senderIp.trimmed();
     const QString portText = QString::number(datagram.senderPort);
     const Peer* known = m_state.peers()->findPeer(ip, portText);
-    const quint32 word = rawCommandWord(datagram.data);
     // Our own peers send Shift_JIS unless the packet says otherwise, as we do to them.
     const bool readsUtf8 = known && known->readsUtf8 && !known->ours;
-    const WireEncoding encoding = datagramEncoding(datagram.data, word, readsUtf8);
-    auto fields = splitPacket(decodeText(datagram.data, encoding));
-    if (!fields)
-        return;
-    const quint32 mode = word & 0xFF;
-    if (mode == cmd::BrEntry || mode == cmd::AnsEntry || mode == 0x4) {
-        m_presenceUtf8 = (word & cmd::Utf8Capability) != 0 || encoding == WireEncoding::Utf8 ||
-                         mentionsUtf8(fields->extra);
-        m_presenceNames = utf8Names(datagram.data);
-        if (m_presenceNames) {
-            // The Shift_JIS fields end where the UTF-8 ones begin.
-            const qsizetype cut = fields->extra.indexOf(QStringLiteral("\0\n"));
-            if (cut >= 0)
-                fields->extra.truncate(cut);
-        }
-    } else {
-        m_presenceUtf8 = false;
-        m_presenceNames.reset();
-    }
-    dispatch(*fields, ip, datagram.senderPort, portText);
+    const auto packet = parseDatagram(datagram.data, readsUtf8, m_textgauge);
+    if (packet)
+        dispatch(*packet, ip, datagram.senderPort, portText);
 }
 
 void ReceiveProcessor::receive(const Fields& fields, const QString& senderIp, quint16 senderPort)
 {
-    dispatch(fields, senderIp.trimmed(), senderPort, QString::number(senderPort));
-}
-
-void ReceiveProcessor::dispatch(const Fields& fields, const QString& ip, quint16 senderPort,
-                                const QString& portText)
-{
-    const auto command = decodeCommand(fields.command, m_textgauge);
+    auto command = decodeCommand(fields.command, m_textgauge);
     if (!command)
         return;
+    ReceivedPacket packet;
+    packet.fields = fields;
+    packet.command = std::move(*command);
+    dispatch(packet, senderIp.trimmed(), senderPort, QString::number(senderPort));
+}
+
+void ReceiveProcessor::dispatch(const ReceivedPacket& packet, const QString& ip, quint16 senderPort,
+                                const QString& portText)
+{
+    const Fields& fields = packet.fields;
+    const Command& command = packet.command;
     m_state.ensureLoaded();
-    const QString& c = command->command;
-    if (c == u"00" || c == u"01" || c == u"02" || c == u"03" || c == u"04") {
-        presenceUpdate(fields, *command, ip, portText);
+    const QString& c = command.command;
+    if (command.isPresence()) {
+        presenceUpdate(packet, ip, portText);
     } else if (c == u"21") {
         m_sendJob.acknowledge(addressEntry(portText, ip), fields.extra);
     } else if (c == u"30" || c == u"31") {
-        readNotice(fields, *command, ip, senderPort);
+        readNotice(fields, command, ip, senderPort);
     } else if (c == u"40") {
         m_sender.sendCommand(cmd::SendInfo, ip, senderPort, m_host.versionText());
     } else if (c == u"20" || c == u"41") {
-        message(fields, *command, ip, senderPort, portText);
+        message(fields, command, ip, senderPort, portText);
     }
 }
 
-void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& command,
-                                      const QString& ip, const QString& portText)
+void ReceiveProcessor::presenceUpdate(const ReceivedPacket& packet, const QString& ip,
+                                      const QString& portText)
 {
+    const Fields& fields = packet.fields;
+    const Command& command = packet.command;
     PeerListModel& peers = *m_state.peers();
     const bool exit = command.command == u"02";
     const bool listed = peers.findPeer(ip, portText) != nullptr;
@@ -232,16 +231,16 @@ void ReceiveProcessor::presenceUpdate(const Fields& fields, const Command& comma
         if (!group.isEmpty())
             host = group.toString();
     }
-    if (m_presenceNames) {
-        if (!m_presenceNames->nickname.isEmpty())
-            user = m_presenceNames->nickname;
-        if (!m_presenceNames->group.isEmpty())
-            host = m_presenceNames->group;
+    if (packet.names) {
+        if (!packet.names->nickname.isEmpty())
+            user = packet.names->nickname;
+        if (!packet.names->group.isEmpty())
+            host = packet.names->group;
     }
     Peer peer{cleanName(user.left(MaxNameLength)), cleanName(host.left(MaxNameLength)), ip,
               portText, std::nullopt};
     peer.ours = fields.version == u"1";
-    peer.readsUtf8 = m_presenceUtf8;
+    peer.readsUtf8 = packet.readsUtf8;
     const int row = peers.appendPeer(std::move(peer));
     if (const auto number = rowColour(command.has(opt::Absence)))
         peers.setRowColour(row, number);
@@ -269,30 +268,47 @@ void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, 
     if (m_noticesSeen.size() > MaxPeers)
         m_noticesSeen.clear();
     m_noticesSeen.insert(key);
-    const QString name = peers.cell(row, PeerColumn::Name);
-    if (command.command == u"30")
-        m_notices.append({QStringLiteral("封書開封通知 From ") + ip + u'-' + name,
-                          QStringLiteral("開封されました")});
+    // Gathered: one box at a time lists what arrived while the one before was open.
+    if (m_notices.size() < MaxNoticeLines)
+        m_notices.append({ip, peers.cell(row, PeerColumn::Name), command.command == u"30",
+                          fields.extra.trimmed().remove(QChar(0))});
     else
-        m_notices.append({QStringLiteral("封書破棄通知 From ") + ip + u'-' + name,
-                          QStringLiteral("封書は見ずに破棄されました")});
-    // Shown after the datagram handler returns: a box runs its own event loop, and
-    // datagrams (receipts included) must keep being read while it is open.
-    if (!m_noticeOpen && m_notices.size() == 1)
-        QTimer::singleShot(0, this, &ReceiveProcessor::showNextNotice);
+        ++m_noticesOverflow;
+    // While other boxes fill the queue, the notices wait for the next one that arrives.
+    if (!m_noticeBoxPosted)
+        m_noticeBoxPosted = m_boxes.post([this] { return composeNotices(); });
 }
 
-void ReceiveProcessor::showNextNotice()
+platform::DeferredMessageBoxes::Box ReceiveProcessor::composeNotices()
 {
-    // One box at a time; notices that arrive while it is open follow it.
-    if (m_noticeOpen)
-        return;
-    m_noticeOpen = true;
-    while (!m_notices.isEmpty()) {
-        const Notice notice = m_notices.takeFirst();
-        m_boxes.show(notice.title, notice.text);
+    m_noticeBoxPosted = false;
+    const QList<Notice> notices = std::exchange(m_notices, {});
+    const qsizetype overflow = std::exchange(m_noticesOverflow, 0);
+    if (notices.isEmpty())
+        return {};
+    if (notices.size() == 1) {
+        const Notice& notice = notices.first();
+        if (notice.read)
+            return {QStringLiteral("封書開封通知 From ") + notice.ip + u'-' + notice.name,
+                    QStringLiteral("開封されました")};
+        return {QStringLiteral("封書破棄通知 From ") + notice.ip + u'-' + notice.name,
+                QStringLiteral("封書は見ずに破棄されました")};
     }
-    m_noticeOpen = false;
+    QStringList lines;
+    for (const Notice& notice : notices) {
+        const QString sent = m_sealedSentTime ? m_sealedSentTime(notice.packetNo) : QString();
+        const QString letter = sent.isEmpty()
+                                   ? QStringLiteral("番号 %1 の封書").arg(notice.packetNo.left(20))
+                                   : sent + QStringLiteral(" の封書");
+        lines << notice.name +
+                     (notice.read ? QStringLiteral("さんが開封しました: ")
+                                  : QStringLiteral("さんが見ずに破棄しました: ")) +
+                     letter;
+    }
+    if (overflow > 0)
+        lines << QStringLiteral("ほか %1 件").arg(overflow);
+    return {QStringLiteral("封書通知 (%1 件)").arg(notices.size() + overflow),
+            lines.join(QStringLiteral("\r\n"))};
 }
 
 void ReceiveProcessor::message(const Fields& fields, const Command& command, const QString& ip,
@@ -313,14 +329,19 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
 
     // A repeat means the sender missed our receipt: it gets the receipt again, but
     // no second window and no second absence reply.
-    const bool repeated = isDuplicate(fields.packetNo + u':' + ip + u':' + portText);
-    if (!repeated) {
+    bool repeated = isDuplicate(fields.packetNo + u':' + ip + u':' + portText);
+    // Another client's absence reply: its copies come under new packet numbers.
+    const bool absenceReply = command.command == u"20" && command.has(opt::AutoRet);
+    const bool shownBefore = !repeated && absenceReply &&
+                             isRepeatedAbsenceReply(addressEntry(portText, ip), fields.extra);
+    if (!repeated && !shownBefore) {
         IncomingMessage incoming;
         incoming.text = messageText(fields.extra);
         incoming.caption = QStringLiteral("From Network ") + displayName +
                            QStringLiteral("(IP Messenger Protcol) ") + m_textgauge.DayIs(3);
         incoming.replyAddress = ip;
         incoming.replyPort = port;
+        incoming.senderName = displayName;
         incoming.statusText = QStringLiteral("IPM(未返信)") + addressEntry(portText, ip);
         incoming.background =
             settings::parseColorValue(m_store.read(keys::MessageBackgroundColour));
@@ -335,23 +356,45 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
         // collecting window, and still answered with a receipt; the arrival sound and
         // the absence reply (Retry packets per message) went out for the messages that
         // began the flood and are not repeated for each of the rest.
-        if (collectsFrom(ip)) {
+        const Route where = route(ip);
+        if (where != Route::OwnWindow) {
+            incoming.storm = where == Route::StormWindow;
             m_host.collectMessage(incoming);
         } else {
             m_host.openMessageWindow(incoming);
             m_host.playArrivalSound();
-            if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
-                const QString reply = lineBreaksForWire(m_sender.absenceText());
-                for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
-                    m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
-            }
+            // The copies share one packet number, so that the peer can drop them.
+            if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet))
+                m_sender.sendRepeated(cmd::AbsenceReply, ip, port,
+                                      lineBreaksForWire(m_sender.absenceText()), m_sender.retry());
         }
     }
+    repeated = repeated || shownBefore;
     if (!command.has(opt::Broadcast) && !command.has(opt::AutoRet) &&
         !command.has(opt::Multicast) && !command.has(opt::NoAddList))
         m_sender.sendCommand(cmd::RecvMsg, ip, port, fields.packetNo);
     if (!repeated && m_host.inTray())
         m_host.startBlinking();
+}
+
+bool ReceiveProcessor::isRepeatedAbsenceReply(const QString& key, const QString& text)
+{
+    const qint64 now = m_clock();
+    const size_t textHash = qHash(text);
+    const auto it = m_absenceReplies.find(key);
+    if (it != m_absenceReplies.end() && it->textHash == textHash &&
+        now - it->at < AbsenceReplyWindowMs) {
+        it->at = now; // a peer that keeps answering stays quiet
+        return true;
+    }
+    if (it == m_absenceReplies.end() && m_absenceReplies.size() >= MaxPeers) // bounded
+        m_absenceReplies.removeIf([now](const QHash<QString, AbsenceReply>::iterator& e) {
+            return now - e->at >= AbsenceReplyWindowMs;
+        });
+    if (m_absenceReplies.size() >= MaxPeers)
+        m_absenceReplies.clear();
+    m_absenceReplies.insert(key, {textHash, now});
+    return false;
 }
 
 bool ReceiveProcessor::isDuplicate(const QString& key)

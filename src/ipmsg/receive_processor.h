@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ipmsg/packet.h"
+#include "platform/message_boxes_deferred.h"
 #include "platform/udp_endpoint.h"
 
 #include <QHash>
@@ -17,7 +18,7 @@ namespace velmar::components {
 class Textgauge;
 }
 namespace velmar::platform {
-class MessageBoxes;
+class DeferredMessageBoxes;
 struct Datagram;
 } // namespace velmar::platform
 namespace velmar::settings {
@@ -39,7 +40,8 @@ class ReceiveProcessor final : public QObject {
 public:
     ReceiveProcessor(PacketSender& sender, UserListState& state, SendJob& sendJob,
                      settings::SettingsStore& store, components::Textgauge& textgauge,
-                     platform::MessageBoxes& boxes, MessengerHost& host, QObject* parent = nullptr);
+                     platform::DeferredMessageBoxes& boxes, MessengerHost& host,
+                     QObject* parent = nullptr);
 
     void handleDatagram(const platform::Datagram& datagram);
     // While held, arriving datagrams wait unanswered (a first start: nothing may go
@@ -63,31 +65,51 @@ public:
     // for FloodIntervalMs.
     static constexpr int FloodWindows = 10;
     static constexpr qint64 FloodIntervalMs = 10000;
+    // Past StormWindows new windows within FloodIntervalMs from all senders together,
+    // further messages from any sender go into one collecting window, until no message
+    // has arrived for FloodIntervalMs.
+    static constexpr int StormWindows = 30;
+    // An absence reply with the same text from the same sender within this time is
+    // shown once (other clients send each copy under a new packet number).
+    static constexpr qint64 AbsenceReplyWindowMs = 60000;
+    // Read and discard notices gathered for one box; past it they are only counted.
+    static constexpr qsizetype MaxNoticeLines = 50;
 
     // Seams for tests: a monotonic clock in milliseconds, and the machine's own
     // addresses (every interface), asked again when older than a few seconds.
     void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
     void setOwnAddresses(std::function<QStringList()> addresses);
     // Read and discard notices wait here until the box before them is closed.
-    qsizetype queuedNotices() const { return m_notices.size(); }
-    void showNextNotice();
+    qsizetype queuedNotices() const { return m_notices.size() + m_noticesOverflow; }
+    // When our sealed message with this packet number went out (the notices name it
+    // by that time); set by the send job.
+    void setSealedSentTimes(std::function<QString(const QString&)> sentTime)
+    {
+        m_sealedSentTime = std::move(sentTime);
+    }
 
 private:
     struct Notice {
-        QString title;
-        QString text;
+        QString ip;
+        QString name;
+        bool read = true; // opened, else discarded unopened
+        QString packetNo; // the packet number of our sealed message
     };
+    enum class Route { OwnWindow, SenderWindow, StormWindow };
+    // Where a new message from `ip` goes.
+    Route route(const QString& ip);
+    // Whether a new message from `ip` goes to its collecting window; otherwise it is
+    // counted as a new window. `opens` tells whether collecting begins with it.
+    bool collectsFrom(const QString& ip, bool* opens);
+    platform::DeferredMessageBoxes::Box composeNotices();
+    bool isRepeatedAbsenceReply(const QString& key, const QString& text);
     bool isOwnAddress(const QString& ip);
     std::optional<quint32> rowColour(bool absent);
     bool mayAnswer(QHash<QString, qint64>& last, const QString& key);
     // `ip` trimmed, `portText` the port in decimal.
-    void dispatch(const Fields& fields, const QString& ip, quint16 senderPort,
+    void dispatch(const ReceivedPacket& packet, const QString& ip, quint16 senderPort,
                   const QString& portText);
-    // Whether a new message from `ip` goes to its collecting window; otherwise it is
-    // counted as a new window.
-    bool collectsFrom(const QString& ip);
-    void presenceUpdate(const Fields& fields, const Command& command, const QString& ip,
-                        const QString& portText);
+    void presenceUpdate(const ReceivedPacket& packet, const QString& ip, const QString& portText);
     void readNotice(const Fields& fields, const Command& command, const QString& ip, quint16 port);
     void message(const Fields& fields, const Command& command, const QString& ip, quint16 port,
                  const QString& portText);
@@ -97,7 +119,7 @@ private:
     SendJob& m_sendJob;
     settings::SettingsStore& m_store;
     components::Textgauge& m_textgauge;
-    platform::MessageBoxes& m_boxes;
+    platform::DeferredMessageBoxes& m_boxes;
     MessengerHost& m_host;
     struct Seen {
         QString key;
@@ -118,12 +140,19 @@ private:
         bool collecting = false;
     };
     QHash<QString, FloodState> m_flood; // by sender IP
-    QList<Notice> m_notices;
+    QList<qint64> m_stormWindowTimes;   // new windows of all senders, oldest first
+    qint64 m_lastMessageAt = 0;
+    bool m_storm = false;
+    struct AbsenceReply {
+        size_t textHash = 0;
+        qint64 at = 0;
+    };
+    QHash<QString, AbsenceReply> m_absenceReplies; // by "port:ip"
+    QList<Notice> m_notices;                       // waiting for the next box
+    qsizetype m_noticesOverflow = 0;               // counted past MaxNoticeLines
+    bool m_noticeBoxPosted = false;
     QSet<QString> m_noticesSeen; // sender and packet number of every notice shown
-    bool m_noticeOpen = false;
-    // What the datagram being handled says about its sender's UTF-8.
-    bool m_presenceUtf8 = false;
-    std::optional<Utf8Names> m_presenceNames;
+    std::function<QString(const QString&)> m_sealedSentTime;
     bool m_holdArrivals = false;
     QList<platform::Datagram> m_heldArrivals;
 };

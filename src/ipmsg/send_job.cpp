@@ -4,16 +4,17 @@
 #include "ipmsg/packet.h"
 #include "ipmsg/packet_sender.h"
 #include "ipmsg/user_list_state.h"
-#include "platform/message_boxes.h"
+#include "platform/message_boxes_deferred.h"
 #include "platform/udp_endpoint.h"
 
 #include <QScopeGuard>
+#include <QTime>
 #include <limits>
 
 namespace velmar::ipmsg {
 
 SendJob::SendJob(PacketSender& sender, UserListState& state, components::Textgauge& textgauge,
-                 platform::MessageBoxes& boxes, MessengerHost& host, QObject* parent)
+                 platform::DeferredMessageBoxes& boxes, MessengerHost& host, QObject* parent)
     : QObject(parent), m_sender(sender), m_state(state), m_textgauge(textgauge), m_boxes(boxes),
       m_host(host)
 {
@@ -29,10 +30,14 @@ void SendJob::start(SendButton button)
     for (int i = m_state.findDestination(own); i >= 0; i = m_state.findDestination(own))
         m_state.removeDestinationAt(i);
     if (m_state.destinations().isEmpty()) {
-        m_boxes.show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
+        // The user pressed the button: this box answers at once.
+        m_boxes.boxes().show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
         return;
     }
     m_sender.endAbsenceBySending();
+    // The reply target has been chosen into the list; activating the dialog again during
+    // the send must not add it back once it has acknowledged everything.
+    m_state.setReplyTarget(QString(), 0);
     m_state.setProgress(0, static_cast<int>(m_state.destinations().size()));
     if (button != SendButton::Left) {
         finishSend();
@@ -51,6 +56,19 @@ void SendJob::start(SendButton button)
         if (!piecesByKind.contains(kind))
             piecesByKind.insert(kind, buildPieces(kind));
         m_pending.insert(destination.entry, {target->address, target->port, piecesByKind[kind]});
+    }
+    if (m_state.sealedState() == SealedState::Sealed) {
+        const QString now = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+        for (const QList<Piece>& pieces : std::as_const(piecesByKind)) {
+            for (const Piece& piece : pieces) {
+                if (m_sealedSent.contains(piece.number))
+                    continue;
+                if (m_sealedOrder.size() >= MaxSealedRecords)
+                    m_sealedSent.remove(m_sealedOrder.takeFirst());
+                m_sealedSent.insert(piece.number, now);
+                m_sealedOrder.append(piece.number);
+            }
+        }
     }
     resendAll();
 }
@@ -172,8 +190,8 @@ void SendJob::tick()
         if (m_sender.retry() >= m_ticks) {
             resendAll();
         } else {
-            m_retryTimer.stop(); // before the box: its event loop would tick again
-            m_boxes.show(QStringLiteral("送信失敗"),
+            m_retryTimer.stop();
+            m_boxes.post(QStringLiteral("送信失敗"),
                          QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
             m_state.setFormEnabled(true);
         }
@@ -187,6 +205,13 @@ void SendJob::tick()
     m_retryTimer.stop();
     m_state.setFormEnabled(true);
     m_host.markSent();
+}
+
+QString SendJob::sealedSentTime(const QString& number) const
+{
+    bool ok = false;
+    const qint64 value = number.trimmed().toLongLong(&ok);
+    return ok ? m_sealedSent.value(value) : QString();
 }
 
 void SendJob::stop()

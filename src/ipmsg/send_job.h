@@ -10,7 +10,7 @@ namespace velmar::components {
 class Textgauge;
 }
 namespace velmar::platform {
-class MessageBoxes;
+class DeferredMessageBoxes;
 }
 
 namespace velmar::ipmsg {
@@ -31,7 +31,7 @@ class SendJob final : public QObject {
     Q_OBJECT
 public:
     SendJob(PacketSender& sender, UserListState& state, components::Textgauge& textgauge,
-            platform::MessageBoxes& boxes, MessengerHost& host, QObject* parent = nullptr);
+            platform::DeferredMessageBoxes& boxes, MessengerHost& host, QObject* parent = nullptr);
 
     // "送信" released: the left button sends the text, another button asks each
     // destination for its version instead.
@@ -43,6 +43,11 @@ public:
     void tick();
     // Ends a send in progress without completing it.
     void stop();
+
+    // "HH:mm" when our sealed message with this packet number went out, "" when it is
+    // not among the last MaxSealedRecords.
+    QString sealedSentTime(const QString& number) const;
+    static constexpr qsizetype MaxSealedRecords = 1024;
 
     QTimer& retryTimer() { return m_retryTimer; }
     const QString& packetText() const { return m_packetText; }
@@ -68,7 +73,7 @@ private:
     PacketSender& m_sender;
     UserListState& m_state;
     components::Textgauge& m_textgauge;
-    platform::MessageBoxes& m_boxes;
+    platform::DeferredMessageBoxes& m_boxes;
     MessengerHost& m_host;
     QTimer m_retryTimer;
     QString m_packetText;
@@ -77,6 +82,8 @@ private:
     // Ticks of the retry timer since the last piece went out.
     int m_ticks = 0;
     bool m_inTick = false;
+    QHash<qint64, QString> m_sealedSent; // packet number -> "HH:mm"
+    QList<qint64> m_sealedOrder;         // oldest first
 };
 
 } // namespace velmar::ipmsg

@@ -225,7 +225,11 @@ void QtUdpEndpoint::readPending()
         m_waiting.enqueue(
             Datagram{data, sender.toString(), static_cast<quint16>(datagram.senderPort())});
     }
-    handOn();
+    // Handed on from the event loop, never from inside readyRead: a handler that runs
+    // an event loop of its own (a box) would keep this slot from returning, and the
+    // socket does not notify again while it runs.
+    if (!m_waiting.isEmpty() && !m_handOnTimer->isActive())
+        m_handOnTimer->start();
 }
 
 void QtUdpEndpoint::handOn()

@@ -296,8 +296,8 @@ void TextWindow::sendNotice(quint32 command)
 {
     if (std::exchange(noticeOwed, false))
         m_host.sendCommand(command, replyAddress, replyPort, packetNumber);
-    for (const QString& number : std::exchange(collectedNotices, {}))
-        m_host.sendCommand(command, replyAddress, replyPort, number);
+    for (const OwedNotice& notice : std::exchange(collectedNotices, {}))
+        m_host.sendCommand(command, notice.address, notice.port, notice.packetNumber);
 }
 
 void TextWindow::activate()

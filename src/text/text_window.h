@@ -46,9 +46,14 @@ public:
     QString packetNumber;
     qint32 replyPort = 0;
     bool noticeOwed = false;
-    // Packet numbers of further sealed messages collected behind this window's seal
-    // that ask for a notice too: opening or discarding the window answers them all.
-    QStringList collectedNotices;
+    // Further sealed messages collected behind this window's seal that ask for a notice
+    // too, each with its sender: opening or discarding the window answers them all.
+    struct OwedNotice {
+        QString address;
+        qint32 port = 0;
+        QString packetNumber;
+    };
+    QList<OwedNotice> collectedNotices;
     // Sending: this window's text is being sent and shows "IPM(送信済)" when done.
     enum class SendState { Idle, Sending };
     SendState sendState = SendState::Idle;

@@ -103,4 +103,55 @@ TEST(CollectingWindow, SealedMessagesStayBehindASealAndOweTheirNotices)
     EXPECT_EQ(f.sentWithCommand("49"), 2);
 }
 
+TEST(CollectingWindow, EverySendersWindowNamesEachSenderAndAnswersEachNotice)
+{
+    MainWindowFixture f;
+    auto& w = f.start();
+    const auto before = w.windows().size();
+    const auto storm = [](const char* ip, const char* text, bool sealed = false,
+                          const char* packet = "") {
+        auto m = message(ip, QString::fromUtf8(text), sealed, packet);
+        m.storm = true;
+        m.senderName = QStringLiteral("名%1").arg(QString::fromUtf8(ip).section(u'.', 3));
+        return m;
+    };
+    w.collectMessage(storm("10.77.0.2", "eins"));
+    w.collectMessage(storm("10.77.0.3", "zwei", true, "81"));
+    w.collectMessage(storm("10.77.0.4", "drei"));
+    w.collectMessage(storm("10.77.0.2", "vier", true, "82"));
+    ASSERT_EQ(w.windows().size(), before + 1) << "one window for every sender";
+    auto* window = w.windows().back();
+    EXPECT_TRUE(window->caption().startsWith(QStringLiteral("From Network 多数の送信者(")));
+    EXPECT_TRUE(window->replyAddress.isEmpty()) << "no single reply target";
+    EXPECT_TRUE(window->isSealed()) << "a sealed message covers the window";
+
+    f.endpoint.sent.clear();
+    window->openSeal();
+    static const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"));
+    QString text = window->text();
+    text.replace(time, QStringLiteral("T"));
+    EXPECT_EQ(text, QStringLiteral("──── T 名2 (2425:10.77.0.2) ────\r\neins\r\n"
+                                   "──── T 名3 (2425:10.77.0.3) 封書 ────\r\nzwei\r\n"
+                                   "──── T 名4 (2425:10.77.0.4) ────\r\ndrei\r\n"
+                                   "──── T 名2 (2425:10.77.0.2) 封書 ────\r\nvier"));
+    QStringList notices;
+    for (const auto& sent : f.endpoint.sent)
+        notices << sent.host + u' ' +
+                       QString::fromLatin1(sent.data.split(':').value(4) + ':' +
+                                           sent.data.split(':').value(5));
+    EXPECT_EQ(notices,
+              (QStringList{QStringLiteral("10.77.0.3 48:81"), QStringLiteral("10.77.0.2 48:82")}))
+        << "each notice to its own sender";
+
+    // Sealed again by the next sealed message; closed unopened, it owes a discard notice.
+    w.collectMessage(storm("10.77.0.5", "fünf", true, "83"));
+    EXPECT_EQ(w.windows().size(), before + 1);
+    EXPECT_TRUE(window->isSealed());
+    f.endpoint.sent.clear();
+    window->parentWidget()->close();
+    ASSERT_EQ(f.endpoint.sent.size(), 1);
+    EXPECT_EQ(f.endpoint.sent[0].host, u"10.77.0.5");
+    EXPECT_EQ(f.sentWithCommand("49"), 1);
+}
+
 } // namespace

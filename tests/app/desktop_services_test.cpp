@@ -298,6 +298,17 @@ TEST(ArrivalNotifications, BackgroundMessagesSealedTextClickAndFlood)
     ASSERT_EQ(f.notifications.shown.size(), 2);
     EXPECT_EQ(f.notifications.shown[1].id, f.notifications.shown[0].id) << "replaced, not added";
     EXPECT_EQ(f.notifications.shown[1].summary, u"10 件のメッセージ");
+
+    // A burst longer than a second is counted whole.
+    QTest::qWait(1100);
+    f.notifications.shown.clear();
+    for (int i = 0; i < 30; ++i) {
+        receive(f, 300 + i, "flood");
+        QTest::qWait(80);
+    }
+    QTest::qWait(1100);
+    ASSERT_FALSE(f.notifications.shown.isEmpty());
+    EXPECT_EQ(f.notifications.shown.last().summary, u"30 件のメッセージ");
 }
 
 // A message that opens behind the window the user works in is notified although the

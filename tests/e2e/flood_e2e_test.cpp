@@ -1,20 +1,28 @@
-// A flooding sender on a real link: the program collects its messages instead of
-// burying the screen, loses no text, and its event loop keeps turning.
+// Floods on a real link: a flooding sender, or many senders at once, are collected
+// instead of burying the screen, no text is lost and the event loop keeps turning;
+// an absence reply and its copies make one window.
 
 #include "e2e/program_fixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkDatagram>
+#include <QPushButton>
 #include <QSet>
 #include <QTimer>
+#include <QUdpSocket>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 using namespace std::chrono_literals;
+using velmar::e2e::NetnsPair;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::Program;
+using velmar::e2e::ScopedNetns;
 using velmar::e2e::ScriptedPeer;
 using velmar::e2e::waitUntil;
 
@@ -112,6 +120,124 @@ TEST_F(Flood, AThousandMessagesInASecondOpenAtMostElevenWindowsAndLoseNothing)
                 Messages, static_cast<long long>(floodMs), static_cast<long long>(windows),
                 static_cast<long long>(worstGap), static_cast<long long>(rssBefore),
                 static_cast<long long>(rssPeak));
+}
+
+TEST_F(Flood, ManySendersAtOnceOpenAtMostThirtyOneWindowsAndLoseNothing)
+{
+    // Sixty senders on side B, three messages each, all within a second or two.
+    constexpr int Senders = 60;
+    constexpr int EachSends = 3;
+    const QString prefix = pair().ipB().section(u'.', 0, 2) + u'.';
+    std::vector<std::unique_ptr<QUdpSocket>> senders;
+    for (int i = 0; i < Senders; ++i) {
+        const QString ip = prefix + QString::number(100 + i);
+        ASSERT_TRUE(pair().runIn(NetnsPair::Side::B, QStringLiteral("ip"),
+                                 {QStringLiteral("address"), QStringLiteral("add"),
+                                  ip + QStringLiteral("/32"), QStringLiteral("dev"),
+                                  NetnsPair::interfaceName()}));
+        ScopedNetns in(pair().nameB());
+        ASSERT_TRUE(in.entered());
+        senders.push_back(std::make_unique<QUdpSocket>());
+        ASSERT_TRUE(senders.back()->bind(QHostAddress(ip), 2425)) << ip.toStdString();
+    }
+    Program a;
+    ASSERT_TRUE(a.start(pair().nameA(), QStringLiteral("花子")));
+    velmar::e2e::processEventsFor(200ms);
+    const qsizetype windowsBefore = a.window->windows().size();
+
+    int number = 0;
+    for (int round = 0; round < EachSends; ++round) {
+        for (int i = 0; i < Senders; ++i) {
+            const QByteArray text =
+                "storm " + QByteArray::number(i) + '/' + QByteArray::number(round);
+            // Every fourth one sealed: they wait behind the one seal.
+            const quint32 word = i % 4 == 0 ? 0x100320 : 0x120;
+            senders[static_cast<std::size_t>(i)]->writeDatagram(
+                "1:" + QByteArray::number(++number) + ":user" + QByteArray::number(i) +
+                    ":host:" + QByteArray::number(word) + ':' + text,
+                QHostAddress(pair().ipA()), 2425);
+        }
+        velmar::e2e::processEventsFor(100ms);
+    }
+    // Every message answered with a receipt, to its own sender.
+    const auto receipts = [&] {
+        int count = 0;
+        for (auto& sender : senders) {
+            while (sender->hasPendingDatagrams()) {
+                const QByteArray d = sender->receiveDatagram().data();
+                count += d.split(':').value(4) == "33";
+            }
+        }
+        return count;
+    };
+    int answered = 0;
+    EXPECT_TRUE(waitUntil([&] { return (answered += receipts()) >= Senders * EachSends; }, 10s))
+        << answered << " receipts";
+    velmar::e2e::processEventsFor(200ms);
+
+    const QList<velmar::text::TextWindow*> windows = a.window->windows().mid(windowsBefore);
+    EXPECT_LE(windows.size(), 31) << "thirty windows and the one that collects";
+    velmar::text::TextWindow* collector = nullptr;
+    for (velmar::text::TextWindow* window : windows) {
+        if (window->caption().contains(QStringLiteral("多数の送信者")))
+            collector = window;
+    }
+    ASSERT_NE(collector, nullptr);
+    ASSERT_TRUE(collector->isSealed()) << "sealed messages behind its seal";
+
+    // Opening the one seal sends the read notice of every sealed message behind it,
+    // each to its own sender (as opening each sealed window of its own does).
+    receipts();
+    for (velmar::text::TextWindow* window : windows) {
+        if (window->isSealed())
+            window->sealButton->click();
+    }
+    QSet<QString> texts;
+    for (velmar::text::TextWindow* window : windows) {
+        for (const QString& line : window->text().split(QStringLiteral("\r\n"))) {
+            if (line.startsWith(u"storm "))
+                texts.insert(line);
+        }
+    }
+    EXPECT_EQ(texts.size(), Senders * EachSends) << "every text arrived";
+    EXPECT_TRUE(collector->text().contains(QStringLiteral("user0/host"))) << "under its sender";
+    const int sealedSent = Senders / 4 * EachSends;
+    int notices = 0;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            for (auto& sender : senders) {
+                while (sender->hasPendingDatagrams())
+                    notices += sender->receiveDatagram().data().split(':').value(4) == "48";
+            }
+            return notices >= sealedSent;
+        },
+        5s))
+        << notices << " read notices";
+    EXPECT_EQ(notices, sealedSent);
+    std::printf("storm: %d senders, %d messages, %lld windows, %d read notices\n", Senders,
+                Senders * EachSends, static_cast<long long>(windows.size()), notices);
+}
+
+TEST_F(Flood, AnAbsenceReplyAndItsCopiesMakeOneWindow)
+{
+    Program a;
+    Program b;
+    velmar::e2e::startBoth(pair(), a, b);
+    a.engine().setAbsence(QStringLiteral("会議"), QStringLiteral("会議中です"));
+    const auto replies = [&] {
+        int count = 0;
+        for (const velmar::text::TextWindow* window : b.window->windows())
+            count += window->text() == u"会議中です";
+        return count;
+    };
+    // Two messages within a minute: six copies of the reply each, one window in all.
+    for (int i = 0; i < 2; ++i) {
+        velmar::text::TextWindow* source = b.sendTo(pair().ipA(), QStringLiteral("もしもし"));
+        ASSERT_TRUE(waitUntil([&] { return source->statusText() == u"IPM(送信済)"; }));
+        ASSERT_TRUE(waitUntil([&] { return replies() >= 1; }));
+        velmar::e2e::processEventsFor(500ms);
+        EXPECT_EQ(replies(), 1) << "after message " << i + 1;
+    }
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include <utility>
 
 using namespace std::chrono_literals;
+using velmar::e2e::NetnsPair;
 using velmar::e2e::NetnsPairTest;
 using velmar::e2e::processEventsFor;
 using velmar::e2e::Program;
@@ -291,18 +294,30 @@ TEST_F(ProgramAndPeer, AThousandReadNoticesGiveOneBoxAtATimeAndEveryAnswer)
     };
     numbers << peer.send(pair().ipA(), cmd::ReadMsg, "4711").toLatin1();
 
-    ASSERT_TRUE(waitUntil([&] { return held.shown.size() >= notices && held.open == 0; }, 20s))
-        << held.shown.size() << " boxes";
+    // A box reports one notice, or gathers several under "封書通知 (N 件)".
+    const auto reported = [&] {
+        int count = 0;
+        static const QRegularExpression gathered(QStringLiteral("^封書通知 \\((\\d+) 件\\)$"));
+        for (const auto& box : held.shown) {
+            const auto match = gathered.match(box.title);
+            count += match.hasMatch() ? match.captured(1).toInt() : 1;
+        }
+        return count;
+    };
+    ASSERT_TRUE(waitUntil([&] { return reported() >= notices && held.open == 0; }, 20s))
+        << reported() << " notices reported";
     processEventsFor(100ms);
     std::printf("read notices: %d boxes, at most %d open, %d repeats after the burst, "
                 "%lld ms\n",
                 static_cast<int>(held.shown.size()), held.mostOpen, repeated,
                 static_cast<long long>(clock.elapsed()));
-    // One box per notice, however often it came, and never two open together.
-    EXPECT_EQ(held.shown.size(), notices);
+    // Each notice reported once, however often it came, gathered into a few boxes, and
+    // never two open together.
+    EXPECT_EQ(reported(), notices);
+    EXPECT_LT(held.shown.size(), notices / 10);
     EXPECT_EQ(held.mostOpen, 1);
     EXPECT_EQ(openDuringFlood, 1);
-    EXPECT_EQ(held.shown.back().title,
+    EXPECT_EQ(held.shown.front().title,
               QStringLiteral("封書開封通知 From ") + pair().ipB() + QStringLiteral("-太郎"));
 
     // The messages among the notices were answered while the first box was open.
@@ -320,6 +335,65 @@ TEST_F(ProgramAndPeer, AThousandReadNoticesGiveOneBoxAtATimeAndEveryAnswer)
             ++shownMessages;
     }
     EXPECT_EQ(shownMessages, messages.size());
+}
+
+TEST_F(ProgramAndPeer, ASendFailureInsideTheHandlerDoesNotStopReceiving)
+{
+    // B gets a second address that A cannot answer: A's route to it is prohibited, so
+    // every packet A sends there fails inside the handler of the datagram that came
+    // from it, and the send-error box follows.
+    const QString unroutable = QStringLiteral("10.99.0.2");
+    ASSERT_TRUE(pair().runIn(NetnsPair::Side::B, QStringLiteral("ip"),
+                             {QStringLiteral("address"), QStringLiteral("add"),
+                              unroutable + QStringLiteral("/32"), QStringLiteral("dev"),
+                              NetnsPair::interfaceName()}));
+    ASSERT_TRUE(pair().runIn(NetnsPair::Side::A, QStringLiteral("ip"),
+                             {QStringLiteral("route"), QStringLiteral("add"),
+                              QStringLiteral("prohibit"), unroutable + QStringLiteral("/32")}));
+    ASSERT_TRUE(
+        pair().runIn(NetnsPair::Side::A, QStringLiteral("sysctl"),
+                     {QStringLiteral("-qw"), QStringLiteral("net.ipv4.conf.all.rp_filter=0"),
+                      QStringLiteral("net.ipv4.conf.veth0.rp_filter=0")}));
+    QUdpSocket stranger;
+    {
+        ScopedNetns in(pair().nameB());
+        ASSERT_TRUE(in.entered());
+        ASSERT_TRUE(stranger.bind(QHostAddress(unroutable), 2426));
+    }
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.bind(pair().nameB()));
+
+    HeldBoxes held;
+    Program a;
+    a.boxesInUse = &held;
+    ASSERT_TRUE(a.start(pair().nameA(), QStringLiteral("花子")));
+
+    constexpr int Messages = 100;
+    QSet<QByteArray> answered;
+    QObject::connect(&peer.endpoint, &velmar::platform::UdpEndpoint::datagramArrived,
+                     [&](const velmar::platform::Datagram& datagram) {
+                         const auto packet = parseRaw(datagram.data);
+                         if (packet && packet->mode() == cmd::RecvMsg)
+                             answered.insert(packet->answered());
+                     });
+    // The user leaves the send-error box open; meanwhile a hundred messages arrive.
+    int receiptsWhileOpen = -1;
+    held.whileOpen = [&] {
+        for (int i = 0; i < Messages; ++i) {
+            peer.send(pair().ipA(), cmd::SendMsg, "while the box is open " + QByteArray::number(i));
+            if (i % 20 == 19)
+                processEventsFor(20ms);
+        }
+        waitUntil([&] { return answered.size() >= Messages; }, 5s);
+        receiptsWhileOpen = static_cast<int>(answered.size());
+    };
+    const QByteArray first = "1:77:ghost:nowhere:" + QByteArray::number(cmd::SendMsg) + ":hello";
+    stranger.writeDatagram(first, QHostAddress(pair().ipA()), 2425);
+    ASSERT_TRUE(waitUntil([&] { return !held.shown.isEmpty() && held.open == 0; }, 15s));
+
+    EXPECT_EQ(held.shown.front().title, QStringLiteral("送信･ｴﾗｰ"));
+    EXPECT_EQ(held.shown.size(), 1);
+    EXPECT_EQ(receiptsWhileOpen, Messages) << "receipts sent while the box was open";
 }
 
 TEST_F(ProgramAndPeer, LongTextReachesAClientThatReadsOnly8192BytesADatagram)

@@ -3,6 +3,8 @@
 #include "fakes.h"
 
 #include <QCoreApplication>
+#include <QSet>
+#include <string_view>
 
 using namespace velmar;
 using namespace velmar::ipmsg;
@@ -346,25 +348,91 @@ TEST_F(Receive, ReceiptRulesAndAbsenceReplies)
         QByteArray(QByteArray(":Wait:PC01:8224:") + sjis("席を\n外しています"))));
 }
 
-TEST_F(Receive, ReadAndDiscardNotices)
+TEST_F(Receive, AnAbsenceReplyGoesOutUnderOneNumberAndIsShownOnce)
+{
+    set(keys::Retry, "3");
+    addPeer("p", "10.77.0.5", 2425);
+    messenger->setAbsence(QStringLiteral("会議"), QStringLiteral("席を外しています"));
+    qint64 now = 0;
+    messenger->receiver().setClock([&now] { return now; });
+    endpoint.sent.clear();
+    receive("1:201:u:h:288:x", "10.77.0.5", 2425);
+    QSet<QByteArray> numbers;
+    int replies = 0;
+    for (const auto& s : endpoint.sent) {
+        if (s.data.split(':').value(4) == "8224") {
+            ++replies;
+            numbers.insert(s.data.split(':').value(1));
+        }
+    }
+    EXPECT_EQ(replies, 3);
+    EXPECT_EQ(numbers.size(), 1) << "the copies are one reply";
+
+    // The other side: copies under new numbers, and the same text again.
+    const struct {
+        const char* what;
+        const char* ip;
+        const char* text;
+        qint64 gapMs;
+        qsizetype windows; // after the step
+    } steps[] = {
+        {"the first reply is shown", "10.77.0.6", "留守です", 0, 2},
+        {"a copy under a new number is not", "10.77.0.6", "留守です", 10, 2},
+        {"nor the same text again within a minute", "10.77.0.6", "留守です", 50000, 2},
+        {"another text is", "10.77.0.6", "会議中です", 10, 3},
+        {"the same text from another sender is", "10.77.0.7", "会議中です", 10, 4},
+        {"a minute after the last copy, it is again", "10.77.0.6", "会議中です", 60000, 5},
+        {"an ordinary message with that text always is", "10.77.0.6", "会議中です", 10, 6},
+    };
+    int number = 300;
+    for (const auto& step : steps) {
+        now += step.gapMs;
+        const char* word = std::string_view(step.what).starts_with("an ordinary") ? "288" : "8224";
+        receive("1:" + QByteArray::number(++number) + ":u:h:" + word + ":" + step.text, step.ip,
+                2425);
+        EXPECT_EQ(host.windowCount, step.windows) << step.what;
+    }
+}
+
+TEST_F(Receive, ReadAndDiscardNoticesAreGatheredIntoOneBoxAtATime)
 {
     addPeer("花子", "10.77.0.5", 2425);
+    addPeer("次郎", "10.77.0.7", 2425);
     receive("1:40:u:h:48:123", "10.77.0.5", 2425);
-    receive("1:41:u:h:49:124", "10.77.0.5", 2425);
-    receive("1:42:u:h:8240:125", "10.77.0.5", 2425); // 0x2030: auto answer, not answered
-    receive("1:43:u:h:48:126", "10.77.0.6", 2425);   // not listed: nothing
-    // Answered at once; the boxes come after the datagram handler has returned.
-    ASSERT_EQ(endpoint.sent.size(), 2);
+    // Answered at once; the box comes after the datagram handler has returned.
+    ASSERT_EQ(endpoint.sent.size(), 1);
     EXPECT_TRUE(boxes.boxes.isEmpty());
     QCoreApplication::processEvents();
-    ASSERT_EQ(boxes.boxes.size(), 3);
+    ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("封書開封通知 From 10.77.0.5-花子"));
     EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("開封されました"));
-    EXPECT_EQ(boxes.boxes[1].title, QStringLiteral("封書破棄通知 From 10.77.0.5-花子"));
-    EXPECT_EQ(boxes.boxes[1].text, QStringLiteral("封書は見ずに破棄されました"));
-    ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(endpoint.sent[0].data, QByteArray("1:1003:Wait:PC01:8242:40"));
-    EXPECT_EQ(endpoint.sent[1].data, QByteArray("1:1004:Wait:PC01:8242:41"));
+
+    receive("1:41:u:h:49:124", "10.77.0.5", 2425);
+    receive("1:42:u:h:8240:125", "10.77.0.7", 2425); // 0x2030: auto answer, not answered
+    receive("1:43:u:h:48:126", "10.77.0.6", 2425);   // not listed: nothing
+    receive("1:41:u:h:49:124", "10.77.0.5", 2425);   // a repeat: answered, listed once
+    EXPECT_EQ(endpoint.sent.size(), 3);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.boxes.size(), 2);
+    EXPECT_EQ(boxes.boxes[1].title, QStringLiteral("封書通知 (2 件)"));
+    EXPECT_EQ(boxes.boxes[1].text,
+              QStringLiteral("花子さんが見ずに破棄しました: 番号 124 の封書\r\n"
+                             "次郎さんが開封しました: 番号 125 の封書"));
+
+    // A flood of notices: one box, its list bounded, the rest counted.
+    const int many = ReceiveProcessor::MaxNoticeLines + 25;
+    for (int i = 0; i < many; ++i)
+        receive("1:" + QByteArray::number(500 + i) + ":u:h:48:" + QByteArray::number(900 + i),
+                "10.77.0.5", 2425);
+    EXPECT_EQ(messenger->receiver().queuedNotices(), many);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.boxes.size(), 3);
+    EXPECT_EQ(boxes.boxes[2].title, QStringLiteral("封書通知 (%1 件)").arg(many));
+    const QStringList lines = boxes.boxes[2].text.split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.size(), ReceiveProcessor::MaxNoticeLines + 1);
+    EXPECT_EQ(lines.last(), QStringLiteral("ほか 25 件"));
+    EXPECT_EQ(messenger->receiver().queuedNotices(), 0);
 }
 
 TEST_F(Receive, InformationQueryIsAnsweredWithTheVersion)
@@ -380,6 +448,8 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     endpoint.failingHosts << QStringLiteral("10.77.0.5");
     receive("1:50:u:h:64:", "10.77.0.5", 2425);
     receive("1:51:u:h:64:", "10.77.0.5", 2425);
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << "never inside the datagram handler";
+    QCoreApplication::processEvents();
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("送信･ｴﾗｰ"));
     EXPECT_EQ(boxes.boxes[0].text,
@@ -388,6 +458,7 @@ TEST_F(Receive, SendErrorBoxOnceUntilReset)
     EXPECT_TRUE(messenger->packets().sendErrorShown());
     messenger->packets().setSendErrorShown(false);
     receive("1:52:u:h:64:", "10.77.0.5", 2425);
+    QCoreApplication::processEvents();
     EXPECT_EQ(boxes.boxes.size(), 2);
 }
 
@@ -400,6 +471,7 @@ TEST_F(Receive, PortInUseIsSilentForBroadcastsAndReportedOnTheFirstDirectSend)
     EXPECT_TRUE(boxes.boxes.isEmpty());
     receive("1:50:u:h:64:", "10.77.0.5", 2425);
     receive("1:51:u:h:64:", "10.77.0.5", 2425);
+    QCoreApplication::processEvents();
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("ｴﾗｰ番号=10048\r\n")));
 }

@@ -83,6 +83,134 @@ TEST(Packet, DecodesTheCommandWord)
         EXPECT_EQ(absence->has(n), n == 6) << n;
 }
 
+TEST(Packet, ADatagramIsReadOnceIntoOneValue)
+{
+    velmar::components::TextgaugeImpl gauge;
+    const QByteArray nul(1, '\0');
+    const QString n(QChar(0));
+    const QByteArray names = QByteArray("\0\nUN:yamada\nHN:pc\nNN:", 21) + u8("山田").toUtf8() +
+                             "\nGN:" + u8("営業").toUtf8() + "\n";
+    const struct {
+        const char* what;
+        QByteArray datagram;
+        bool senderReadsUtf8;
+        bool accepted;
+        QString user;
+        QString command;
+        QString extra;
+        WireEncoding encoding;
+        bool readsUtf8;
+        QString nickname; // the UTF-8 name, empty when none
+    } cases[] = {
+        {"Shift_JIS message",
+         "1:5:" + toWire(u8("山田")) + ":pc:288:" + toWire(u8("本文:続き")),
+         false,
+         true,
+         u8("山田"),
+         u8("20"),
+         u8("本文:続き"),
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+        {"UTF-8 option",
+         "1_x:5:u:pc:8388896:" + u8("本文").toUtf8(),
+         false,
+         true,
+         u8("u"),
+         u8("20"),
+         u8("本文"),
+         WireEncoding::Utf8,
+         false,
+         {}},
+        {"a sender known to read UTF-8",
+         "1_x:5:u:pc:288:" + u8("本文").toUtf8(),
+         true,
+         true,
+         u8("u"),
+         u8("20"),
+         u8("本文"),
+         WireEncoding::Utf8,
+         false,
+         {}},
+        {"entry with UTF-8 names after the Shift_JIS ones",
+         "1:5:u:pc:16777217:" + toWire(u8("山田")) + nul + toWire(u8("営業")) + names, false, true,
+         u8("u"), u8("01"), u8("山田") + n + u8("営業"), WireEncoding::ShiftJis, true, u8("山田")},
+        {"entry naming UTF-8 in its extra",
+         "1_x:5:u:pc:3:name" + nul + "group" + nul + "UTF-8",
+         false,
+         true,
+         u8("u"),
+         u8("03"),
+         u8("name") + n + u8("group") + n + u8("UTF-8"),
+         WireEncoding::ShiftJis,
+         true,
+         {}},
+        {"a message keeps what follows a NUL and a newline",
+         "1:5:u:pc:288:a" + nul + "\nGN:x",
+         false,
+         true,
+         u8("u"),
+         u8("20"),
+         u8("a") + n + u8("\nGN:x"),
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+        {"a broken character cannot swallow the separator",
+         "1:5:u:pc\x81:288:abc",
+         false,
+         true,
+         u8("u"),
+         u8("20"),
+         u8("abc"),
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+        {"version 2",
+         "2:5:u:pc:288:abc",
+         false,
+         false,
+         {},
+         {},
+         {},
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+        {"five fields",
+         "1:5:u:pc:288",
+         false,
+         false,
+         {},
+         {},
+         {},
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+        {"a command that is no number",
+         "1:5:u:pc:abc:x",
+         false,
+         false,
+         {},
+         {},
+         {},
+         WireEncoding::ShiftJis,
+         false,
+         {}},
+    };
+    for (const auto& c : cases) {
+        const auto packet = parseDatagram(c.datagram, c.senderReadsUtf8, gauge);
+        ASSERT_EQ(packet.has_value(), c.accepted) << c.what;
+        if (!packet)
+            continue;
+        EXPECT_EQ(packet->fields.packetNo, u"5") << c.what;
+        EXPECT_EQ(packet->fields.user, c.user) << c.what;
+        EXPECT_EQ(packet->command.command, c.command) << c.what;
+        EXPECT_EQ(packet->fields.extra, c.extra) << c.what;
+        EXPECT_EQ(packet->encoding, c.encoding) << c.what;
+        EXPECT_EQ(packet->readsUtf8, c.readsUtf8) << c.what;
+        EXPECT_EQ(packet->names ? packet->names->nickname : QString(), c.nickname) << c.what;
+    }
+}
+
 TEST(Packet, MessageTextDropsOneTrailingNulAndShowsOthersAsSemicolons)
 {
     const QChar nul(0);

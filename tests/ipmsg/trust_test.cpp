@@ -119,7 +119,9 @@ TEST_F(Trust, ARepeatedNoticeGivesOneBoxAndEveryAnswer)
     EXPECT_EQ(endpoint.sent.size(), 6) << "answered before any box";
     EXPECT_TRUE(boxes.boxes.isEmpty());
     QCoreApplication::processEvents();
-    EXPECT_EQ(boxes.boxes.size(), 2) << "one box per sender and packet";
+    ASSERT_EQ(boxes.boxes.size(), 1) << "gathered into one box";
+    EXPECT_EQ(boxes.boxes[0].text.count(QStringLiteral("さんが開封しました")), 2)
+        << "one line per sender and packet";
 }
 
 TEST_F(Trust, EntryFloodIsBoundedAndNamesAreCut)
@@ -174,6 +176,59 @@ TEST_F(Trust, AFloodingSenderIsCollectedIntoOneWindow)
     const IncomingMessage& collected = host.collected.first();
     EXPECT_EQ(collected.text, u"text 111");
     EXPECT_EQ(collected.replyAddress, u"10.77.0.2");
+}
+
+TEST_F(Trust, ManySendersTogetherAreCollectedIntoOneWindow)
+{
+    qint64 now = 0;
+    messenger->receiver().setClock([&now] { return now; });
+    const auto ip = [](int i) { return QStringLiteral("10.77.1.%1").arg(i); };
+    int number = 100;
+    const auto send = [&](const QString& from, const char* word = "288") {
+        const QByteArray n = QByteArray::number(++number);
+        endpoint.inject("1:" + n + ":u:h:" + word + ":text " + n, from, 2425);
+    };
+    const struct {
+        const char* what;
+        int senders; // one message each from senders first..first+senders-1
+        int first;
+        qint64 gapMs; // before each message
+        qsizetype windows;
+        qsizetype stormed;
+    } steps[] = {
+        {"thirty windows from thirty senders", 30, 0, 10, 30, 0},
+        {"the thirty-first sender is collected", 5, 30, 10, 30, 5},
+        {"even a sender with a window of its own", 1, 0, 9000, 30, 6},
+        {"after ten quiet seconds windows open again", 1, 40, 10000, 31, 6},
+    };
+    for (const auto& step : steps) {
+        for (int i = 0; i < step.senders; ++i) {
+            now += step.gapMs;
+            send(ip(step.first + i));
+        }
+        EXPECT_EQ(host.windowCount, step.windows) << step.what;
+        EXPECT_EQ(host.collectedCount, step.stormed) << step.what;
+    }
+    EXPECT_EQ(host.collectingKeys, QSet<QString>{QString()}) << "one window for every sender";
+    for (const IncomingMessage& m : host.collected) {
+        EXPECT_TRUE(m.storm);
+        EXPECT_EQ(m.senderName, u"u/h") << "shown under its sender";
+    }
+    EXPECT_EQ(host.collected[1].replyAddress, ip(31)) << "and its own reply address";
+
+    // A flooding sender's own collecting window counts among the thirty.
+    now += 20000;
+    host.collected.clear();
+    host.collectingKeys.clear();
+    for (int i = 0; i < 11; ++i)
+        send(ip(200)); // ten windows, then its collecting window
+    for (int i = 0; i < 19; ++i)
+        send(ip(210 + i));
+    send(ip(250)); // the thirty-first window would open: collected instead
+    ASSERT_EQ(host.collected.size(), 2);
+    EXPECT_FALSE(host.collected[0].storm);
+    EXPECT_TRUE(host.collected[1].storm);
+    EXPECT_EQ(host.collected[1].replyAddress, ip(250));
 }
 
 TEST_F(Trust, MessageTextIsReadInTheRightEncoding)

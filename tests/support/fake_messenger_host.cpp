@@ -23,6 +23,7 @@ void FakeMessengerHost::openMessageWindow(const ipmsg::IncomingMessage& message)
 void FakeMessengerHost::collectMessage(const ipmsg::IncomingMessage& message)
 {
     ++collectedCount;
+    collectingKeys.insert(message.storm ? QString() : message.replyAddress);
     textChars += message.text.size();
     if (keepWindows)
         collected.append(message);

@@ -3,6 +3,8 @@
 #include "ipmsg/messenger_host.h"
 
 #include <QList>
+#include <QSet>
+#include <QString>
 
 namespace velmar::testing {
 
@@ -26,6 +28,9 @@ public:
     QList<ipmsg::IncomingMessage> collected; // kept like windows
     qsizetype windowCount = 0;
     qsizetype collectedCount = 0;
+    // The collecting windows a main window would have opened: one per flooding sender
+    // address, and "" for the one shared by every sender.
+    QSet<QString> collectingKeys;
     qsizetype textChars = 0;
     int sounds = 0;
     bool tray = false;
