@@ -168,8 +168,10 @@ void MainWindow::notificationClicked(TextWindow* window)
 void MainWindow::playArrivalSound()
 {
     const QString path = m_services.store.read(keys::SoundFile);
-    if (m_chimer && !path.isEmpty())
-        m_chimer->Play(path);
+    if (path.isEmpty())
+        return;
+    if (components::Chimer* sound = chimer())
+        sound->Play(path);
 }
 
 void MainWindow::markSent()
@@ -199,16 +201,18 @@ void MainWindow::trayClicked(platform::TrayClick click)
     const bool messageWaiting = m_tray->messageWaiting();
     leaveTray(AfterTray::ShowWindow);
     activateWindow();
+    // The icon announced a message: that is what the user came back for, and no
+    // clipboard window goes on top of it.
+    const bool showMessage = messageWaiting && m_newestMessage;
     const TextWindow* active = activeWindow();
-    if (m_services.clipboard.hasText() &&
+    if (!showMessage && m_services.clipboard.hasText() &&
         !(active && active->text() == m_services.clipboard.text())) {
         openTextWindow(WindowPlacement::Foreground);
         m_clipboardCommands->viewClipboard();
         if (click == platform::TrayClick::Right)
             m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
     }
-    // The icon announced a message: that is what the user came back for.
-    if (messageWaiting && m_newestMessage)
+    if (showMessage)
         m_windows->activate(*m_newestMessage);
 }
 

@@ -28,6 +28,8 @@ struct MainWindowFixture {
     QStringList commandLine;
     bool firstStart = false;
     QString accountName;
+    // The PGP availability check; null asks the registry during load().
+    app::AvailabilityCheck* pgpCheck = nullptr;
     int exitCode = -1;
     std::unique_ptr<app::MainWindow> window;
 
@@ -38,7 +40,7 @@ struct MainWindowFixture {
         window = std::make_unique<app::MainWindow>(
             app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
                           commandLine, [this](int code) { exitCode = code; }, &choosers, firstStart,
-                          accountName, &trayIcon, &inputMethod, &notifications});
+                          accountName, &trayIcon, &inputMethod, &notifications, pgpCheck});
         return *window;
     }
 
