@@ -1,5 +1,4 @@
 #include "components/chimer.h"
-
 #include "version.h"
 
 #include <QCoreApplication>

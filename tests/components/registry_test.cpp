@@ -40,7 +40,8 @@ TEST(ComponentRegistry, FactoryFailuresAreSwallowed)
 TEST(ComponentRegistry, SoundComponentComesFromItsModule)
 {
     QLibrary module(QStringLiteral(VELMAR_SOUND_MODULE));
-    EXPECT_NE(module.resolve("velmar_create_chimer"), nullptr) << module.errorString().toStdString();
+    EXPECT_NE(module.resolve("velmar_create_chimer"), nullptr)
+        << module.errorString().toStdString();
     const ComponentRegistry registry = ComponentRegistry::withBuiltins();
     EXPECT_EQ(ComponentExists(registry, Chimer::ProgId), ComponentExists(registry, Chimer::ProgId));
 }
