@@ -48,6 +48,9 @@ enum class Command {
     TileHorizontal,
     TileVertical,
     ArrangeIcons,
+    // Closing text windows: the active one, or all of them
+    CloseWindow,
+    CloseAllWindows,
     Settings,
     Version,
     // Encoders; UnicodeToggle and Utf8Toggle arrive after the mark has flipped

@@ -35,7 +35,7 @@ struct MenuEntry {
     QStringView caption;
     Kind kind;
     std::optional<Command> command = std::nullopt;
-    char ctrlKey = 0; // Ctrl plus this letter
+    int ctrlKey = 0; // Ctrl plus this key (a letter's Qt::Key is its capital)
 };
 
 using enum Kind;
@@ -96,6 +96,8 @@ constexpr std::array menuTree{
     MenuEntry{1, u"m_win_move2", u"左右に並べて表示(V)", Item, C::TileVertical},
     MenuEntry{1, u"m_win_move0", u"重ねて表示(&C)", Item, C::Cascade},
     MenuEntry{1, u"m_win_move3", u"ｱｲｺﾝの整列(&A)", Item, C::ArrangeIcons},
+    MenuEntry{1, u"m_win_close", u"閉じる(&L)", Item, C::CloseWindow, Qt::Key_F4},
+    MenuEntry{1, u"m_win_closeall", u"すべて閉じる", Item, C::CloseAllWindows},
     MenuEntry{0, u"m_set", u"設定", Item, C::Settings},
     MenuEntry{0, u"m_ver", u"バージョン", Item, C::Version},
     MenuEntry{0, u"m_etc", u"その他", Submenu},
@@ -203,6 +205,8 @@ void Commands::buildMenus()
             open[static_cast<std::size_t>(entry.level) + 1] = menu;
             if (!m_fileMenu)
                 m_fileMenu = menu;
+            if (name == u"m_windows")
+                m_windowMenu = menu;
         } else {
             action = new QAction(entry.caption.toString(), this);
         }

@@ -62,6 +62,9 @@ public:
     QToolBar* toolBar() const { return m_toolBar; }
     // The "ﾌｧｲﾙ(&F)" menu, also popped up by the text windows.
     QMenu* fileMenu() const { return m_fileMenu; }
+    // The "ｳｨﾝﾄﾞｳ(&W)" menu; the main window lists its open text windows below the
+    // fixed items.
+    QMenu* windowMenu() const { return m_windowMenu; }
 
     // Kanji-in sequence 1..5 and kanji-out sequence 1..3: exactly one item of each group
     // is marked. A number outside the range leaves the group as it is.
@@ -124,6 +127,7 @@ private:
     // Shortcut (as QKeyCombination::toCombined()) to its menu item.
     QHash<int, QAction*> m_shortcuts;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_windowMenu = nullptr;
     QToolBar* m_toolBar = nullptr;
     QActionGroup* m_jisIn = nullptr;
     QActionGroup* m_jisOut = nullptr;

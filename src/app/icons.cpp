@@ -1,12 +1,19 @@
 #include "app/icons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <memory>
 
 namespace velmar::app::icons {
 
@@ -379,22 +386,76 @@ const IconEntry* findEntry(Command command)
     return nullptr;
 }
 
-// Drawn at each common size rather than scaled from one, so thin lines stay sharp;
-// QIcon derives the disabled look from these.
-QIcon render(PaintFunction paint)
-{
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
+// Draws a picture into a square of `side` pixels.
+using SizedPaint = std::function<void(QPainter&, int side)>;
+
+// Draws the picture at a size when it is first asked for: the start-up draws nothing
+// that is not shown. The disabled look is the style's, derived from the drawn picture.
+class PaintedIconEngine final : public QIconEngine {
+public:
+    PaintedIconEngine(SizedPaint paint, QList<int> sizes)
+        : m_paint(std::move(paint)), m_sizes(std::move(sizes))
+    {
+    }
+
+    QIconEngine* clone() const override { return new PaintedIconEngine(m_paint, m_sizes); }
+    QString key() const override { return QStringLiteral("velmar-painted"); }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int size : std::as_const(m_sizes))
+            sizes.append(QSize(size, size));
+        return sizes;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return QSize(side, side);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        const quint64 key = (quint64(side) << 8) | quint64(mode);
+        if (const auto it = m_cache.constFind(key); it != m_cache.constEnd())
+            return *it;
+        QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / grid, size / grid);
-        paint(painter);
+        m_paint(painter, side);
         painter.end();
-        icon.addPixmap(pixmap);
+        if (mode != QIcon::Normal && QApplication::style()) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+        }
+        m_cache.insert(key, pixmap);
+        return pixmap;
     }
-    return icon;
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+private:
+    SizedPaint m_paint;
+    QList<int> m_sizes;
+    QHash<quint64, QPixmap> m_cache;
+};
+
+// Each common size is drawn, not scaled from another, so thin lines stay sharp.
+QIcon render(PaintFunction paint)
+{
+    return QIcon(new PaintedIconEngine(
+        [paint](QPainter& painter, int side) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(side / grid, side / grid);
+            paint(painter);
+        },
+        {16, 22, 24, 32, 48, 64, 128}));
 }
 
 } // namespace
@@ -420,17 +481,9 @@ QIcon programIcon()
 {
     // Rendered here rather than left to Qt's SVG icon plugin, so the picture does not
     // depend on a plugin being installed.
-    QSvgRenderer svg(QStringLiteral(":/icons/org.velmar.Velmar.svg"));
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        svg.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    auto svg = std::make_shared<QSvgRenderer>(QStringLiteral(":/icons/org.velmar.Velmar.svg"));
+    return QIcon(new PaintedIconEngine([svg](QPainter& painter, int) { svg->render(&painter); },
+                                       {16, 22, 24, 32, 48, 64, 128, 256}));
 }
 
 } // namespace velmar::app::icons

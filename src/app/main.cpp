@@ -1,3 +1,4 @@
+#include "app/background_check.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/translations.h"
@@ -156,6 +157,8 @@ int main(int argc, char** argv)
     pgpConfig.chooser = &keyChooser;
     pgpConfig.store = &store;
     velmar::pgp::addCipherGate(registry, pgpConfig);
+    // Finding GnuPG runs several of its programs: that happens beside the start-up.
+    velmar::app::ThreadedAvailabilityCheck pgpCheck([] { return velmar::pgp::gnupgAvailable(); });
     velmar::platform::QtUdpEndpoint endpoint;
     velmar::platform::QtMessageBoxes boxes;
     velmar::platform::QtClipboard clipboard;
@@ -173,10 +176,10 @@ int main(int argc, char** argv)
             QStringLiteral("%1\r\n設定を保存できませんでした。\r\n（%2）").arg(file, reason));
     });
 
-    velmar::app::MainWindow window(
-        velmar::app::Services{store, registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                              files, [](int code) { QCoreApplication::exit(code); }, &choosers,
-                              firstStart, velmar::platform::accountName()});
+    velmar::app::MainWindow window(velmar::app::Services{
+        store, registry, endpoint, boxes, clipboard, fileDialogs, printing, files,
+        [](int code) { QCoreApplication::exit(code); }, &choosers, firstStart,
+        velmar::platform::accountName(), nullptr, nullptr, nullptr, std::nullopt, &pgpCheck});
     boxes.setParent(&window);
     keyChooser.setParent(&window);
     fileDialogs.setParent(&window);

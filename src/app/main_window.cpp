@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/arrival_notifier.h"
+#include "app/background_check.h"
 #include "app/conversion_choices.h"
 #include "app/icons.h"
 #include "app/ime_switcher.h"
@@ -95,6 +96,8 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     setWindowIcon(icons::programIcon());
 
     m_commands = std::make_unique<Commands>(*this, *this);
+    connect(m_commands->windowMenu(), &QMenu::aboutToShow, this,
+            [this] { m_windows->listWindows(*m_commands->windowMenu()); });
     m_clipboardCommands = std::make_unique<text::ClipboardCommands>(*this);
     m_fileCommands =
         std::make_unique<text::FileCommands>(*this, m_services.fileDialogs, m_services.printing);
@@ -163,8 +166,8 @@ bool MainWindow::load()
         m_services.exitProgram(1);
         return false;
     }
-    // 2. The sound component is optional.
-    components::CreateComponent(m_services.registry, m_chimer, components::Chimer::ProgId);
+    // 2. The sound component is optional; it is made when a sound first plays, since
+    // making it connects to the sound server, which the first window does not need.
 
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
                                                      *m_textgauge, m_services.boxes, *this);
@@ -269,16 +272,47 @@ void MainWindow::readConversionChoices()
 void MainWindow::disableMissingComponents()
 {
     const components::ComponentRegistry& registry = m_services.registry;
-    if (components::ComponentExists(registry, components::CipherGate::ProgId))
-        m_commands->restorePgpOptions(m_services.store);
-    else
-        m_commands->disablePgp();
+    // Whether GnuPG is installed takes several of its programs to find out: the answer
+    // comes in the background, the items take their state then, and a PGP command
+    // clicked before waits for it.
+    m_pgpAnswer = new LateAnswer(this);
+    connect(m_pgpAnswer, &LateAnswer::known, this, [this](bool available) {
+        if (available)
+            m_commands->restorePgpOptions(m_services.store);
+        else
+            m_commands->disablePgp();
+    });
+    m_pgpAnswer->start(m_services.pgpCheck, [&registry] {
+        return components::ComponentExists(registry, components::CipherGate::ProgId);
+    });
     if (!components::ComponentExists(registry, components::KanjiPipe::ProgId))
         m_commands->disableKanjiFilter();
     if (!components::ComponentExists(registry, components::Radixer::ProgId))
         m_commands->disableBase64();
     if (!components::ComponentExists(registry, components::Escaper::ProgId))
         m_commands->disableUrlHex();
+}
+
+components::Chimer* MainWindow::chimer() const
+{
+    if (!m_chimerTried) {
+        m_chimerTried = true;
+        components::CreateComponent(m_services.registry, m_chimer, components::Chimer::ProgId);
+    }
+    return m_chimer.get();
+}
+
+std::optional<bool> MainWindow::pgpAvailable() const
+{
+    return m_pgpAnswer ? m_pgpAnswer->answer() : std::nullopt;
+}
+
+void MainWindow::whenPgpKnown(std::function<void()> next)
+{
+    if (m_pgpAnswer)
+        m_pgpAnswer->whenKnown(std::move(next));
+    else
+        next(); // before load(): the commands find the component or not themselves
 }
 
 void MainWindow::watchActivation()
@@ -391,6 +425,11 @@ void MainWindow::showVersion()
 void MainWindow::arrange(Arrangement how)
 {
     m_windows->arrange(how);
+}
+
+void MainWindow::activateTextWindow(TextWindow& window)
+{
+    m_windows->activate(window);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -54,6 +54,8 @@ namespace velmar::app {
 class SettingsHost;
 class ArrivalNotifier;
 class ImeSwitcher;
+class AvailabilityCheck;
+class LateAnswer;
 class TextWindowArea;
 
 // Everything the main window takes from the outside world. Production passes the
@@ -85,6 +87,9 @@ struct Services {
     // Whether the platform reports where a window is; asked of Qt when not given
     // (Wayland compositors place windows themselves and tell nobody).
     std::optional<bool> windowPositionsKnown = std::nullopt;
+    // Tells whether the PGP component exists, off the start-up path. Without one the
+    // registry is asked during load().
+    AvailabilityCheck* pgpCheck = nullptr;
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -113,8 +118,13 @@ public:
     bool endMode() const { return m_endMode; }
     // A message arrived while the window was in the notification area.
     bool messageWaiting() const { return m_tray->messageWaiting(); }
-    // The sound component; nullptr when it is not installed.
-    components::Chimer* chimer() const { return m_chimer.get(); }
+    // The sound component, made at its first use (it connects to the sound server);
+    // nullptr when it is not installed.
+    components::Chimer* chimer() const;
+    // Whether the PGP component exists; nullopt until the check has answered.
+    std::optional<bool> pgpAvailable() const;
+    // Runs `next` once the PGP check has answered (at once when it has).
+    void whenPgpKnown(std::function<void()> next);
     TrayController& tray() { return *m_tray; }
 
     // Operations of the main window.
@@ -130,6 +140,10 @@ public:
     void sendActiveText();
     void leaveTray(AfterTray after);
     void arrange(Arrangement how);
+    // Makes `window` the active text window.
+    void activateTextWindow(text::TextWindow& window);
+    MainWindowPgpHost& pgpHost() { return m_pgpHost; }
+    convert::PgpCommands& pgpCommands() { return m_pgpCommands; }
 
     Commands& commands() { return *m_commands; }
     const components::ComponentRegistry& registry() const { return m_services.registry; }
@@ -244,7 +258,9 @@ private:
     QHash<QString, QPointer<text::TextWindow>> m_collectingWindows;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<components::Textgauge> m_textgauge;
-    std::unique_ptr<components::Chimer> m_chimer;
+    mutable std::unique_ptr<components::Chimer> m_chimer;
+    mutable bool m_chimerTried = false;
+    LateAnswer* m_pgpAnswer = nullptr;
     int m_jisInMode = 1;
     int m_jisOutMode = 1;
     QString m_replyMark = QStringLiteral(">");

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/stored_number.h"
+#include "app/text_window_area.h"
 #include "convert/conversion_commands.h"
 #include "settings/keys.h"
 #include "text/clipboard_commands.h"
@@ -99,6 +100,12 @@ void MainWindow::runCommand(Command command)
         break;
     case Command::ArrangeIcons:
         arrange(Arrangement::ArrangeIcons);
+        break;
+    case Command::CloseWindow:
+        m_windows->closeActive();
+        break;
+    case Command::CloseAllWindows:
+        m_windows->closeAll();
         break;
     case Command::Settings:
         m_skipNextActivation = true;

@@ -201,8 +201,10 @@ void MainWindow::notificationClicked(TextWindow* window)
 void MainWindow::playArrivalSound()
 {
     const QString path = m_services.store.read(keys::SoundFile);
-    if (m_chimer && !path.isEmpty())
-        m_chimer->Play(path);
+    if (path.isEmpty())
+        return;
+    if (components::Chimer* sound = chimer())
+        sound->Play(path);
 }
 
 void MainWindow::markSent()
@@ -236,16 +238,18 @@ void MainWindow::trayClicked(platform::TrayClick click)
     m_services.clipboard.whenReadable(this, [this, click, messageWaiting] {
         if (m_unloaded)
             return;
+        // The icon announced a message: that is what the user came back for, and no
+        // clipboard window goes on top of it.
+        const bool showMessage = messageWaiting && m_newestMessage;
         const TextWindow* active = activeWindow();
-        if (m_services.clipboard.hasText() &&
+        if (!showMessage && m_services.clipboard.hasText() &&
             !(active && active->text() == m_services.clipboard.text())) {
             openTextWindow(WindowPlacement::Foreground);
             m_clipboardCommands->viewClipboard();
             if (click == platform::TrayClick::Right)
                 m_clipboardCommands->copyWithReplyMarks(text::ReplyCopy::ToClipboard);
         }
-        // The icon announced a message: that is what the user came back for.
-        if (messageWaiting && m_newestMessage)
+        if (showMessage)
             m_windows->activate(*m_newestMessage);
         // The keys go to the text the user came back to (not to a window frame), and
         // so does the automatic IME. A sealed window's area takes no focus.

@@ -3,8 +3,10 @@
 #include "app/new_window_placement.h"
 #include "text/text_window.h"
 
+#include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 
 namespace velmar::app {
 
@@ -16,6 +18,9 @@ namespace {
 
 // New text windows take most of the free space, like a document window should, but
 // leave room to see that there are others behind them.
+// Marks the window-list entries of the window menu, so that the next listing finds them.
+constexpr char WindowEntry[] = "velmarWindowEntry";
+
 QSize defaultTextWindowSize(const QSize& area)
 {
     const QSize preferred(area.width() * 2 / 3, area.height() * 2 / 3);
@@ -118,10 +123,6 @@ void TextWindowArea::subWindowActivated(QMdiSubWindow* subWindow)
 
 void TextWindowArea::arrange(Arrangement how)
 {
-    if (how == Arrangement::Cascade) {
-        m_area.cascadeSubWindows();
-        return;
-    }
     const QRect area = m_area.viewport()->rect();
     QList<QMdiSubWindow*> normal;
     QList<QMdiSubWindow*> minimised;
@@ -138,11 +139,59 @@ void TextWindowArea::arrange(Arrangement how)
             minimised[i]->move(rects[i].topLeft());
         return;
     }
-    const QList<QRect> rects = tileRects(area, static_cast<int>(normal.size()), how);
+    const int count = static_cast<int>(normal.size());
+    const QList<QRect> rects =
+        how == Arrangement::Cascade ? cascadeRects(area, count) : tileRects(area, count, how);
     for (qsizetype i = 0; i < normal.size(); ++i) {
         if (normal[i]->isMaximized())
             normal[i]->showNormal();
         normal[i]->setGeometry(rects[i]);
+    }
+}
+
+void TextWindowArea::closeActive()
+{
+    if (QMdiSubWindow* sub = m_area.currentSubWindow())
+        sub->close();
+}
+
+void TextWindowArea::closeAll()
+{
+    m_area.closeAllSubWindows();
+}
+
+void TextWindowArea::listWindows(QMenu& menu)
+{
+    const auto actions = menu.actions();
+    for (QAction* action : actions) {
+        if (action->property(WindowEntry).toBool()) {
+            menu.removeAction(action);
+            action->deleteLater();
+        }
+    }
+    const QList<TextWindow*> open = windows();
+    if (open.isEmpty())
+        return;
+    menu.addSeparator()->setProperty(WindowEntry, true);
+    const TextWindow* active = activeWindow();
+    int number = 0;
+    for (TextWindow* window : open) {
+        ++number;
+        // The first nine get their digit as access key.
+        QString caption = window->windowTitle();
+        caption.replace(u'&', QStringLiteral("&&"));
+        const QString label = number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
+                                          : QStringLiteral("%1 %2").arg(number).arg(caption);
+        QAction* entry = menu.addAction(label);
+        entry->setProperty(WindowEntry, true);
+        entry->setObjectName(QStringLiteral("windowEntry%1").arg(number));
+        entry->setCheckable(true);
+        entry->setChecked(window == active);
+        QPointer<TextWindow> target(window);
+        connect(entry, &QAction::triggered, this, [this, target] {
+            if (target)
+                activate(*target);
+        });
     }
 }
 

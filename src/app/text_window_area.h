@@ -9,6 +9,7 @@
 #include <QPointer>
 
 class QMdiArea;
+class QMenu;
 class QMdiSubWindow;
 
 namespace velmar::text {
@@ -37,6 +38,14 @@ public:
     // Brings `window` to the front and activates it (restoring it when minimised).
     void activate(text::TextWindow& window);
     void arrange(Arrangement how);
+    // Closes the active window, or every window, each as its close box would (a
+    // sealed message sends its discard notice).
+    void closeActive();
+    void closeAll();
+    // Puts the open windows at the end of `menu`, in creation order, numbered and
+    // captioned, the active one marked; choosing one activates it. The entries of an
+    // earlier call are replaced.
+    void listWindows(QMenu& menu);
 
 private:
     void subWindowActivated(QMdiSubWindow* subWindow);

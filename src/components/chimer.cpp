@@ -26,3 +26,10 @@ void ChimerImpl::Play(const QString& path)
 }
 
 } // namespace velmar::components
+
+velmar::components::Chimer* velmar_create_chimer()
+{
+    if (!velmar::components::ChimerImpl::backendAvailable())
+        return nullptr;
+    return new velmar::components::ChimerImpl();
+}

@@ -66,6 +66,9 @@ public:
     virtual SignatureStatus IsSign() = 0;
     // Who signed, when, and the verdict, for the last decryption; ends with a line break.
     virtual QString GetVerifyResultString() = 0;
+    // Asks an operation running on another thread to stop; it then ends as cancelled.
+    // Safe to call from any thread, also before the operation has started.
+    virtual void Cancel() {}
 };
 
 // "KanjiPipe.FilterAtl.1": Shift_JIS, JIS and ISO-2022-JP conversions.

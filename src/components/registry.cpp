@@ -10,11 +10,8 @@ ComponentRegistry ComponentRegistry::withBuiltins()
 {
     ComponentRegistry registry;
     registry.add(Textgauge::ProgId.toString(), [] { return std::make_unique<TextgaugeImpl>(); });
-    registry.add(Chimer::ProgId.toString(), []() -> std::unique_ptr<Component> {
-        if (!ChimerImpl::backendAvailable())
-            return nullptr;
-        return std::make_unique<ChimerImpl>();
-    });
+    registry.add(Chimer::ProgId.toString(),
+                 []() -> std::unique_ptr<Component> { return loadChimer(); });
     registry.add(KanjiPipe::ProgId.toString(), [] { return std::make_unique<KanjiPipeImpl>(); });
     registry.add(Radixer::ProgId.toString(), [] { return std::make_unique<RadixerImpl>(); });
     registry.add(Escaper::ProgId.toString(), [] { return std::make_unique<EscaperImpl>(); });

@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTextBlock>
+#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 #include <utility>
@@ -67,6 +69,8 @@ TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(ho
     sealButton->setToolTip(DropTip);
     sealButton->hide();
     connect(sealButton, &QPushButton::clicked, this, &TextWindow::sealButtonClicked);
+    // The click that brings a background window forward is no request to open it.
+    sealButton->installEventFilter(this);
 
     passwordEdit = new QLineEdit(this);
     passwordEdit->setObjectName(QStringLiteral("Text1"));
@@ -302,9 +306,35 @@ void TextWindow::sendNotice(quint32 command)
 
 void TextWindow::activate()
 {
+    // A mouse press that activates the window is being delivered right now; it ends
+    // before the queued reset runs.
+    m_activatedJustNow = true;
+    QTimer::singleShot(0, this, [this] { m_activatedJustNow = false; });
+    // A sealed window's text takes no focus: the seal (or its password box) does, so
+    // that the main window gives the focus back here, not to the window before.
+    if (m_sealed && !m_area->hasFocus())
+        (passwordEdit->isHidden() ? static_cast<QWidget*>(sealButton) : passwordEdit)->setFocus();
     m_host.applyImeSetting();
     applyFont();
     applyReplyColours();
+}
+
+bool TextWindow::isCurrentWindow() const
+{
+    const auto* frame = qobject_cast<const QMdiSubWindow*>(parentWidget());
+    if (!frame || !frame->mdiArea())
+        return true; // a window of its own is active when it receives a click
+    return frame->mdiArea()->currentSubWindow() == frame;
+}
+
+bool TextWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The press that activates a background window does not press its seal button,
+    // whichever of activation and press arrives first.
+    if (watched == sealButton && event->type() == QEvent::MouseButtonPress &&
+        (m_activatedJustNow || !isCurrentWindow()))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void TextWindow::resizeEvent(QResizeEvent* e)

@@ -109,6 +109,7 @@ public:
     QLineEdit* passwordEdit = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -118,6 +119,8 @@ protected:
 
 private:
     void sealButtonClicked();
+    // True when this window is the main window's current text window.
+    bool isCurrentWindow() const;
     void layoutControls();
     // The read (0x30) or discard (0x31) notice, at most once per message.
     void sendNotice(quint32 command);
@@ -133,6 +136,8 @@ private:
     bool m_undecodedBytes = false;
     bool m_sealed = false;
     bool m_rawMode = false;
+    // Set by an activation until the event that caused it has been handled.
+    bool m_activatedJustNow = false;
 };
 
 } // namespace velmar::text

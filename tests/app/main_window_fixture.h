@@ -28,6 +28,8 @@ struct MainWindowFixture {
     QStringList commandLine;
     bool firstStart = false;
     QString accountName;
+    // The PGP availability check; null asks the registry during load().
+    app::AvailabilityCheck* pgpCheck = nullptr;
     int exitCode = -1;
     // Nothing: ask the platform (offscreen reports positions).
     std::optional<bool> windowPositionsKnown;
@@ -40,7 +42,7 @@ struct MainWindowFixture {
         window = std::make_unique<app::MainWindow>(app::Services{
             store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
             [this](int code) { exitCode = code; }, &choosers, firstStart, accountName, &trayIcon,
-            &inputMethod, &notifications, windowPositionsKnown});
+            &inputMethod, &notifications, windowPositionsKnown, pgpCheck});
         return *window;
     }
 

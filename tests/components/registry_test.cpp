@@ -1,6 +1,7 @@
 #include "common/list_helpers.h"
 #include "components/registry.h"
 
+#include <QLibrary>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -31,6 +32,18 @@ TEST(ComponentRegistry, FactoryFailuresAreSwallowed)
     registry.add(QStringLiteral("Null"), [] { return std::unique_ptr<Component>(); });
     EXPECT_FALSE(ComponentExists(registry, u"Throws"));
     EXPECT_FALSE(ComponentExists(registry, u"Null"));
+}
+
+// The sound component lives in a module of its own, which the program does not link:
+// the module offers its entry point, and asking for the component twice gives the
+// same answer (a component where an audio output exists, none elsewhere).
+TEST(ComponentRegistry, SoundComponentComesFromItsModule)
+{
+    QLibrary module(QStringLiteral(VELMAR_SOUND_MODULE));
+    EXPECT_NE(module.resolve("velmar_create_chimer"), nullptr)
+        << module.errorString().toStdString();
+    const ComponentRegistry registry = ComponentRegistry::withBuiltins();
+    EXPECT_EQ(ComponentExists(registry, Chimer::ProgId), ComponentExists(registry, Chimer::ProgId));
 }
 
 TEST(CommonModule, ListHelpersAndHexBits)

@@ -42,9 +42,11 @@ done
 dups=$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//' | sort | uniq -d)
 [[ -z "$dups" ]] || fail "Depends names a package twice: $dups"
 
-# Contents: exactly these files (directories aside), the program executable.
+# Contents: exactly these files (directories aside), the program executable and the
+# sound module it loads when a sound first plays.
 expected=$(printf '%s\n' \
     ./usr/bin/velmar \
+    ./usr/lib/velmar/libvelmar_sound.so \
     ./usr/share/applications/org.velmar.Velmar.desktop \
     ./usr/share/doc/velmar/README.md \
     ./usr/share/doc/velmar/changelog.gz \

@@ -139,6 +139,10 @@ TEST(PgpCommands, Encrypt)
 TEST(PgpCommands, Decrypt)
 {
     const QString error = QStringLiteral("復号処理でエラーです");
+    const QString noBlock =
+        error + QStringLiteral("\r\nPGP のブロック（-----BEGIN PGP で始まる行）が見つかりません。");
+    const QString armoured =
+        QStringLiteral("-----BEGIN PGP MESSAGE-----\r\nxyz\r\n-----END PGP MESSAGE-----");
     const QString verify = QStringLiteral("署名者: 花子\r\n");
     const QString verified = verify + QStringLiteral("*** PGP Verify Result\r\nPLAIN[abc]");
     const GateScript good = script(CipherStatus::Ok, SignatureStatus::Good, verify);
@@ -148,7 +152,8 @@ TEST(PgpCommands, Decrypt)
         {"unsigned", Text, None, Ok, false, false, QStringLiteral("PLAIN[abc]"), {Ime}, Text},
         {"good signature, then reply marks", Text, Reply, good, false, false, verified, {Ime}, Text, 0, 1},
         {"questionable signature", Text, None, questionable, false, false, verified, {Ime}, Text},
-        {"failure: box, no reply", Text, Reply, Failed, false, false, Text, {Ime, error}, Text},
+        {"failure: box, no reply", armoured, Reply, Failed, false, false, armoured, {Ime, error}, armoured},
+        {"failure without a PGP block says so", Text, Reply, Failed, false, false, Text, {Ime, noBlock}, Text},
         {"cancel: nothing", Text, Reply, Cancelled, false, false, Text, {Ime}, Text},
         {"missing component disables", Text, None, Ok, true, false, Text, {}, QString(), 0, 0, 1},
         {"empty window", QString(), None, Ok, false, false, QString(), {}},
@@ -169,6 +174,43 @@ TEST(PgpCommands, Sign)
         {"ISO-2022-JP around the step", Japanese, Jis, Ok, false, false, signedPlain, {Ime}, JapaneseJis},
     }, &convert::PgpCommands::sign);
     // clang-format on
+}
+
+// The result of an operation goes to the window the command started on; a window
+// closed meanwhile loses nothing; a second command while one runs is refused.
+TEST(PgpCommands, ResultReachesItsOwnWindow)
+{
+    GateScript script;
+    FakePgpHost host;
+    host.window = Text;
+    host.available.add(components::CipherGate::ProgId.toString(),
+                       [&script] { return std::make_unique<ScriptedGate>(script); });
+    convert::PgpCommands commands(host);
+
+    // The window closes while GnuPG works: the result opens in a new window.
+    host.beforeDone = [&host] { host.windowOpen = false; };
+    commands.encrypt();
+    EXPECT_EQ(host.window, Text);
+    EXPECT_EQ(host.newWindow, QStringLiteral("ENC1[abc]"));
+    EXPECT_EQ(
+        host.boxTexts().last(),
+        QStringLiteral(
+            "PGP "
+            "の処理中に元のウィンドウが閉じられたため、結果を新しいウィンドウに表示しました。"));
+    EXPECT_FALSE(commands.busy());
+
+    // A command clicked while one runs is refused with a word, and runs nothing.
+    host.windowOpen = true;
+    host.beforeDone = [&commands, &host] {
+        EXPECT_TRUE(commands.busy());
+        commands.sign();
+        EXPECT_EQ(host.operations, 2);
+    };
+    commands.decrypt();
+    EXPECT_EQ(host.window, QStringLiteral("PLAIN[abc]"));
+    EXPECT_EQ(host.boxTexts().last(),
+              QStringLiteral("PGP の処理中です。終わるか中止してから、もう一度どうぞ。"));
+    EXPECT_EQ(script.calls, 2);
 }
 
 } // namespace

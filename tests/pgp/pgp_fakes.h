@@ -44,10 +44,39 @@ public:
     {
         if (!window)
             return nullptr;
-        return std::make_unique<Document>(*window);
+        return std::make_unique<Document>(*window, windowOpen);
     }
-    void sendMessage() override { ++sends; }
-    void addReplyMarks() override { ++replies; }
+    void whenPgpKnown(std::function<void()> next) override { next(); }
+    // A stand-in filter, as the main window's conversion is tested with the main window.
+    QString kanjiConvert(const QString& text, bool toJis) override
+    {
+        std::unique_ptr<components::KanjiPipe> pipe;
+        if (!components::CreateComponent(available, pipe, components::KanjiPipe::ProgId)) {
+            boxes.show(QStringLiteral("エラー"), QStringLiteral("KanjiPipe が必要"));
+            return {};
+        }
+        QString source = text;
+        QByteArray bytes = text.toLatin1();
+        return toJis ? QString::fromLatin1(pipe->FromSJIS(source, QStringLiteral("j")))
+                     : pipe->toSJIS(bytes);
+    }
+    // Runs the operation at once, on this thread; `beforeDone` lets a test act while
+    // the result is on its way.
+    void runOperation(convert::PgpOperation operation) override
+    {
+        ++operations;
+        operation.work();
+        if (beforeDone)
+            beforeDone();
+        operation.done();
+    }
+    std::unique_ptr<convert::PgpDocument> newDocument() override
+    {
+        newWindow = QString();
+        return std::make_unique<Document>(*newWindow, newWindowOpen);
+    }
+    void sendMessage(convert::PgpDocument*) override { ++sends; }
+    void addReplyMarks(convert::PgpDocument&) override { ++replies; }
     void disablePgpItems() override { ++disabled; }
 
     QStringList boxTexts() const
@@ -62,6 +91,11 @@ public:
     platform::RecordingMessageBoxes boxes;
     convert::PgpOptions options;
     std::optional<QString> window; // the active window's text; nullopt: no window
+    bool windowOpen = true;
+    const bool newWindowOpen = true;
+    std::optional<QString> newWindow; // a window opened for a result
+    std::function<void()> beforeDone;
+    int operations = 0;
     int sends = 0;
     int replies = 0;
     int disabled = 0;
@@ -69,12 +103,15 @@ public:
 private:
     class Document final : public convert::PgpDocument {
     public:
-        explicit Document(QString& text) : m_text(text) {}
+        Document(QString& text, const bool& open) : m_text(text), m_open(open) {}
+        bool exists() const override { return m_open; }
         QString text() const override { return m_text; }
         void setText(const QString& text) override { m_text = text; }
+        void setBusy(bool) override {}
 
     private:
         QString& m_text;
+        const bool& m_open;
     };
 };
 

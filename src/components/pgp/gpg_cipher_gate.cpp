@@ -6,7 +6,9 @@
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
+#include <QThread>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +68,21 @@ public:
 private:
     std::function<std::optional<QByteArray>()> m_source;
 };
+
+// The key dialogs and the settings store belong to the window's thread; an operation
+// running elsewhere asks there and waits for the answer.
+template <typename Result> Result onWindowThread(const std::function<Result()>& call)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        return call();
+    Result result{};
+    // When the application goes away first, the call is dropped and the default
+    // (no choice, nothing stored) stands.
+    QMetaObject::invokeMethod(
+        app, [&result, &call] { result = call(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
 
 // GnuPG works with LF line breaks; the program's text has CR LF.
 QByteArray toGnupg(const QString& text, QStringConverter::Encoding encoding)
@@ -173,8 +190,23 @@ public:
     CipherStatus IsError() override { return m_status; }
     SignatureStatus IsSign() override { return m_signature; }
     QString GetVerifyResultString() override { return m_verifyText; }
+    void Cancel() override;
 
 private:
+    // Marks `context` as the one a Cancel() stops while the guard lives.
+    class Cancellable {
+    public:
+        Cancellable(const GpgCipherGate& gate, GpgME::Context& context);
+        ~Cancellable();
+        Cancellable(const Cancellable&) = delete;
+        Cancellable& operator=(const Cancellable&) = delete;
+
+    private:
+        const GpgCipherGate& m_gate;
+    };
+    bool cancelled() const;
+    QString readSetting(const settings::Setting& key) const;
+    void writeSetting(const settings::Setting& key, const QString& value) const;
     std::unique_ptr<GpgME::Context> newContext() const;
     std::vector<GpgME::Key> listKeys(bool secret) const;
     QString signerUserId(const GpgME::Signature& signature) const;
@@ -196,7 +228,56 @@ private:
     CipherStatus m_status = CipherStatus::Ok;
     SignatureStatus m_signature = SignatureStatus::None;
     QString m_verifyText;
+    mutable std::mutex m_cancelMutex;
+    mutable GpgME::Context* m_running = nullptr;
+    bool m_cancelled = false;
 };
+
+GpgCipherGate::Cancellable::Cancellable(const GpgCipherGate& gate, GpgME::Context& context)
+    : m_gate(gate)
+{
+    const std::lock_guard lock(gate.m_cancelMutex);
+    gate.m_running = &context;
+    if (gate.m_cancelled)
+        context.cancelPendingOperation();
+}
+
+GpgCipherGate::Cancellable::~Cancellable()
+{
+    const std::lock_guard lock(m_gate.m_cancelMutex);
+    m_gate.m_running = nullptr;
+}
+
+void GpgCipherGate::Cancel()
+{
+    const std::lock_guard lock(m_cancelMutex);
+    m_cancelled = true;
+    if (m_running)
+        m_running->cancelPendingOperation();
+}
+
+bool GpgCipherGate::cancelled() const
+{
+    const std::lock_guard lock(m_cancelMutex);
+    return m_cancelled;
+}
+
+QString GpgCipherGate::readSetting(const settings::Setting& key) const
+{
+    if (!m_config.store)
+        return {};
+    return onWindowThread<QString>([this, &key] { return m_config.store->read(key); });
+}
+
+void GpgCipherGate::writeSetting(const settings::Setting& key, const QString& value) const
+{
+    if (!m_config.store)
+        return;
+    onWindowThread<bool>([this, &key, &value] {
+        m_config.store->write(key, value);
+        return true;
+    });
+}
 
 std::unique_ptr<GpgME::Context> GpgCipherGate::newContext() const
 {
@@ -253,8 +334,7 @@ void GpgCipherGate::finish(const GpgME::Error& error)
 
 QString GpgCipherGate::rememberedSigner(const std::vector<GpgME::Key>& signers) const
 {
-    const QString remembered =
-        m_config.store ? m_config.store->read(settings::keys::PgpSigner) : QString();
+    const QString remembered = readSetting(settings::keys::PgpSigner);
     for (const GpgME::Key& key : signers) {
         if (latin(key.primaryFingerprint()) == remembered)
             return remembered;
@@ -279,23 +359,21 @@ QString GpgCipherGate::EncryptUI(QString& text, QString& signFlag)
         request.recipients.append(infoOf(key));
     for (const GpgME::Key& key : signers)
         request.signers.append(infoOf(key));
-    if (m_config.store) {
-        request.preselected =
-            m_config.store->read(settings::keys::PgpRecipients).split(u',', Qt::SkipEmptyParts);
-    }
+    request.preselected =
+        readSetting(settings::keys::PgpRecipients).split(u',', Qt::SkipEmptyParts);
     if (sign)
         request.preselectedSigner = rememberedSigner(signers);
 
-    const std::optional<RecipientChoice> choice = m_config.chooser->chooseRecipients(request);
-    if (!choice || choice->recipients.isEmpty()) {
+    KeyChooser* chooser = m_config.chooser;
+    const std::optional<RecipientChoice> choice = onWindowThread<std::optional<RecipientChoice>>(
+        [chooser, &request] { return chooser->chooseRecipients(request); });
+    if (!choice || choice->recipients.isEmpty() || cancelled()) {
         m_status = CipherStatus::Cancelled;
         return text;
     }
-    if (m_config.store) {
-        m_config.store->write(settings::keys::PgpRecipients, choice->recipients.join(u','));
-        if (sign)
-            m_config.store->write(settings::keys::PgpSigner, choice->signer);
-    }
+    writeSetting(settings::keys::PgpRecipients, choice->recipients.join(u','));
+    if (sign)
+        writeSetting(settings::keys::PgpSigner, choice->signer);
 
     std::vector<GpgME::Key> chosen;
     for (const GpgME::Key& key : recipients) {
@@ -320,6 +398,7 @@ QString GpgCipherGate::EncryptUI(QString& text, QString& signFlag)
     // that choice stands in for GnuPG's trust check.
     const auto flags = GpgME::Context::AlwaysTrust;
     GpgME::Error error;
+    const Cancellable cancellable(*this, *context);
     if (sign) {
         const auto results = context->signAndEncrypt(chosen, plain, cipher, flags);
         error = results.first.error() ? results.first.error() : results.second.error();
@@ -347,15 +426,18 @@ QString GpgCipherGate::SignUI(QString& text)
         QList<KeyInfo> choices;
         for (const GpgME::Key& key : signers)
             choices.append(infoOf(key));
+        KeyChooser* chooser = m_config.chooser;
         const std::optional<QString> chosen =
-            m_config.chooser ? m_config.chooser->chooseSigner(choices, signer) : std::nullopt;
-        if (!chosen) {
+            chooser ? onWindowThread<std::optional<QString>>([chooser, &choices, &signer] {
+                return chooser->chooseSigner(choices, signer);
+            })
+                    : std::nullopt;
+        if (!chosen || cancelled()) {
             m_status = CipherStatus::Cancelled;
             return text;
         }
         signer = *chosen;
-        if (m_config.store)
-            m_config.store->write(settings::keys::PgpSigner, signer);
+        writeSetting(settings::keys::PgpSigner, signer);
     }
 
     std::unique_ptr<GpgME::Context> context = newContext();
@@ -369,6 +451,7 @@ QString GpgCipherGate::SignUI(QString& text)
     }
     const GpgME::Data plain = dataOf(toGnupg(text));
     GpgME::Data signedText;
+    const Cancellable cancellable(*this, *context);
     const GpgME::SigningResult result = context->sign(plain, signedText, GpgME::Clearsigned);
     GpgME::Error error = result.error();
     if (!error && result.createdSignatures().empty())
@@ -453,7 +536,10 @@ QString GpgCipherGate::DecryptUI(QString& text)
         return text;
     }
     GpgME::Data plain;
-    const auto results = context->decryptAndVerify(dataOf(toGnupg(text)), plain);
+    const auto results = [&] {
+        const Cancellable cancellable(*this, *context);
+        return context->decryptAndVerify(dataOf(toGnupg(text)), plain);
+    }();
     const GpgME::Error error = results.first.error();
     if (error.code() == GPG_ERR_NO_DATA) {
         // Not encrypted: a clear-signed or signed-only message.
