@@ -7,6 +7,7 @@
 #include "platform/line_breaks.h"
 #include "settings/typed_setting.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <limits>
@@ -319,6 +320,7 @@ QByteArray utf8NamesTail(const Utf8Names& names)
 QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding)
 {
     QStringList pieces;
+    QHash<QStringView, qsizetype> shiftJisSizes;
     maxBytes = std::max<qsizetype>(maxBytes, 8); // room for any one character and a CR LF
     qsizetype from = 0;
     qsizetype bytes = 0;
@@ -330,8 +332,18 @@ QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEnco
         else if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
             len = 2;
         const QStringView unit = QStringView(text).mid(i, len);
-        const qsizetype size =
-            unit.at(0).unicode() < 0x80 ? len : encodeText(unit.toString(), encoding).size();
+        const char16_t first = unit.at(0).unicode();
+        qsizetype size = len;
+        if (first >= 0x80) {
+            if (encoding == WireEncoding::ShiftJis) {
+                // As the sender writes it; each distinct character measured once.
+                auto known = shiftJisSizes.constFind(unit);
+                if (known == shiftJisSizes.constEnd())
+                    known = shiftJisSizes.insert(unit, codePage932WithGeta(unit).size());
+                size = *known;
+            } else
+                size = len == 2 ? 4 : (first < 0x800 ? 2 : 3);
+        }
         if (bytes + size > maxBytes && i > from) {
             pieces.append(text.mid(from, i - from));
             from = i;

@@ -141,6 +141,8 @@ QByteArray utf8NamesTail(const Utf8Names& names);
 
 // Longest piece for a peer that is not one of ours, in encoded bytes, header included.
 inline constexpr qsizetype MaxPieceBytes = 8192;
+// The largest UDP payload over IPv4: what our own peers read whole.
+inline constexpr qsizetype MaxDatagramBytes = 65507;
 // Cuts `text` into pieces whose encoding is at most `maxBytes`; never splits a
 // character or a CR LF.
 QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding);

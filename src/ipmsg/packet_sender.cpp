@@ -1,5 +1,7 @@
 #include "ipmsg/packet_sender.h"
 
+#include "common/code_page.h"
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "ipmsg/packet.h"
 #include "platform/message_boxes.h"
@@ -73,6 +75,37 @@ void PacketSender::sendCommand(quint32 command, const QString& destination, qint
     for (const QString& entry : entries) {
         if (const auto target = parseAddressEntry(entry, m_textgauge))
             sendBytes(target->address, target->port, packet, SendMode::Broadcast);
+    }
+}
+
+void PacketSender::sendAbsenceReply(const QString& destination, qint32 port, bool readsUtf8)
+{
+    const QString reply = lineBreaksForWire(m_absenceText);
+    quint32 command = cmd::AbsenceReply;
+    if (readsUtf8) {
+        command |= cmd::Utf8Option;
+    } else if (const QStringList unfit = charactersCodePage932Lacks(reply); !unfit.isEmpty()) {
+        // Asked once for each absence text, not for every message that arrives.
+        if (!m_absenceGetaAccepted) {
+            QStringList described;
+            for (const QString& character : unfit)
+                described << describeCharacter(character);
+            m_absenceGetaAccepted =
+                m_boxes.ask(QStringLiteral("確認"),
+                            QStringLiteral("不在の返事を Shift_JIS しか読めない相手に送ります。\r\n"
+                                           "送れない文字: %1\r\n\r\n"
+                                           "これらの文字を 〓 に置き換えて送信しますか？")
+                                .arg(described.join(QStringLiteral("、"))),
+                            QStringLiteral("〓 に置き換えて送信"), QStringLiteral("送信しない"));
+        }
+        if (!*m_absenceGetaAccepted)
+            return;
+    }
+    for (qint64 i = 0, n = retry(); i < n; ++i) {
+        const QString packet =
+            packetHeader(newEntryNumber()) + QString::number(command) + u':' + reply;
+        sendBytes(destination, port, readsUtf8 ? packet.toUtf8() : codePage932WithGeta(packet),
+                  SendMode::Direct);
     }
 }
 
@@ -150,6 +183,8 @@ void PacketSender::exitBroadcast()
 void PacketSender::setAbsence(const QString& title, const QString& text)
 {
     m_absenceTitle = title;
+    if (text != m_absenceText)
+        m_absenceGetaAccepted.reset();
     m_absenceText = text;
 }
 

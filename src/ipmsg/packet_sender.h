@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace velmar::components {
 class Textgauge;
@@ -36,6 +37,10 @@ public:
     // 255.255.255.255 and the broadcast list when `destination` is "BroadCast".
     void sendCommand(quint32 command, const QString& destination, qint32 port, const QString& extra,
                      const QByteArray& tail = {});
+    // The absence reply to `destination`, Retry times: in UTF-8 to a peer that reads it;
+    // to one that reads only Shift_JIS, an absence text with characters it lacks goes
+    // (with 〓) only when the user agrees in a box, asked once per absence text.
+    void sendAbsenceReply(const QString& destination, qint32 port, bool readsUtf8);
     // Our entry (or entry answer) to `destination`: the capability bit and our names
     // in UTF-8 after the Shift_JIS ones.
     void sendPresence(quint32 command, const QString& destination, qint32 port, bool absentForm);
@@ -77,6 +82,8 @@ private:
     QString m_absenceTitle;
     QString m_absenceText;
     bool m_sendErrorShown = false;
+    // The user's answer about 〓 in the absence reply to Shift_JIS peers.
+    std::optional<bool> m_absenceGetaAccepted;
     int m_protocolVersion = 1;
     // Numbers handed out are never below this one.
     qint64 m_lastNumber = 0;

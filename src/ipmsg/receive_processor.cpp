@@ -341,9 +341,8 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
             m_host.openMessageWindow(incoming);
             m_host.playArrivalSound();
             if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
-                const QString reply = lineBreaksForWire(m_sender.absenceText());
-                for (qint64 i = 0, n = m_sender.retry(); i < n; ++i)
-                    m_sender.sendCommand(cmd::AbsenceReply, ip, port, reply);
+                const Peer* peer = m_state.peers()->findPeer(ip, portText);
+                m_sender.sendAbsenceReply(ip, port, peer && peer->readsUtf8);
             }
         }
     }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "text/file_codec.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -78,6 +82,16 @@ public:
     // encoding): only those are saved back exactly rather than as text.
     bool holdsUndecodedBytes() const { return m_undecodedBytes; }
 
+    // The file (fileName) was read from `bytes` as `encoding`; `readings` are the
+    // encodings its bytes are valid text in. With more than one, the status bar offers
+    // them (文字コード) and choosing one reads the bytes again in it.
+    void setFileReadings(const QByteArray& bytes, TextEncoding encoding,
+                         const QList<TextEncoding>& readings);
+    // The encoding the window's text was read from `path` in, if it was.
+    std::optional<TextEncoding> fileEncoding(const QString& path) const;
+    // The encodings the file is valid text in (empty when only one).
+    const QList<TextEncoding>& fileReadings() const { return m_fileReadings; }
+
     // Font and background from the settings.
     void applyFont();
     // Colours every line by its reply mark (display only). The colours then follow
@@ -102,6 +116,9 @@ public:
     QStatusBar* statusBar = nullptr;
     QPushButton* sealButton = nullptr;
     QLineEdit* passwordEdit = nullptr;
+    // Shown in raw mode: that the text is read-only, and why.
+    QLabel* readOnlyNote = nullptr;
+    QComboBox* encodingChoice = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -117,6 +134,7 @@ private:
     // The read (0x30) or discard (0x31) notice, at most once per message.
     void sendNotice(quint32 command);
     void setRawMode(bool raw);
+    void rereadFile(int index);
     void openDroppedFiles(const QStringList& paths);
 
     Host& m_host;
@@ -128,6 +146,10 @@ private:
     bool m_undecodedBytes = false;
     bool m_sealed = false;
     bool m_rawMode = false;
+    QByteArray m_fileBytes;
+    QString m_readFileName;
+    std::optional<TextEncoding> m_fileEncoding;
+    QList<TextEncoding> m_fileReadings;
 };
 
 } // namespace velmar::text
