@@ -317,7 +317,8 @@ QByteArray utf8NamesTail(const Utf8Names& names)
            "\nNN:" + names.nickname.toUtf8() + "\nGN:" + names.group.toUtf8() + '\n';
 }
 
-QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding)
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding,
+                               qsizetype maxUnits)
 {
     QStringList pieces;
     QHash<QStringView, qsizetype> shiftJisSizes;
@@ -344,7 +345,7 @@ QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEnco
             } else
                 size = len == 2 ? 4 : (first < 0x800 ? 2 : 3);
         }
-        if (bytes + size > maxBytes && i > from) {
+        if ((bytes + size > maxBytes || i + len - from > maxUnits) && i > from) {
             pieces.append(text.mid(from, i - from));
             from = i;
             bytes = 0;

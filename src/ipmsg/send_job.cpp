@@ -115,17 +115,15 @@ QList<SendJob::Piece> SendJob::buildPieces(int kind)
         encodeText(m_sender.packetHeader(QStringLiteral("0000000000")), encoding).size() +
         QByteArray::number(word).size() + 1;
     QStringList texts;
-    if (ours) {
-        // Pieces of at most MaxPiece characters, as our peers have always had them. In
-        // Shift_JIS such a piece fits any datagram; in UTF-8 one of kana and kanji would
-        // pass the largest (65,507 bytes), and is cut again by its bytes.
-        const QStringList pieces = splitPieces(m_state.textToSend());
-        for (const QString& piece : pieces) {
-            if (utf8)
-                texts << splitPiecesByBytes(piece, MaxDatagramBytes - header, encoding);
-            else
-                texts << piece;
-        }
+    if (ours && utf8) {
+        // Pieces of at most MaxPiece characters, as our peers have always had them, and
+        // in UTF-8 (where one of kana and kanji would pass the largest datagram) also of
+        // at most a datagram's bytes.
+        texts =
+            splitPiecesByBytes(m_state.textToSend(), MaxDatagramBytes - header, encoding, MaxPiece);
+    } else if (ours) {
+        // In Shift_JIS a piece of MaxPiece characters fits any datagram.
+        texts = splitPieces(m_state.textToSend());
     } else {
         texts = splitPiecesByBytes(lineBreaksForWire(m_state.textToSend()), MaxPieceBytes - header,
                                    encoding);
