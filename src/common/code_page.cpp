@@ -38,6 +38,31 @@ std::optional<QByteArray> characterBytes(QStringView character)
 
 } // namespace
 
+void restoreControlBytes(QByteArray& encoded)
+{
+    for (char& b : encoded) {
+        if (b == 0x7F)
+            b = 0x1A;
+        else if (b == 0x1A)
+            b = 0x1C;
+        else if (b == 0x1C)
+            b = 0x7F;
+    }
+}
+
+void restoreControlCharacters(QString& decoded)
+{
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t c = decoded[i].unicode();
+        if (c == 0x1C)
+            decoded[i] = QChar(char16_t(0x1A));
+        else if (c == 0x7F)
+            decoded[i] = QChar(char16_t(0x1C));
+        else if (c == 0x1A)
+            decoded[i] = QChar(char16_t(0x7F));
+    }
+}
+
 char16_t codePage932Form(char16_t c)
 {
     switch (c) {
@@ -82,6 +107,7 @@ CodePage932Bytes encodeCodePage932(QStringView text)
     // The encoder writes no "best fit" stand-ins (¥ is not written as a backslash): a
     // character without its own code is an error, so no round trip is needed here.
     if (!encoder.hasError()) {
+        restoreControlBytes(bytes);
         result.bytes = std::move(bytes);
         return result;
     }

@@ -24,6 +24,13 @@ char16_t codePage932Form(char16_t c);
 // `text` with every such character replaced by its code page form.
 QString withCodePage932Forms(QStringView text);
 
+// The converter behind CodePage932 exchanges three control codes as IBM code pages do
+// (U+001A is written as 7F, U+001C as 1A, U+007F as 1C, and read the other way round);
+// code page 932 keeps them as they are. Every encoder and decoder of the program
+// puts them back with these, so an old end-of-file mark (SUB) stays SUB.
+void restoreControlBytes(QByteArray& encoded);
+void restoreControlCharacters(QString& decoded);
+
 struct CodePage932Bytes {
     QByteArray bytes;
     // Characters (whole code points) the code page lacks, in order of first

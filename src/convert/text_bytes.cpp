@@ -114,6 +114,7 @@ std::optional<QString> decodeShiftJis(QByteArrayView bytes)
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
+    restoreControlCharacters(text);
     return text;
 }
 

@@ -188,8 +188,10 @@ QByteArray toWire(const QString& text)
     thread_local QStringEncoder encoder(CodePage932);
     encoder.resetState();
     QByteArray bytes = encoder.encode(mapped);
-    if (!encoder.hasError())
+    if (!encoder.hasError()) {
+        restoreControlBytes(bytes);
         return bytes;
+    }
     // The converter substitutes its own two-byte code for what it cannot hold;
     // peers would show that as some other character, so encode per code point
     // and send "?" instead.
@@ -206,6 +208,7 @@ QByteArray toWire(const QString& text)
         bytes += one.hasError() ? QByteArray("?") : piece;
         i += len;
     }
+    restoreControlBytes(bytes);
     return bytes;
 }
 
@@ -217,7 +220,9 @@ QString fromWire(const QByteArray& bytes)
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     decoder.resetState();
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    restoreControlCharacters(text);
+    return text;
 }
 
 QByteArray encodeText(const QString& text, WireEncoding encoding)

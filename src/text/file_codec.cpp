@@ -108,6 +108,14 @@ QStringDecoder::Flags decoderFlags(bool complete)
     return complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default;
 }
 
+std::optional<QString> decodeCodePage932(QByteArrayView bytes, QStringDecoder::Flags flags)
+{
+    std::optional<QString> text = decodeStrict(QStringDecoder(CodePage932, flags), bytes);
+    if (text)
+        restoreControlCharacters(*text);
+    return text;
+}
+
 struct NulPattern {
     qsizetype pairs = 0;
     qsizetype zeroLow = 0;  // pairs whose first byte is NUL
@@ -314,8 +322,7 @@ std::optional<Detected> detect(QByteArrayView bytes, bool complete, Purpose purp
     if (utf8)
         readings.append(std::move(*utf8));
     if (auto sjis =
-            accept(TextEncoding::ShiftJis,
-                   decodeStrict(QStringDecoder(CodePage932, decoderFlags(complete)), bytes)))
+            accept(TextEncoding::ShiftJis, decodeCodePage932(bytes, decoderFlags(complete))))
         readings.append(std::move(*sjis));
     std::optional<QString> euc =
         decodeStrict(QStringDecoder(kEucJpName, decoderFlags(complete)), bytes);
@@ -448,7 +455,7 @@ std::optional<QString> decodeFileBytesAs(const QByteArray& bytes, TextEncoding e
             bytes);
         break;
     case TextEncoding::ShiftJis:
-        text = decodeStrict(QStringDecoder(CodePage932, QStringDecoder::Flag::Stateless), bytes);
+        text = decodeCodePage932(bytes, QStringDecoder::Flag::Stateless);
         break;
     case TextEncoding::EucJp:
         text = decodeStrict(QStringDecoder(kEucJpName, QStringDecoder::Flag::Stateless), bytes);

@@ -72,6 +72,16 @@ TEST(TextBytes, CodePage932TwinsEncodeToTheirCodePageBytes)
     }
 }
 
+// Code page 932 keeps the control codes where ASCII has them; the converter behind it
+// exchanges three of them, which the program puts back both ways.
+TEST(TextBytes, ControlCodesKeepTheirBytes)
+{
+    const QString controls = u"\x1A\x1C\x7F"_s;
+    EXPECT_EQ(textToBytes(controls, ByteForm::ShiftJis).bytes, QByteArray("\x1A\x1C\x7F"));
+    EXPECT_EQ(shiftJisWithGeta(controls + u"😀"_s), QByteArray("\x1A\x1C\x7F\x81\xAC"));
+    EXPECT_EQ(decodeShiftJis("\x1A\x1C\x7F"), controls);
+}
+
 TEST(TextBytes, DecodedBytesFollowTheEvidenceThenTheCurrentForm)
 {
     struct Case {

@@ -61,6 +61,8 @@ TEST(FileCodecTest, DecodesByContent)
         {"shift_jis LF", sjis("あ\nい～"), true, QString::fromUtf8("あ\r\nい～"),
          TextEncoding::ShiftJis},
         {"one ASCII byte", QByteArray("A"), true, QStringLiteral("A"), TextEncoding::Utf8},
+        {"shift_jis with an end-of-file mark", sjis("あ") + '\x1A', true,
+         QString::fromUtf8("あ\x1A"), TextEncoding::ShiftJis},
         {"short EUC-JP, not half-width kana", bytesOf({0xA4, 0xA2, 0xA4, 0xA4}), true, ai,
          TextEncoding::EucJp},
         {"EUC-JP LF", QByteArray("\xB4\xC1\xBB\xFA\na\n"), true, QString::fromUtf8("漢字\r\na\r\n"),
