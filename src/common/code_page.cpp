@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace velmar {
 
@@ -40,6 +41,9 @@ std::optional<QByteArray> characterBytes(QStringView character)
 
 void restoreControlBytes(QByteArray& encoded)
 {
+    const auto isExchanged = [](char b) { return b == 0x7F || b == 0x1A || b == 0x1C; };
+    if (std::none_of(encoded.cbegin(), encoded.cend(), isExchanged))
+        return; // no detach of a long text's bytes
     for (char& b : encoded) {
         if (b == 0x7F)
             b = 0x1A;
@@ -52,7 +56,12 @@ void restoreControlBytes(QByteArray& encoded)
 
 void restoreControlCharacters(QString& decoded)
 {
-    for (qsizetype i = 0; i < decoded.size(); ++i) {
+    const auto isExchanged = [](QChar c) {
+        return c.unicode() == 0x1C || c.unicode() == 0x7F || c.unicode() == 0x1A;
+    };
+    const qsizetype first =
+        std::find_if(decoded.cbegin(), decoded.cend(), isExchanged) - decoded.cbegin();
+    for (qsizetype i = first; i < decoded.size(); ++i) {
         const char16_t c = decoded[i].unicode();
         if (c == 0x1C)
             decoded[i] = QChar(char16_t(0x1A));
@@ -103,7 +112,12 @@ CodePage932Bytes encodeCodePage932(QStringView text)
 {
     CodePage932Bytes result;
     QStringEncoder encoder(CodePage932, QStringEncoder::Flag::Stateless);
-    QByteArray bytes = encoder.encode(withCodePage932Forms(text));
+    // Most texts hold none of the twins: no copy of them is made then.
+    bool twins = false;
+    for (const QChar c : text)
+        twins |= codePage932Form(c.unicode()) != c.unicode();
+    const QString mapped = twins ? withCodePage932Forms(text) : QString();
+    QByteArray bytes = encoder.encode(twins ? QStringView(mapped) : text);
     // The encoder writes no "best fit" stand-ins (¥ is not written as a backslash): a
     // character without its own code is an error, so no round trip is needed here.
     if (!encoder.hasError()) {

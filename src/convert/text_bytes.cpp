@@ -190,12 +190,23 @@ std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, ByteForm curre
         return decodeUtf16Le(bytes.sliced(2));
 
     const bool even = bytes.size() % 2 == 0;
-    const std::optional<QString> utf8 = traits.ascii ? std::nullopt : decodeUtf8(bytes);
-    const std::optional<QString> sjis = decodeShiftJis(bytes);
+    // Each reading is made only when asked for: a long UTF-16 text needs neither.
+    std::optional<std::optional<QString>> utf8Reading;
+    std::optional<std::optional<QString>> sjisReading;
+    const auto utf8 = [&]() -> const std::optional<QString>& {
+        if (!utf8Reading)
+            utf8Reading = traits.ascii ? std::nullopt : decodeUtf8(bytes);
+        return *utf8Reading;
+    };
+    const auto sjis = [&]() -> const std::optional<QString>& {
+        if (!sjisReading)
+            sjisReading = decodeShiftJis(bytes);
+        return *sjisReading;
+    };
     switch (current) {
     case ByteForm::Utf8:
-        if (utf8 && !traits.nul)
-            return utf8;
+        if (!traits.nul && utf8())
+            return utf8();
         if (looksLikeUtf16Le(bytes, traits))
             return decodeUtf16Le(bytes);
         break;
@@ -204,24 +215,24 @@ std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, ByteForm curre
             return decodeUtf16Le(bytes);
         // UTF-8 read as Shift_JIS is full of half-width kana, which Shift_JIS text
         // rarely holds.
-        if (sjis && !(utf8 && !traits.nul && hasHalfWidthKana(*sjis)))
-            return sjis;
+        if (sjis() && !(!traits.nul && utf8() && hasHalfWidthKana(*sjis())))
+            return sjis();
         break;
     case ByteForm::Utf16Le:
         if (even && traits.nul)
             return decodeUtf16Le(bytes);
-        if (utf8 && !traits.nul)
-            return utf8;
-        if (sjis && !traits.nul)
-            return sjis;
+        if (!traits.nul && utf8())
+            return utf8();
+        if (!traits.nul && sjis())
+            return sjis();
         if (even)
             return decodeUtf16Le(bytes);
         break;
     }
-    if (utf8)
-        return utf8;
-    if (sjis)
-        return sjis;
+    if (utf8())
+        return utf8();
+    if (sjis())
+        return sjis();
     if (even && traits.nul)
         return decodeUtf16Le(bytes);
     return std::nullopt;
@@ -230,7 +241,14 @@ std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, ByteForm curre
 TextBytes encoderBytes(const QString& text, ByteForm form)
 {
     TextBytes encoded = textToBytes(text, form);
-    if (form == ByteForm::Utf16Le && textFromDecodedBytes(encoded.bytes, form) != text)
+    if (form != ByteForm::Utf16Le)
+        return encoded;
+    const QByteArray& bytes = encoded.bytes;
+    // Bytes holding a NUL read as UTF-16LE, unless they start like the mark itself.
+    const bool readBack = !bytes.startsWith("\xFF\xFE") && bytes.contains('\0')
+                              ? true
+                              : textFromDecodedBytes(bytes, form) == text;
+    if (!readBack)
         encoded.bytes.prepend("\xFF\xFE");
     return encoded;
 }
