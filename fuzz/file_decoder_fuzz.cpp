@@ -38,6 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const DecodedFile decoded = decodeFileBytes(bytes);
     if (!decoded.isText && rawRoundTrip(bytes) != bytes)
         std::abort();
+    // Every reading offered for the window's 文字コード choice is one the bytes hold,
+    // the chosen one among them, and reading again in the chosen one gives the same text.
+    if (decoded.isText && !decoded.readings.isEmpty()) {
+        if (!decoded.readings.contains(decoded.encoding))
+            std::abort();
+        for (const TextEncoding encoding : decoded.readings) {
+            const std::optional<QString> again = decodeFileBytesAs(bytes, encoding);
+            if (!again || (encoding == decoded.encoding && *again != decoded.text))
+                std::abort();
+        }
+    }
 
     for (const bool complete : {true, false}) {
         const std::optional<FileFormat> format = sniffFileFormat(bytes, complete);

@@ -7,9 +7,9 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev
-    libgl-dev libgpgmepp-dev libgpg-error-dev
+    libgl-dev libgpgmepp-dev libgpg-error-dev libuchardet-dev pkg-config
     # tests, benchmarks, fuzzing
-    libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git
+    libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git nkf
     # running: Qt's platform plugins and translations, Japanese fonts
     qt6-qpa-plugins qt6-translations-l10n fonts-noto-cjk
     # PGP: the GnuPG engine and the passphrase entry of its agent

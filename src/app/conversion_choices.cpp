@@ -23,10 +23,18 @@ int digitValue(QChar c)
 ConversionChoices readConversionChoices(const settings::SettingsStore& store)
 {
     ConversionChoices choices;
-    const QString unicode = store.read(keys::EncodeAsUnicode).trimmed() + u'0';
-    choices.unicode = unicode.front() == u'0';
     choices.hexLineWidth = QString::number(settings::read(store, keys::HexLineWidthValue));
-    choices.utf8 = store.read(keys::EncodeAsUtf8).trimmed() == u"1";
+    // With neither byte-form key stored (a new settings file) the defaults of the struct
+    // hold: UTF-8, what web addresses, mail and the tools of a Linux desktop use. A
+    // stored choice is kept.
+    const QString absent = QStringLiteral("\x01");
+    const QString storedUnicode = store.read(keys::EncodeAsUnicode, absent);
+    const QString storedUtf8 = store.read(keys::EncodeAsUtf8, absent);
+    if (storedUnicode != absent || storedUtf8 != absent) {
+        const QString unicode = store.read(keys::EncodeAsUnicode).trimmed() + u'0';
+        choices.unicode = unicode.front() == u'0';
+        choices.utf8 = store.read(keys::EncodeAsUtf8).trimmed() == u"1";
+    }
 
     QString jis = store.read(keys::JisEscapes).trimmed();
     if (!numericValue(jis))

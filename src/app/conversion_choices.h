@@ -13,10 +13,10 @@ namespace velmar::app {
 struct ConversionChoices {
     int jisIn = 1;  // kanji-in sequence 1..5
     int jisOut = 1; // kanji-out sequence 1..3
-    bool unicode = true;
+    bool unicode = false;
     QString hexLineWidth = QStringLiteral("49");
-    // The encoders' UTF-8 byte form; it excludes the Unicode option.
-    bool utf8 = false;
+    // The encoders' UTF-8 byte form; it excludes the Unicode option. The default.
+    bool utf8 = true;
 
     friend bool operator==(const ConversionChoices&, const ConversionChoices&) = default;
 };

@@ -3,6 +3,7 @@
 #include "common/text_bytes.h"
 #include "components/components.h"
 #include "components/registry.h"
+#include "convert/encoders.h"
 #include "convert/kanji_codes.h"
 #include "platform/message_boxes.h"
 #include "version.h"
@@ -68,7 +69,7 @@ ConversionCommands::ConversionCommands(ActiveText& window, platform::MessageBoxe
 
 std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text, ByteForm form)
 {
-    TextBytes encoded = textToBytes(text, form);
+    TextBytes encoded = encoderBytes(text, form);
     if (encoded.ok())
         return std::move(encoded.bytes);
     QStringList described;
@@ -80,9 +81,9 @@ std::optional<QByteArray> ConversionCommands::bytesOrExplain(const QString& text
     return std::nullopt;
 }
 
-void ConversionCommands::showDecoded(const QByteArray& bytes, DecodedForm form)
+void ConversionCommands::showDecoded(const QByteArray& bytes)
 {
-    const std::optional<QString> text = textFromDecodedBytes(bytes, form);
+    const std::optional<QString> text = textFromDecodedBytes(bytes, m_menu.byteForm());
     if (!text) {
         m_boxes.show(
             NoticeTitle,
@@ -92,6 +93,27 @@ void ConversionCommands::showDecoded(const QByteArray& bytes, DecodedForm form)
     // Decoding to nothing (a text of blanks only) would only empty the window.
     if (!text->isEmpty())
         m_window.setText(*text);
+}
+
+void ConversionCommands::explainBadInput(const QString& text, const CodingSteps& steps)
+{
+    const qsizetype at = steps.errorAt(text);
+    QString where;
+    if (at < 0 || at >= text.size()) {
+        where =
+            QStringLiteral("テキストが途中で終わっています（%1 文字目の後）。").arg(text.size());
+    } else {
+        QString character = text.mid(at, 1);
+        if (text.at(at).isHighSurrogate() && at + 1 < text.size())
+            character = text.mid(at, 2);
+        where = QStringLiteral("%1 文字目の %2 が読めません。")
+                    .arg(at + 1)
+                    .arg(describeCharacter(character));
+    }
+    m_boxes.show(
+        NoticeTitle,
+        QStringLiteral("%1 の形式ではないため、デコードしませんでした。\r\n").arg(steps.name) +
+            where);
 }
 
 void ConversionCommands::showReplaced(qsizetype count)
@@ -208,7 +230,9 @@ void ConversionCommands::applyCoding(Coding coding, const CodingSteps& steps)
         } else {
             const QByteArray bytes = steps.decode(text);
             if (!steps.failed())
-                showDecoded(bytes, steps.decodedForm);
+                showDecoded(bytes);
+            else
+                explainBadInput(text, steps);
         }
     } catch (...) {
     }
@@ -222,7 +246,9 @@ void ConversionCommands::base64Command(Coding coding)
         return;
     applyCoding(coding, {[&](QByteArray bytes) { return radixer->enBase64Bin(bytes); },
                          [&](QString text) { return radixer->deBase64Bin(text); },
-                         [&] { return radixer->IsError() != 0; }, DecodedForm::ShiftJis});
+                         [&] { return radixer->IsError() != 0; },
+                         [](const QString& text) { return base64DecodeAt(text).errorAt; },
+                         QStringLiteral("Base64")});
 }
 
 void ConversionCommands::urlCommand(Coding coding)
@@ -236,7 +262,9 @@ void ConversionCommands::urlCommand(Coding coding)
     escaper->SetMode(QStringLiteral("1"));
     applyCoding(coding, {[&](QByteArray bytes) { return escaper->EncodeBin(bytes); },
                          [&](QString text) { return escaper->DecodeBin(text); },
-                         [&] { return escaper->IsError() != 0; }, DecodedForm::Utf16Le});
+                         [&] { return escaper->IsError() != 0; },
+                         [](const QString& text) { return percentDecodeAt(text).errorAt; },
+                         QStringLiteral("URL エンコード")});
 }
 
 void ConversionCommands::hexCommand(Coding coding)
@@ -258,8 +286,9 @@ void ConversionCommands::hexCommand(Coding coding)
         text.remove(u'\n').remove(u'\r').remove(u' ');
         return escaper->DecodeBin(text);
     };
-    applyCoding(coding,
-                {encode, decode, [&] { return escaper->IsError() != 0; }, DecodedForm::Utf16Le});
+    applyCoding(coding, {encode, decode, [&] { return escaper->IsError() != 0; },
+                         [](const QString& text) { return hexDecodeAt(text).errorAt; },
+                         QStringLiteral("16 進数")});
 }
 
 } // namespace velmar::convert

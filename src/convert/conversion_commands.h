@@ -50,7 +50,7 @@ private:
     std::optional<QByteArray> bytesOrExplain(const QString& text, ByteForm form);
     // Reads decoded bytes and makes them the active window's text; a box when they are
     // no text.
-    void showDecoded(const QByteArray& bytes, DecodedForm form);
+    void showDecoded(const QByteArray& bytes);
     void showReplaced(qsizetype count);
 
     // The component registered under `Component::ProgId`; when it is missing, its
@@ -63,8 +63,13 @@ private:
         std::function<QString(const QByteArray&)> encode;
         std::function<QByteArray(const QString&)> decode;
         std::function<bool()> failed;
-        DecodedForm decodedForm;
+        // Where the text stops being valid input of the decoder (see Decoded::errorAt).
+        std::function<qsizetype(const QString&)> errorAt;
+        // The form's name in the box about bad input.
+        QString name;
     };
+    // The box about input the decoder refused, naming the first bad position.
+    void explainBadInput(const QString& text, const CodingSteps& steps);
     // Encodes the active window's text in the chosen byte form, or decodes it and shows
     // the bytes as text. The window changes only when the step reports no error.
     void applyCoding(Coding coding, const CodingSteps& steps);

@@ -84,23 +84,30 @@ QString base64Encode(QByteArrayView bytes)
     return text;
 }
 
-std::optional<QByteArray> base64Decode(QStringView text)
+Decoded base64DecodeAt(QStringView text)
 {
+    Decoded result;
     QByteArray bytes;
     bytes.reserve(text.size() / 4 * 3 + 3);
     quint32 accumulator = 0;
     int pending = 0; // characters in the current group
     int padding = 0;
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
+    qsizetype firstPad = -1;
+    const auto fail = [&result](qsizetype at) {
+        result.errorAt = at;
+        return result;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
         if (isIgnorable(c))
             continue;
         if (c == u'=') {
-            ++padding;
+            if (padding++ == 0)
+                firstPad = i;
             continue;
         }
         if (padding > 0 || c >= 128 || kBase64Values[c] < 0)
-            return std::nullopt;
+            return fail(i);
         accumulator = (accumulator << 6) | quint32(kBase64Values[c]);
         if (++pending == 4) {
             bytes.append(char(accumulator >> 16));
@@ -114,23 +121,29 @@ std::optional<QByteArray> base64Decode(QStringView text)
     switch (pending) {
     case 0:
         if (padding != 0)
-            return std::nullopt;
+            return fail(firstPad);
         break;
     case 2:
         if (padding != 0 && padding != 2)
-            return std::nullopt;
+            return fail(firstPad);
         bytes.append(char(accumulator >> 4));
         break;
     case 3:
         if (padding > 1)
-            return std::nullopt;
+            return fail(firstPad);
         bytes.append(char(accumulator >> 10));
         bytes.append(char(accumulator >> 2));
         break;
     default:
-        return std::nullopt;
+        return fail(padding > 0 ? firstPad : text.size());
     }
-    return bytes;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+std::optional<QByteArray> base64Decode(QStringView text)
+{
+    return base64DecodeAt(text).bytes;
 }
 
 QString unreservedCharacters()
@@ -165,21 +178,23 @@ QString percentEncode(QByteArrayView bytes, QStringView kept, QChar escape)
     return text;
 }
 
-std::optional<QByteArray> percentDecode(QStringView text, QChar escape)
+Decoded percentDecodeAt(QStringView text, QChar escape)
 {
+    Decoded result;
     QByteArray bytes;
     bytes.reserve(text.size());
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = text[i];
         if (c == escape) {
-            if (i + 2 >= n)
-                return std::nullopt;
-            const int high = hexValue(text[i + 1].unicode());
-            const int low = hexValue(text[i + 2].unicode());
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            bytes.append(char((high << 4) | low));
+            for (qsizetype k = i + 1; k <= i + 2; ++k) {
+                if (k >= n || hexValue(text[k].unicode()) < 0) {
+                    result.errorAt = k >= n ? n : k;
+                    return result;
+                }
+            }
+            bytes.append(
+                char((hexValue(text[i + 1].unicode()) << 4) | hexValue(text[i + 2].unicode())));
             i += 3;
         } else if (c.unicode() < 0x80) {
             bytes.append(char(c.unicode()));
@@ -188,13 +203,21 @@ std::optional<QByteArray> percentDecode(QStringView text, QChar escape)
             qsizetype length = 1;
             if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
                 length = 2;
-            if (c.isSurrogate() && length == 1)
-                return std::nullopt;
+            if (c.isSurrogate() && length == 1) {
+                result.errorAt = i;
+                return result;
+            }
             bytes.append(text.sliced(i, length).toUtf8());
             i += length;
         }
     }
-    return bytes;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+std::optional<QByteArray> percentDecode(QStringView text, QChar escape)
+{
+    return percentDecodeAt(text, escape).bytes;
 }
 
 QString hexEncode(QByteArrayView bytes)
@@ -215,18 +238,21 @@ QString hexEncode(QByteArrayView bytes)
     return text;
 }
 
-std::optional<QByteArray> hexDecode(QStringView text)
+Decoded hexDecodeAt(QStringView text)
 {
+    Decoded result;
     QByteArray bytes;
     bytes.reserve(text.size() / 2);
     int high = -1;
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
         if (isIgnorable(c))
             continue;
         const int value = hexValue(c);
-        if (value < 0)
-            return std::nullopt;
+        if (value < 0) {
+            result.errorAt = i;
+            return result;
+        }
         if (high < 0) {
             high = value;
         } else {
@@ -234,9 +260,17 @@ std::optional<QByteArray> hexDecode(QStringView text)
             high = -1;
         }
     }
-    if (high >= 0)
-        return std::nullopt;
-    return bytes;
+    if (high >= 0) {
+        result.errorAt = text.size();
+        return result;
+    }
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+std::optional<QByteArray> hexDecode(QStringView text)
+{
+    return hexDecodeAt(text).bytes;
 }
 
 QString layoutHex(QStringView hex, qint64 width)

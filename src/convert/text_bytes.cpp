@@ -1,5 +1,7 @@
 #include "convert/text_bytes.h"
 
+#include "common/code_page.h"
+
 #include <QHash>
 #include <QSet>
 #include <QStringDecoder>
@@ -9,7 +11,7 @@ namespace velmar::convert {
 
 namespace {
 
-constexpr char kCodePage[] = "windows-31j";
+constexpr const char* kCodePage = CodePage932;
 constexpr qsizetype kMaxListed = 50;
 
 QByteArray utf16LeBytes(const QString& text)
@@ -24,13 +26,6 @@ QByteArray utf16LeBytes(const QString& text)
     return bytes;
 }
 
-QStringEncoder encoderFor(ByteForm form)
-{
-    if (form == ByteForm::Utf8)
-        return QStringEncoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    return QStringEncoder(kCodePage, QStringEncoder::Flag::Stateless);
-}
-
 // One code point of `text` at `i` (a pair of surrogates or one unit).
 QString characterAt(const QString& text, qsizetype i)
 {
@@ -39,31 +34,18 @@ QString characterAt(const QString& text, qsizetype i)
     return text.mid(i, 1);
 }
 
-// Whether the character survives the byte form unchanged. The code page has "best fit"
-// mappings (a character written as a similar one), which the round trip also rejects.
-bool fits(const QString& character, ByteForm form)
-{
-    QStringEncoder encoder = encoderFor(form);
-    const QByteArray bytes = encoder.encode(character);
-    if (encoder.hasError())
-        return false;
-    const std::optional<QString> back =
-        form == ByteForm::Utf8 ? decodeUtf8(bytes) : decodeShiftJis(bytes);
-    return back && *back == character;
-}
-
-QStringList unfitCharacters(const QString& text, ByteForm form)
+// The characters UTF-8 cannot hold: unpaired surrogates.
+QStringList unfitUtf8Characters(const QString& text)
 {
     QStringList unfit;
     QSet<QString> seen;
     for (qsizetype i = 0; i < text.size() && unfit.size() < kMaxListed;) {
         const QString character = characterAt(text, i);
         i += character.size();
-        if (character.front().unicode() < 0x80 || seen.contains(character))
-            continue;
-        seen.insert(character);
-        if (!fits(character, form))
+        if (character.size() == 1 && character.front().isSurrogate() && !seen.contains(character)) {
+            seen.insert(character);
             unfit << character;
+        }
     }
     return unfit;
 }
@@ -74,15 +56,16 @@ TextBytes textToBytes(const QString& text, ByteForm form)
 {
     if (form == ByteForm::Utf16Le)
         return {utf16LeBytes(text), {}};
-    QStringEncoder encoder = encoderFor(form);
+    if (form == ByteForm::ShiftJis) {
+        CodePage932Bytes encoded = encodeCodePage932(text);
+        return {std::move(encoded.bytes), std::move(encoded.unfit)};
+    }
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     QByteArray bytes = encoder.encode(text);
-    // The encoder writes no "best fit" stand-ins (¥ is not written as a backslash): a
-    // character without its own code is an error, so no round trip is needed here.
     if (!encoder.hasError())
         return {std::move(bytes), {}};
     TextBytes result;
-    result.unfit = unfitCharacters(text, form);
-    // A difference the per-character check cannot pin down must still refuse the text.
+    result.unfit = unfitUtf8Characters(text);
     if (result.unfit.isEmpty())
         result.unfit << QString(QChar::ReplacementCharacter);
     return result;
@@ -90,33 +73,7 @@ TextBytes textToBytes(const QString& text, ByteForm form)
 
 QByteArray shiftJisWithGeta(const QString& text)
 {
-    TextBytes encoded = textToBytes(text, ByteForm::ShiftJis);
-    if (encoded.ok())
-        return encoded.bytes;
-    static const QByteArray geta("\x81\xAC");
-    // Each distinct character is looked at once: a long text may repeat the few that fail.
-    QHash<QString, QByteArray> known;
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size();) {
-        const QString character = characterAt(text, i);
-        i += character.size();
-        if (character.front().unicode() < 0x80) {
-            bytes.append(char(character.front().unicode()));
-            continue;
-        }
-        auto it = known.constFind(character);
-        if (it == known.constEnd()) {
-            QByteArray form = geta;
-            if (fits(character, ByteForm::ShiftJis)) {
-                QStringEncoder encoder(kCodePage, QStringEncoder::Flag::Stateless);
-                form = encoder.encode(character);
-            }
-            it = known.insert(character, form);
-        }
-        bytes.append(*it);
-    }
-    return bytes;
+    return codePage932WithGeta(text);
 }
 
 QString decodeShiftJisWithGeta(QByteArrayView bytes)
@@ -157,12 +114,15 @@ std::optional<QString> decodeShiftJis(QByteArrayView bytes)
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
+    restoreControlCharacters(text);
     return text;
 }
 
 std::optional<QString> decodeUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A leading U+FEFF is part of the text, not a mark to drop.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
@@ -181,21 +141,116 @@ std::optional<QString> decodeUtf16Le(QByteArrayView bytes)
     return text;
 }
 
-std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, DecodedForm form)
-{
-    bool multiByte = false;
+namespace {
+
+struct ByteTraits {
+    bool ascii = true;
     bool nul = false;
-    for (const char c : bytes) {
-        multiByte |= quint8(c) >= 0x80;
-        nul |= c == '\0';
+    qsizetype nulLow = 0;  // NUL as the first byte of a pair
+    qsizetype nulHigh = 0; // NUL as the second byte of a pair
+};
+
+ByteTraits traitsOf(QByteArrayView bytes)
+{
+    ByteTraits traits;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = quint8(bytes[i]);
+        traits.ascii &= b < 0x80;
+        if (b == 0) {
+            traits.nul = true;
+            ++((i % 2 == 0) ? traits.nulLow : traits.nulHigh);
+        }
     }
-    if (multiByte && !nul) {
-        if (std::optional<QString> text = decodeUtf8(bytes))
-            return text;
+    return traits;
+}
+
+bool hasHalfWidthKana(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)
+            return true;
     }
-    if (form == DecodedForm::Utf16Le && bytes.size() % 2 == 0)
+    return false;
+}
+
+// UTF-16LE of a text that holds ASCII: NUL high bytes, and more of them than NUL low ones.
+bool looksLikeUtf16Le(QByteArrayView bytes, const ByteTraits& traits)
+{
+    return bytes.size() % 2 == 0 && traits.nulHigh > 0 && traits.nulHigh >= traits.nulLow;
+}
+
+} // namespace
+
+std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, ByteForm current)
+{
+    const ByteTraits traits = traitsOf(bytes);
+    if (traits.ascii && !traits.nul)
+        return QString::fromLatin1(bytes);
+    if (bytes.startsWith("\xFF\xFE") && bytes.size() % 2 == 0)
+        return decodeUtf16Le(bytes.sliced(2));
+
+    const bool even = bytes.size() % 2 == 0;
+    // Each reading is made only when asked for: a long UTF-16 text needs neither.
+    std::optional<std::optional<QString>> utf8Reading;
+    std::optional<std::optional<QString>> sjisReading;
+    const auto utf8 = [&]() -> const std::optional<QString>& {
+        if (!utf8Reading)
+            utf8Reading = traits.ascii ? std::nullopt : decodeUtf8(bytes);
+        return *utf8Reading;
+    };
+    const auto sjis = [&]() -> const std::optional<QString>& {
+        if (!sjisReading)
+            sjisReading = decodeShiftJis(bytes);
+        return *sjisReading;
+    };
+    switch (current) {
+    case ByteForm::Utf8:
+        if (!traits.nul && utf8())
+            return utf8();
+        if (looksLikeUtf16Le(bytes, traits))
+            return decodeUtf16Le(bytes);
+        break;
+    case ByteForm::ShiftJis:
+        if (looksLikeUtf16Le(bytes, traits))
+            return decodeUtf16Le(bytes);
+        // UTF-8 read as Shift_JIS is full of half-width kana, which Shift_JIS text
+        // rarely holds.
+        if (sjis() && !(!traits.nul && utf8() && hasHalfWidthKana(*sjis())))
+            return sjis();
+        break;
+    case ByteForm::Utf16Le:
+        if (even && traits.nul)
+            return decodeUtf16Le(bytes);
+        if (!traits.nul && utf8())
+            return utf8();
+        if (!traits.nul && sjis())
+            return sjis();
+        if (even)
+            return decodeUtf16Le(bytes);
+        break;
+    }
+    if (utf8())
+        return utf8();
+    if (sjis())
+        return sjis();
+    if (even && traits.nul)
         return decodeUtf16Le(bytes);
-    return decodeShiftJis(bytes);
+    return std::nullopt;
+}
+
+TextBytes encoderBytes(const QString& text, ByteForm form)
+{
+    TextBytes encoded = textToBytes(text, form);
+    if (form != ByteForm::Utf16Le)
+        return encoded;
+    const QByteArray& bytes = encoded.bytes;
+    // Bytes holding a NUL read as UTF-16LE, unless they start like the mark itself.
+    const bool readBack = !bytes.startsWith("\xFF\xFE") && bytes.contains('\0')
+                              ? true
+                              : textFromDecodedBytes(bytes, form) == text;
+    if (!readBack)
+        encoded.bytes.prepend("\xFF\xFE");
+    return encoded;
 }
 
 } // namespace velmar::convert

@@ -41,15 +41,19 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes);
 // Bytes taken directly as UTF-16LE code units; nullopt for an odd count.
 std::optional<QString> decodeUtf16Le(QByteArrayView bytes);
 
-// How decoded bytes (Base64, URL, hex) are read when they are not UTF-8: Base64 reads
-// them as Shift_JIS, URL and hex as UTF-16LE code units.
-enum class DecodedForm { ShiftJis, Utf16Le };
+// The text of decoded bytes (Base64, URL, hex), `current` being the byte form the
+// encoders are set to. Bytes that are all ASCII (no NUL) are that ASCII text; bytes that
+// start with the UTF-16LE byte-order mark are UTF-16LE. Otherwise the reading of the
+// current form wins where it is valid (UTF-8 over a Shift_JIS reading full of half-width
+// kana, and in the UTF-16LE form any reading holding a NUL), then valid UTF-8, valid
+// Shift_JIS, UTF-16LE. nullopt when the bytes are no text in any of these forms, so the
+// caller can keep its text rather than show broken characters.
+std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, ByteForm current);
 
-// The text of decoded bytes. Valid UTF-8 that holds at least one multi-byte character and
-// no NUL byte is read as UTF-8 (a URL copied from a browser, Base64 made for the web);
-// anything else is read in the given form. An odd count of bytes cannot be UTF-16 and is
-// read as Shift_JIS instead. nullopt when the bytes are no text in any of these forms, so
-// the caller can keep its text rather than show broken characters.
-std::optional<QString> textFromDecodedBytes(QByteArrayView bytes, DecodedForm form);
+// The bytes the encoders work on: textToBytes, where UTF-16LE bytes that
+// textFromDecodedBytes would read as something else (a text of code units made of two
+// ASCII bytes, such as 本 as ",g") get the byte-order mark FF FE in front, so that
+// decoding always gives the text back.
+TextBytes encoderBytes(const QString& text, ByteForm form);
 
 } // namespace velmar::convert

@@ -7,6 +7,7 @@
 #include "platform/line_breaks.h"
 #include "settings/typed_setting.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <limits>
@@ -193,8 +194,10 @@ QByteArray toWire(const QString& text)
     thread_local QStringEncoder encoder(CodePage932);
     encoder.resetState();
     QByteArray bytes = encoder.encode(mapped);
-    if (!encoder.hasError())
+    if (!encoder.hasError()) {
+        restoreControlBytes(bytes);
         return bytes;
+    }
     // The converter substitutes its own two-byte code for what it cannot hold;
     // peers would show that as some other character, so encode per code point
     // and send "?" instead.
@@ -211,6 +214,7 @@ QByteArray toWire(const QString& text)
         bytes += one.hasError() ? QByteArray("?") : piece;
         i += len;
     }
+    restoreControlBytes(bytes);
     return bytes;
 }
 
@@ -222,7 +226,9 @@ QString fromWire(QByteArrayView bytes)
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
     decoder.resetState();
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    restoreControlCharacters(text);
+    return text;
 }
 
 QByteArray encodeText(const QString& text, WireEncoding encoding)
@@ -407,9 +413,11 @@ QByteArray utf8NamesTail(const Utf8Names& names)
            "\nNN:" + names.nickname.toUtf8() + "\nGN:" + names.group.toUtf8() + '\n';
 }
 
-QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding)
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding,
+                               qsizetype maxUnits)
 {
     QStringList pieces;
+    QHash<QStringView, qsizetype> shiftJisSizes;
     maxBytes = std::max<qsizetype>(maxBytes, 8); // room for any one character and a CR LF
     qsizetype from = 0;
     qsizetype bytes = 0;
@@ -421,9 +429,19 @@ QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEnco
         else if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
             len = 2;
         const QStringView unit = QStringView(text).mid(i, len);
-        const qsizetype size =
-            unit.at(0).unicode() < 0x80 ? len : encodeText(unit.toString(), encoding).size();
-        if (bytes + size > maxBytes && i > from) {
+        const char16_t first = unit.at(0).unicode();
+        qsizetype size = len;
+        if (first >= 0x80) {
+            if (encoding == WireEncoding::ShiftJis) {
+                // As the sender writes it; each distinct character measured once.
+                auto known = shiftJisSizes.constFind(unit);
+                if (known == shiftJisSizes.constEnd())
+                    known = shiftJisSizes.insert(unit, codePage932WithGeta(unit).size());
+                size = *known;
+            } else
+                size = len == 2 ? 4 : (first < 0x800 ? 2 : 3);
+        }
+        if ((bytes + size > maxBytes || i + len - from > maxUnits) && i > from) {
             pieces.append(text.mid(from, i - from));
             from = i;
             bytes = 0;

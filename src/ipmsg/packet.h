@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace velmar::components {
@@ -160,9 +161,12 @@ QByteArray utf8NamesTail(const Utf8Names& names);
 
 // Longest piece for a peer that is not one of ours, in encoded bytes, header included.
 inline constexpr qsizetype MaxPieceBytes = 8192;
-// Cuts `text` into pieces whose encoding is at most `maxBytes`; never splits a
-// character or a CR LF.
-QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding);
+// The largest UDP payload over IPv4: what our own peers read whole.
+inline constexpr qsizetype MaxDatagramBytes = 65507;
+// Cuts `text` into pieces whose encoding is at most `maxBytes` and whose length is at
+// most `maxUnits` code units; never splits a character or a CR LF.
+QStringList splitPiecesByBytes(const QString& text, qsizetype maxBytes, WireEncoding encoding,
+                               qsizetype maxUnits = std::numeric_limits<qsizetype>::max());
 
 // Longest piece a message carries; the text is cut into pieces of at most this
 // many code units, never between the two halves of a surrogate pair.

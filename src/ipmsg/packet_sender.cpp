@@ -1,5 +1,7 @@
 #include "ipmsg/packet_sender.h"
 
+#include "common/code_page.h"
+#include "common/text_bytes.h"
 #include "components/components.h"
 #include "ipmsg/packet.h"
 #include "platform/message_boxes_deferred.h"
@@ -7,8 +9,10 @@
 #include "settings/keys.h"
 #include "settings/settings_store.h"
 
+#include <QTimer>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace velmar::ipmsg {
 
@@ -81,10 +85,60 @@ void PacketSender::sendRepeated(quint32 command, const QString& destination, qin
 {
     if (times <= 0)
         return;
-    const QByteArray packet =
-        toWire(packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra);
+    const QString text = packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra;
+    const QByteArray packet = (command & cmd::Utf8Option) != 0 ? text.toUtf8() : toWire(text);
     for (qint64 i = 0; i < times; ++i)
         sendBytes(destination, port, packet, SendMode::Direct);
+}
+
+void PacketSender::sendAbsenceReply(const QString& destination, qint32 port, bool readsUtf8)
+{
+    const QString reply = lineBreaksForWire(m_absenceText);
+    if (readsUtf8) {
+        sendRepeated(cmd::AbsenceReply | cmd::Utf8Option, destination, port, reply, retry());
+        return;
+    }
+    if (!charactersCodePage932Lacks(reply).isEmpty()) {
+        if (!m_absenceGetaAccepted) {
+            askAboutAbsenceGeta(destination, port);
+            return;
+        }
+        if (!*m_absenceGetaAccepted)
+            return;
+    }
+    sendRepeated(cmd::AbsenceReply, destination, port, reply, retry());
+}
+
+void PacketSender::askAboutAbsenceGeta(const QString& destination, qint32 port)
+{
+    if (m_absenceRepliesWaiting.size() < MaxAbsenceRepliesWaiting)
+        m_absenceRepliesWaiting.append({destination, port});
+    if (m_absenceQuestionPending)
+        return;
+    m_absenceQuestionPending = true;
+    // A modal box inside the datagram's handler would hold up receiving: ask once the
+    // handler has returned. Replies due meanwhile wait for the answer.
+    QTimer::singleShot(0, &m_context, [this] {
+        const QString asked = m_absenceText;
+        QStringList described;
+        for (const QString& character : charactersCodePage932Lacks(lineBreaksForWire(asked)))
+            described << describeCharacter(character);
+        const bool accepted = m_boxes.boxes().ask(
+            QStringLiteral("確認"),
+            QStringLiteral("不在の返事を Shift_JIS しか読めない相手に送ります。\r\n"
+                           "送れない文字: %1\r\n\r\n"
+                           "これらの文字を 〓 に置き換えて送信しますか？")
+                .arg(described.join(QStringLiteral("、"))),
+            QStringLiteral("〓 に置き換えて送信"), QStringLiteral("送信しない"));
+        m_absenceQuestionPending = false;
+        const QList<AbsenceReplyTarget> waiting = std::exchange(m_absenceRepliesWaiting, {});
+        // The absence may have ended or changed its text while the box was open.
+        if (m_absenceTitle.isEmpty() || m_absenceText != asked)
+            return;
+        m_absenceGetaAccepted = accepted;
+        for (const AbsenceReplyTarget& target : waiting)
+            sendAbsenceReply(target.destination, target.port, false);
+    });
 }
 
 void PacketSender::sendPresence(quint32 command, const QString& destination, qint32 port,
@@ -161,6 +215,8 @@ void PacketSender::setAbsence(const QString& title, const QString& text)
 {
     const bool changed = title != m_absenceTitle;
     m_absenceTitle = title;
+    if (text != m_absenceText)
+        m_absenceGetaAccepted.reset();
     m_absenceText = text;
     if (changed && m_absenceObserver)
         m_absenceObserver(m_absenceTitle);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace velmar::components {
 class Textgauge;
@@ -41,6 +44,11 @@ public:
     // destination): a repeated answer that the peer can recognise as one.
     void sendRepeated(quint32 command, const QString& destination, qint32 port,
                       const QString& extra, qint64 times);
+    // The absence reply to `destination`, Retry times under one number: in UTF-8 to a
+    // peer that reads it; to one that reads only Shift_JIS, an absence text with
+    // characters it lacks goes (with 〓) only when the user agrees in a box, asked once
+    // per absence text and after the datagram's handler has returned.
+    void sendAbsenceReply(const QString& destination, qint32 port, bool readsUtf8);
     // Our entry (or entry answer) to `destination`: the capability bit and our names
     // in UTF-8 after the Shift_JIS ones.
     void sendPresence(quint32 command, const QString& destination, qint32 port, bool absentForm);
@@ -79,6 +87,8 @@ public:
     const platform::UdpEndpoint& endpoint() const { return m_endpoint; }
 
 private:
+    void askAboutAbsenceGeta(const QString& destination, qint32 port);
+
     platform::UdpEndpoint& m_endpoint;
     settings::SettingsStore& m_store;
     components::Textgauge& m_textgauge;
@@ -87,6 +97,18 @@ private:
     QString m_absenceText;
     std::function<void(const QString&)> m_absenceObserver;
     bool m_sendErrorShown = false;
+    // The user's answer about 〓 in the absence reply to Shift_JIS peers.
+    std::optional<bool> m_absenceGetaAccepted;
+    // Absence replies to Shift_JIS peers that wait for that answer.
+    struct AbsenceReplyTarget {
+        QString destination;
+        qint32 port = 0;
+    };
+    static constexpr qsizetype MaxAbsenceRepliesWaiting = 64;
+    QList<AbsenceReplyTarget> m_absenceRepliesWaiting;
+    bool m_absenceQuestionPending = false;
+    // Ends a question still waiting to be asked when the sender goes.
+    QObject m_context;
     int m_protocolVersion = 1;
     // Numbers handed out are never below this one.
     qint64 m_lastNumber = 0;

@@ -363,10 +363,10 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
         } else {
             m_host.openMessageWindow(incoming);
             m_host.playArrivalSound();
-            // The copies share one packet number, so that the peer can drop them.
-            if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet))
-                m_sender.sendRepeated(cmd::AbsenceReply, ip, port,
-                                      lineBreaksForWire(m_sender.absenceText()), m_sender.retry());
+            if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
+                const Peer* peer = m_state.peers()->findPeer(ip, portText);
+                m_sender.sendAbsenceReply(ip, port, peer && peer->readsUtf8);
+            }
         }
     }
     repeated = repeated || shownBefore;

@@ -1,5 +1,7 @@
 #include "ipmsg/send_job.h"
 
+#include "common/code_page.h"
+#include "common/text_bytes.h"
 #include "ipmsg/messenger_host.h"
 #include "ipmsg/packet.h"
 #include "ipmsg/packet_sender.h"
@@ -34,6 +36,8 @@ void SendJob::start(SendButton button)
         m_boxes.boxes().show(QStringLiteral("はてな?"), QStringLiteral("誰に送信するんだい?"));
         return;
     }
+    if (button == SendButton::Left && !shiftJisPeersAccept())
+        return; // the user chose not to send; everything stays as it was
     m_sender.endAbsenceBySending();
     // The reply target has been chosen into the list; activating the dialog again during
     // the send must not add it back once it has acknowledged everything.
@@ -78,10 +82,35 @@ int SendJob::peerKind(const QString& address, quint16 port) const
     const PeerListModel& peers = *m_state.peers();
     const int row = peers.findRow(address, QString::number(port));
     const bool ours = row < 0 || peers.peerAt(row).ours;
-    // Our own peers get their 30000-character pieces in Shift_JIS: in UTF-8 such a
-    // piece can pass the largest datagram (65,507 bytes).
-    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8 && !ours;
+    // Every peer that announced UTF-8 gets it, ours included; a peer missing from the
+    // list may read only Shift_JIS.
+    const bool utf8 = row >= 0 && peers.peerAt(row).readsUtf8;
     return (ours ? KindOurs : 0) | (utf8 ? KindUtf8 : 0);
+}
+
+bool SendJob::shiftJisPeersAccept()
+{
+    QStringList names;
+    for (const Destination& destination : m_state.destinations()) {
+        const auto target = parseAddressEntry(destination.entry, m_textgauge);
+        if (target && (peerKind(target->address, target->port) & KindUtf8) == 0)
+            names << destination.name;
+    }
+    if (names.isEmpty())
+        return true;
+    const QStringList unfit = charactersCodePage932Lacks(m_state.textToSend());
+    if (unfit.isEmpty())
+        return true;
+    QStringList described;
+    for (const QString& character : unfit)
+        described << describeCharacter(character);
+    return m_boxes.ask(
+        QStringLiteral("確認"),
+        QStringLiteral("次の宛先は Shift_JIS しか読めないため、送れない文字があります。\r\n"
+                       "宛先: %1\r\n送れない文字: %2\r\n\r\n"
+                       "これらの文字を 〓 に置き換えて送信しますか？")
+            .arg(names.join(QStringLiteral("、")), described.join(QStringLiteral("、"))),
+        QStringLiteral("〓 に置き換えて送信"), QStringLiteral("キャンセル"));
 }
 
 QList<SendJob::Piece> SendJob::buildPieces(int kind)
@@ -99,14 +128,21 @@ QList<SendJob::Piece> SendJob::buildPieces(int kind)
     if (utf8)
         word |= cmd::Utf8Option;
 
+    // The header's size with the longest number we make (ten digits).
+    const qsizetype header =
+        encodeText(m_sender.packetHeader(QStringLiteral("0000000000")), encoding).size() +
+        QByteArray::number(word).size() + 1;
     QStringList texts;
-    if (ours) {
+    if (ours && utf8) {
+        // Pieces of at most MaxPiece characters, as our peers have always had them, and
+        // in UTF-8 (where one of kana and kanji would pass the largest datagram) also of
+        // at most a datagram's bytes.
+        texts =
+            splitPiecesByBytes(m_state.textToSend(), MaxDatagramBytes - header, encoding, MaxPiece);
+    } else if (ours) {
+        // In Shift_JIS a piece of MaxPiece characters fits any datagram.
         texts = splitPieces(m_state.textToSend());
     } else {
-        // The header's size with the longest number we make (ten digits).
-        const qsizetype header =
-            encodeText(m_sender.packetHeader(QStringLiteral("0000000000")), encoding).size() +
-            QByteArray::number(word).size() + 1;
         texts = splitPiecesByBytes(lineBreaksForWire(m_state.textToSend()), MaxPieceBytes - header,
                                    encoding);
     }
@@ -115,7 +151,9 @@ QList<SendJob::Piece> SendJob::buildPieces(int kind)
         const QString number = m_sender.newMessageNumber(); // leading zeros kept
         m_packetText =
             m_sender.packetHeader(number) + QString::number(word) + u':' + lineBreaksForWire(text);
-        pieces.append({number.toLongLong(), encodeText(m_packetText, encoding)});
+        // The user agreed to 〓 for what Shift_JIS lacks (shiftJisPeersAccept).
+        pieces.append({number.toLongLong(),
+                       utf8 ? m_packetText.toUtf8() : codePage932WithGeta(m_packetText)});
     }
     return pieces;
 }

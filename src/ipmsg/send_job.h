@@ -66,6 +66,9 @@ private:
     static constexpr int KindOurs = 1;
     static constexpr int KindUtf8 = 2;
     int peerKind(const QString& address, quint16 port) const;
+    // When the text holds characters Shift_JIS lacks and a destination reads only
+    // Shift_JIS, a box names them and asks; true when the text may go (with 〓).
+    bool shiftJisPeersAccept();
     QList<Piece> buildPieces(int kind);
     void sendPending(const QString& entry);
     void resendAll();

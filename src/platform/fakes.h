@@ -11,6 +11,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 namespace velmar::platform {
 
@@ -21,8 +22,20 @@ public:
         QString text;
     };
     void show(const QString& title, const QString& text) override { boxes.append({title, text}); }
+    // Recorded like any box; the answer is `onAsk`'s when set (it runs while the box
+    // would be open), else `answer`.
+    bool ask(const QString& title, const QString& text, const QString& acceptText,
+             const QString& rejectText) override
+    {
+        boxes.append({title, text});
+        questions.append({acceptText, rejectText});
+        return onAsk ? onAsk() : answer;
+    }
     QStringList titles() const;
     QList<Box> boxes;
+    QList<QStringList> questions;
+    bool answer = false;
+    std::function<bool()> onAsk;
 };
 
 class FakeClipboard final : public Clipboard {

@@ -52,6 +52,8 @@ std::optional<QByteArray> encodeExactly(TextEncoding encoding, QStringView text)
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
         return std::nullopt;
+    if (encoding == TextEncoding::ShiftJis)
+        restoreControlBytes(bytes);
     return bytes;
 }
 

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <cstring>
+#include <limits>
+#include <memory>
+#include <uchardet/uchardet.h>
 
 namespace velmar::text {
 
@@ -19,6 +22,8 @@ namespace {
 struct Detected {
     TextEncoding encoding;
     QString text;
+    // Every encoding the bytes are valid text in, when there is more than one.
+    QList<TextEncoding> readings;
 };
 
 // Opening wants text a window can show; appending wants whatever lines a file
@@ -103,6 +108,14 @@ QStringDecoder::Flags decoderFlags(bool complete)
     return complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default;
 }
 
+std::optional<QString> decodeCodePage932(QByteArrayView bytes, QStringDecoder::Flags flags)
+{
+    std::optional<QString> text = decodeStrict(QStringDecoder(CodePage932, flags), bytes);
+    if (text)
+        restoreControlCharacters(*text);
+    return text;
+}
+
 struct NulPattern {
     qsizetype pairs = 0;
     qsizetype zeroLow = 0;  // pairs whose first byte is NUL
@@ -150,11 +163,6 @@ bool clearlyUtf16(qsizetype only, qsizetype other, const NulPattern& p)
     return only > 0 && only > 4 * other && only > 4 * p.both && only * 32 >= p.pairs;
 }
 
-bool isHalfWidthKana(QChar c)
-{
-    return c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F;
-}
-
 bool hasC1Control(QStringView text)
 {
     for (const QChar c : text) {
@@ -162,18 +170,6 @@ bool hasC1Control(QStringView text)
             return true;
     }
     return false;
-}
-
-// EUC-JP kana and kanji are pairs of bytes A1..FE, which Shift_JIS reads as
-// half-width kana: a Shift_JIS reading that is nothing but those (and ASCII) is
-// almost always EUC-JP text.
-bool onlyHalfWidthKana(QStringView text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80 && !isHalfWidthKana(c))
-            return false;
-    }
-    return true;
 }
 
 // ISO-2022-JP is 7-bit and switches to JIS X 0208 with ESC $ B or ESC $ @ (or to
@@ -187,13 +183,98 @@ bool hasJisEscape(QByteArrayView bytes)
     return false;
 }
 
+// How much a reading looks like Japanese text: kana count most, kanji and the
+// full-width forms some; what a wrong reading of Japanese bytes produces (half-width
+// kana, Latin letters with marks, Hangul, the private use area, controls) counts
+// against it.
+qint64 japaneseScore(QStringView text)
+{
+    qint64 score = 0;
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80)
+            continue;
+        if (c >= 0x3041 && c <= 0x3096)
+            score += 3; // hiragana
+        else if ((c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC)
+            score += 2; // katakana and the long vowel mark
+        else if ((c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF5E))
+            score += 1; // Japanese punctuation, full-width forms
+        else if (c >= 0x4E00 && c <= 0x9FFF)
+            score += 1; // kanji
+        else if (c >= 0xFF61 && c <= 0xFF9F)
+            score -= 2; // half-width kana
+        else if (c >= 0xE000 && c <= 0xF8FF)
+            score -= 5; // private use
+        else if (c >= 0x80 && c <= 0x9F)
+            score -= 10; // C1 controls
+        else
+            score -= 2;
+    }
+    return score;
+}
+
+std::optional<TextEncoding> encodingOfCharset(QByteArrayView name)
+{
+    if (name == "UTF-8")
+        return TextEncoding::Utf8;
+    if (name == "SHIFT_JIS" || name == "CP932" || name == "WINDOWS-31J")
+        return TextEncoding::ShiftJis;
+    if (name == "EUC-JP")
+        return TextEncoding::EucJp;
+    return std::nullopt;
+}
+
+// What a statistical detector made for these encodings says of the bytes (their first
+// 256 KB are plenty), when it names one of ours.
+std::optional<TextEncoding> detectorAnswer(QByteArrayView bytes)
+{
+    const std::unique_ptr<struct uchardet, void (*)(uchardet_t)> detector(uchardet_new(),
+                                                                          uchardet_delete);
+    if (!detector)
+        return std::nullopt;
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 256 * 1024);
+    if (uchardet_handle_data(detector.get(), bytes.data(), static_cast<size_t>(sample)) != 0)
+        return std::nullopt;
+    uchardet_data_end(detector.get());
+    const char* charset = uchardet_get_charset(detector.get());
+    return charset ? encodingOfCharset(QByteArrayView(charset)) : std::nullopt;
+}
+
+// Of several valid readings, the likely one. The detector decides when it names one
+// of them. Otherwise (short text, which it leaves undecided) valid UTF-8 wins: other
+// Japanese text is rarely valid UTF-8, and a Linux file most often is UTF-8. Between
+// Shift_JIS and EUC-JP the reading that looks most like Japanese text wins, the
+// earlier one of `readings` on a tie.
+std::optional<TextEncoding> likelyEncoding(QByteArrayView bytes, const QList<Detected>& readings)
+{
+    const std::optional<TextEncoding> answer = detectorAnswer(bytes);
+    std::optional<TextEncoding> best;
+    qint64 bestScore = 0;
+    for (const Detected& reading : readings) {
+        if (reading.encoding == answer)
+            return answer;
+        if (reading.encoding == TextEncoding::Utf8) {
+            best = reading.encoding;
+            bestScore = std::numeric_limits<qint64>::max();
+            continue;
+        }
+        const qint64 score = japaneseScore(reading.text);
+        if (!best || score > bestScore) {
+            best = reading.encoding;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
 std::optional<Detected> detect(QByteArrayView bytes, bool complete, Purpose purpose)
 {
     const auto accept = [purpose](TextEncoding encoding,
                                   std::optional<QString> text) -> std::optional<Detected> {
         if (!text || (purpose == Purpose::Open && !isPlausibleText(*text)))
             return std::nullopt;
-        return Detected{encoding, std::move(*text)};
+        return Detected{encoding, std::move(*text), {}};
     };
 
     // A byte-order mark decides: FF FE and FE FF are invalid in UTF-8 and in
@@ -225,31 +306,46 @@ std::optional<Detected> detect(QByteArrayView bytes, bool complete, Purpose purp
             return std::nullopt;
     }
 
-    if (isAscii(bytes) && hasJisEscape(bytes)) {
+    const bool ascii = isAscii(bytes);
+    if (ascii && hasJisEscape(bytes)) {
         if (auto found =
                 accept(TextEncoding::Iso2022Jp,
                        decodeStrict(QStringDecoder(kIso2022JpName, decoderFlags(complete)), bytes)))
             return found;
     }
-    if (auto found = accept(
-            TextEncoding::Utf8,
-            decodeStrict(QStringDecoder(QStringDecoder::Utf8, decoderFlags(complete)), bytes)))
-        return found;
-
-    std::optional<Detected> sjis =
-        accept(TextEncoding::ShiftJis,
-               decodeStrict(QStringDecoder(CodePage932, decoderFlags(complete)), bytes));
-    if (!sjis || onlyHalfWidthKana(sjis->text)) {
-        std::optional<QString> euc =
-            decodeStrict(QStringDecoder(kEucJpName, decoderFlags(complete)), bytes);
-        // The converter passes 80..8D through as C1 controls, which EUC-JP text
-        // never holds.
-        if (euc && !hasC1Control(*euc)) {
-            if (auto found = accept(TextEncoding::EucJp, std::move(euc)))
-                return found;
-        }
+    std::optional<Detected> utf8 =
+        accept(TextEncoding::Utf8,
+               decodeStrict(QStringDecoder(QStringDecoder::Utf8, decoderFlags(complete)), bytes));
+    if (ascii)
+        return utf8;
+    QList<Detected> readings;
+    if (utf8)
+        readings.append(std::move(*utf8));
+    if (auto sjis =
+            accept(TextEncoding::ShiftJis, decodeCodePage932(bytes, decoderFlags(complete))))
+        readings.append(std::move(*sjis));
+    std::optional<QString> euc =
+        decodeStrict(QStringDecoder(kEucJpName, decoderFlags(complete)), bytes);
+    // The converter passes 80..8D through as C1 controls, which EUC-JP text never holds.
+    if (euc && !hasC1Control(*euc)) {
+        if (auto found = accept(TextEncoding::EucJp, std::move(euc)))
+            readings.append(std::move(*found));
     }
-    return sjis;
+    if (readings.isEmpty())
+        return std::nullopt;
+    if (readings.size() == 1)
+        return readings.front();
+    const std::optional<TextEncoding> likely = likelyEncoding(bytes, readings);
+    QList<TextEncoding> encodings;
+    qsizetype chosen = 0;
+    for (qsizetype i = 0; i < readings.size(); ++i) {
+        encodings.append(readings[i].encoding);
+        if (readings[i].encoding == likely)
+            chosen = i;
+    }
+    Detected found = std::move(readings[chosen]);
+    found.readings = std::move(encodings);
+    return found;
 }
 
 struct Sniffed {
@@ -335,7 +431,47 @@ DecodedFile decodeFileBytes(const QByteArray& bytes)
     result.isText = true;
     result.encoding = found->encoding;
     result.text = platform::toCrlf(found->text);
+    result.readings = std::move(found->readings);
     return result;
+}
+
+std::optional<QString> decodeFileBytesAs(const QByteArray& bytes, TextEncoding encoding)
+{
+    std::optional<QString> text;
+    switch (encoding) {
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: {
+        const bool little = encoding == TextEncoding::Utf16Le;
+        QByteArrayView body = bytes;
+        if (body.startsWith(little ? "\xFF\xFE" : "\xFE\xFF"))
+            body = body.sliced(2);
+        text = decodeUtf16(body, little, true);
+        break;
+    }
+    case TextEncoding::Utf8:
+        text = decodeStrict(
+            QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom),
+            bytes);
+        break;
+    case TextEncoding::ShiftJis:
+        text = decodeCodePage932(bytes, QStringDecoder::Flag::Stateless);
+        break;
+    case TextEncoding::EucJp:
+        text = decodeStrict(QStringDecoder(kEucJpName, QStringDecoder::Flag::Stateless), bytes);
+        if (text && hasC1Control(*text))
+            text.reset();
+        break;
+    case TextEncoding::Iso2022Jp:
+        text = isAscii(bytes)
+                   ? decodeStrict(QStringDecoder(kIso2022JpName, QStringDecoder::Flag::Stateless),
+                                  bytes)
+                   : std::nullopt;
+        break;
+    }
+    if (!text)
+        return std::nullopt;
+    return platform::toCrlf(*text);
 }
 
 std::optional<FileFormat> sniffFileFormat(const QByteArray& head, bool complete)

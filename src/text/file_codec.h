@@ -5,6 +5,7 @@
 // is testable on byte arrays.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -25,15 +26,23 @@ struct DecodedFile {
     // The text with CRLF line breaks, without a byte-order mark.
     QString text;
     TextEncoding encoding = TextEncoding::ShiftJis;
+    // When the bytes are valid text in more than one encoding: each of them (the chosen
+    // one among them), so the user can have the file read in another.
+    QList<TextEncoding> readings;
 };
 
-// Detects the encoding by content, in this order: a UTF-16 byte-order mark, bytes
-// that look like UTF-16LE without a mark (NUL high bytes), a UTF-8 mark, ISO-2022-JP
-// (7-bit with its escape sequences), valid UTF-8, EUC-JP, Shift_JIS (code page
-// 932). EUC-JP wins over Shift_JIS when the Shift_JIS reading would be nothing but
-// half-width kana. A decoded text that holds control characters no text file has
-// (NUL and most of C0) counts as binary.
+// Detects the encoding by content: a UTF-16 byte-order mark, bytes that look like
+// UTF-16LE without a mark (NUL high bytes), a UTF-8 mark, ISO-2022-JP (7-bit with its
+// escape sequences). Otherwise the bytes are tried as UTF-8, Shift_JIS (code page 932)
+// and EUC-JP; of several valid readings a statistical detector picks one, and where it
+// cannot tell (a short text), the reading that looks most like Japanese text wins. A
+// decoded text that holds control characters no text file has (NUL and most of C0)
+// counts as binary.
 DecodedFile decodeFileBytes(const QByteArray& bytes);
+
+// The bytes read as `encoding` (a byte-order mark dropped), with CRLF line breaks;
+// nullopt when they are not valid text in it.
+std::optional<QString> decodeFileBytesAs(const QByteArray& bytes, TextEncoding encoding);
 
 // How to add lines to an existing file, as far as its content tells.
 struct FileFormat {

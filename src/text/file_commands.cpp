@@ -129,6 +129,8 @@ void FileCommands::loadIntoNewWindow(const QString& path)
     else
         window->setRawBytes(read.bytes);
     window->fileName = path;
+    if (decoded.isText)
+        window->setFileReadings(read.bytes, decoded.encoding, decoded.readings);
     window->setCaption(path);
     // The window was coloured when it became active, before it had this text.
     window->applyReplyColours();
@@ -200,6 +202,11 @@ bool FileCommands::saveMain()
             switch (sniffed.status) {
             case FileSniff::Status::Ok:
                 format = sniffed.format;
+                // Bytes valid in several encodings: the one the user read the file in.
+                if (const auto read = window->fileEncoding(path);
+                    read && format.encoding && window->fileReadings().contains(*read) &&
+                    window->fileReadings().contains(*format.encoding))
+                    format.encoding = read;
                 break;
             case FileSniff::Status::Failed:
                 showError(path +

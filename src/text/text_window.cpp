@@ -1,6 +1,7 @@
 #include "text/text_window.h"
 
 #include "common/text_bytes.h"
+#include "platform/message_boxes.h"
 #include "settings/colour_value.h"
 #include "settings/keys.h"
 #include "settings/settings_store.h"
@@ -9,11 +10,13 @@
 #include "text/text_area.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -43,6 +46,19 @@ bool isFileDrop(const QDropEvent* e)
            e->possibleActions() == (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
 }
 
+bool hasLineLongerThan(QStringView text, qsizetype limit)
+{
+    qsizetype length = 0;
+    for (const QChar c : text) {
+        if (c == u'\r' || c == u'\n') {
+            length = 0;
+        } else if (++length > limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(host)
@@ -63,6 +79,18 @@ TextWindow::TextWindow(Host& host, QWidget* parent) : QWidget(parent), m_host(ho
     // A label, not showMessage(): temporary messages would erase the simple text.
     m_statusLabel = new QLabel(statusBar);
     statusBar->addWidget(m_statusLabel, 1);
+    // Beside the simple text, which other parts of the program read: why the text
+    // cannot be edited, and the encoding of a file that reads in more than one.
+    readOnlyNote = new QLabel(statusBar);
+    readOnlyNote->setObjectName(QStringLiteral("readOnlyNote"));
+    readOnlyNote->hide();
+    statusBar->addPermanentWidget(readOnlyNote);
+    encodingChoice = new QComboBox(statusBar);
+    encodingChoice->setObjectName(QStringLiteral("encodingChoice"));
+    encodingChoice->setToolTip(QStringLiteral("文字コード: 別の文字コードで読み直す"));
+    encodingChoice->hide();
+    statusBar->addPermanentWidget(encodingChoice);
+    connect(encodingChoice, &QComboBox::activated, this, &TextWindow::rereadFile);
 
     sealButton = new QPushButton(QStringLiteral("封書"), this);
     sealButton->setObjectName(QStringLiteral("Command1"));
@@ -170,9 +198,67 @@ void TextWindow::setRawBytes(const QByteArray& bytes)
     setRawMode(true);
 }
 
+void TextWindow::setFileReadings(const QByteArray& bytes, TextEncoding encoding,
+                                 const QList<TextEncoding>& readings)
+{
+    m_fileEncoding = encoding;
+    m_fileReadings = readings.size() > 1 ? readings : QList<TextEncoding>();
+    // The bytes are kept only while there is another reading to offer.
+    m_fileBytes = m_fileReadings.isEmpty() ? QByteArray() : bytes;
+    m_readFileName = fileName;
+    encodingChoice->clear();
+    for (const TextEncoding reading : std::as_const(m_fileReadings))
+        encodingChoice->addItem(QStringLiteral("文字コード: ") + encodingName(reading),
+                                int(reading));
+    encodingChoice->setCurrentIndex(encodingChoice->findData(int(encoding)));
+    encodingChoice->setVisible(!m_fileReadings.isEmpty());
+}
+
+std::optional<TextEncoding> TextWindow::fileEncoding(const QString& path) const
+{
+    if (!m_fileEncoding || path != m_readFileName)
+        return std::nullopt;
+    return m_fileEncoding;
+}
+
+void TextWindow::rereadFile(int index)
+{
+    const auto encoding = static_cast<TextEncoding>(encodingChoice->itemData(index).toInt());
+    if (encoding == m_fileEncoding || m_fileBytes.isEmpty())
+        return;
+    const std::optional<QString> text = decodeFileBytesAs(m_fileBytes, encoding);
+    if (!text) {
+        encodingChoice->setCurrentIndex(encodingChoice->findData(int(*m_fileEncoding)));
+        m_host.messageBoxes().show(
+            QStringLiteral("注意"),
+            QStringLiteral("このファイルは %1 として読めません。").arg(encodingName(encoding)));
+        return;
+    }
+    // One undo step, like any replacement of the whole text.
+    setText(*text);
+    m_fileEncoding = encoding;
+    applyReplyColours();
+}
+
 void TextWindow::setRawMode(bool raw)
 {
     m_rawMode = raw;
+    if (!raw) {
+        readOnlyNote->hide();
+    } else {
+        const QString why =
+            m_undecodedBytes ? QStringLiteral("テキストとして読めないバイト列のため、編集できません"
+                                              "（バイト列はそのまま保存します）")
+            : hasLineLongerThan(m_rawText, TextArea::LongLineLimit)
+                ? QStringLiteral("%1 文字を超える行があるため、編集できません"
+                                 "（テキストはそのまま保っています）")
+                      .arg(QLocale(QLocale::English).toString(TextArea::LongLineLimit))
+                : QStringLiteral("編集欄では保てない改行や文字を含むため、編集できません"
+                                 "（テキストはそのまま保っています）");
+        readOnlyNote->setText(QStringLiteral("読み取り専用: ") + why);
+        readOnlyNote->setToolTip(readOnlyNote->text());
+        readOnlyNote->show();
+    }
     // Read-only, not disabled: a long undecodable text can still be scrolled through
     // and selected.
     m_area->setReadOnly(raw);

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "text/file_codec.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -83,6 +87,16 @@ public:
     // encoding): only those are saved back exactly rather than as text.
     bool holdsUndecodedBytes() const { return m_undecodedBytes; }
 
+    // The file (fileName) was read from `bytes` as `encoding`; `readings` are the
+    // encodings its bytes are valid text in. With more than one, the status bar offers
+    // them (文字コード) and choosing one reads the bytes again in it.
+    void setFileReadings(const QByteArray& bytes, TextEncoding encoding,
+                         const QList<TextEncoding>& readings);
+    // The encoding the window's text was read from `path` in, if it was.
+    std::optional<TextEncoding> fileEncoding(const QString& path) const;
+    // The encodings the file is valid text in (empty when only one).
+    const QList<TextEncoding>& fileReadings() const { return m_fileReadings; }
+
     // Font and background from the settings.
     void applyFont();
     // Colours every line by its reply mark (display only). The colours then follow
@@ -107,6 +121,9 @@ public:
     QStatusBar* statusBar = nullptr;
     QPushButton* sealButton = nullptr;
     QLineEdit* passwordEdit = nullptr;
+    // Shown in raw mode: that the text is read-only, and why.
+    QLabel* readOnlyNote = nullptr;
+    QComboBox* encodingChoice = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -125,6 +142,7 @@ private:
     // The read (0x30) or discard (0x31) notice, at most once per message.
     void sendNotice(quint32 command);
     void setRawMode(bool raw);
+    void rereadFile(int index);
     void openDroppedFiles(const QStringList& paths);
 
     Host& m_host;
@@ -138,6 +156,10 @@ private:
     bool m_rawMode = false;
     // Set by an activation until the event that caused it has been handled.
     bool m_activatedJustNow = false;
+    QByteArray m_fileBytes;
+    QString m_readFileName;
+    std::optional<TextEncoding> m_fileEncoding;
+    QList<TextEncoding> m_fileReadings;
 };
 
 } // namespace velmar::text

@@ -33,7 +33,8 @@ TEST(MainWindowStart, EmptyStoreOpensOneWindowWithTheClipboard)
     EXPECT_EQ(form->activationMark, Mark::Active);
 
     EXPECT_EQ(f.endpoint.localPort(), 2425);
-    EXPECT_TRUE(w.commands().unicodeChecked());
+    EXPECT_FALSE(w.commands().unicodeChecked());
+    EXPECT_TRUE(w.commands().utf8Checked());
     EXPECT_EQ(w.commands().unicodeTag(), u"49");
     EXPECT_EQ(w.commands().jisIn(), 1);
     EXPECT_EQ(w.commands().jisOut(), 1);
@@ -148,27 +149,38 @@ TEST(MainWindowShutdown, ClosingStoresStateAndAnnouncesTheExit)
     EXPECT_EQ(f.store().read(keys::Placement), u"1500,1500,9000,7500");
     EXPECT_EQ(f.store().read(keys::StartMode), u"0");
     EXPECT_EQ(f.store().read(keys::JisEscapes), u"43");
-    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"0");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"0");
     EXPECT_EQ(f.store().read(keys::HexLineWidth), u"49");
     EXPECT_TRUE(f.endpoint.closed);
     EXPECT_EQ(f.exitCode, 0);
 }
 
-TEST(MainWindowShutdown, TheEncodersByteFormSurvivesARestart)
+// A new settings file starts with UTF-8, what Linux tools, web addresses and mail use;
+// a stored choice, an old file's UTF-16 included, is kept.
+TEST(MainWindowShutdown, TheEncodersByteFormStartsAsUtf8AndAStoredOneIsKept)
 {
     MainWindowFixture f;
     auto& w = f.start();
-    w.commands().action(u"m_etc_utf8")->trigger();
+    EXPECT_TRUE(w.commands().utf8Checked());
+    EXPECT_FALSE(w.commands().unicodeChecked());
+    w.commands().action(u"m_etc_utf8")->trigger(); // neither: Shift_JIS
     w.close();
-    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"1");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"0");
     EXPECT_EQ(f.store().read(keys::EncodeAsUnicode), u"1");
 
     auto& again = f.start();
-    EXPECT_TRUE(again.commands().utf8Checked());
+    EXPECT_FALSE(again.commands().utf8Checked());
     EXPECT_FALSE(again.commands().unicodeChecked());
     again.commands().action(u"m_etc_utf8")->trigger();
     again.close();
-    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"0");
+    EXPECT_EQ(f.store().read(keys::EncodeAsUtf8), u"1");
+
+    MainWindowFixture old;
+    old.store().write(keys::EncodeAsUnicode, QStringLiteral("0")); // UTF-16 marked
+    auto& kept = old.start();
+    EXPECT_TRUE(kept.commands().unicodeChecked());
+    EXPECT_FALSE(kept.commands().utf8Checked());
 }
 
 TEST(MainWindowConversions, MenuItemsAndButtonsConvertTheActiveWindow)
@@ -191,14 +203,17 @@ TEST(MainWindowConversions, MenuItemsAndButtonsConvertTheActiveWindow)
         {"m_sjisgo", QStringLiteral("漢字")},
         {"t_2jis", QStringLiteral("\x1B$B4A;z\x1B(B")},
         {"t_2sjis", QStringLiteral("漢字")},
-        {"m_etc_hexEncode", QStringLiteral("22 6F 57 5B")},
+        // The byte form of a new settings file is UTF-8.
+        {"m_etc_hexEncode", QStringLiteral("E6 BC A2 E5 AD 97")},
         {"m_etc_hexDecode", QStringLiteral("漢字")},
-        // Base64 decoding reads the bytes as Shift_JIS, so the UTF-16 bytes come back
-        // as four characters.
-        {"m_etc_base64Encode", QStringLiteral("Im9XWw==")},
-        {"m_etc_base64Decode", QStringLiteral("\"oW[")},
-        {"m_etc_urlEncode", QStringLiteral("%22%00o%00W%00%5B%00")},
-        {"m_etc_urlDecode", QStringLiteral("\"oW[")},
+        {"m_etc_base64Encode", QStringLiteral("5ryi5a2X")},
+        {"m_etc_base64Decode", QStringLiteral("漢字")},
+        {"m_etc_urlEncode", QStringLiteral("%E6%BC%A2%E5%AD%97")},
+        {"m_etc_urlDecode", QStringLiteral("漢字")},
+        // In UTF-16 漢字 is the four ASCII bytes "oW[: the mark FF FE tells them apart.
+        {"m_etc_unicode", QStringLiteral("漢字")},
+        {"m_etc_base64Encode", QStringLiteral("//4ib1db")},
+        {"m_etc_base64Decode", QStringLiteral("漢字")},
     };
     for (const Step& step : steps) {
         const QString name = QString::fromUtf8(step.click);

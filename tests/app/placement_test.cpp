@@ -62,6 +62,7 @@ TEST(ConversionChoices, StoredValuesRoundTrip)
     velmar::testing::TempSettings settings;
     auto& store = *settings.store;
     EXPECT_EQ(readConversionChoices(store), ConversionChoices{});
+    EXPECT_TRUE(ConversionChoices{}.utf8) << "a new settings file encodes UTF-8";
 
     const ConversionChoices chosen{4, 3, false, QStringLiteral("16")};
     storeConversionChoices(chosen, store);

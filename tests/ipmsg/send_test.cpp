@@ -92,12 +92,108 @@ TEST_F(Sending, LongTextsGoInPiecesOfAtMost30000)
 TEST_F(Sending, APieceNeverEndsInsideASurrogatePair)
 {
     choose(0);
+    boxes.answer = true; // 〓 for the emoji this Shift_JIS peer cannot read
     const QString text = QString(29999, u'x') + QStringLiteral("😀z");
     sendText(text);
     ASSERT_EQ(endpoint.sent.size(), 2);
     EXPECT_EQ(sentTexts().at(0).size(), 29999);
-    EXPECT_EQ(endpoint.sent[1].data.right(5), sjis("?z").prepend(":288:").right(5));
-    EXPECT_FALSE(endpoint.sent[0].data.contains('?'));
+    EXPECT_TRUE(endpoint.sent[1].data.endsWith(":288:\x81\xACz"));
+}
+
+// Our own peers announce UTF-8: they get it, in pieces of at most 30000 characters that
+// also fit the largest datagram, and the pieces join to the text exactly.
+TEST_F(Sending, PeersThatReadUtf8GetUtf8InPiecesThatFitADatagram)
+{
+    endpoint.inject(QByteArray("1:1:u:h:16777219:c\0g", 20), QStringLiteral("10.77.0.4"), 2425);
+    const int row =
+        messenger->peers()->findRow(QStringLiteral("10.77.0.4"), QStringLiteral("2425"));
+    ASSERT_GE(row, 0);
+    choose(row);
+    endpoint.sent.clear();
+    QString text = QStringLiteral("𠮷と😀、é、한국어\r\n");
+    while (text.size() < 70000)
+        text += QStringLiteral("日本語のテキスト。");
+    text.truncate(70000);
+    sendText(text);
+    ASSERT_GE(endpoint.sent.size(), 4);
+    QString joined;
+    for (const auto& datagram : endpoint.sent) {
+        EXPECT_LE(datagram.data.size(), MaxDatagramBytes);
+        EXPECT_EQ(rawCommandWord(datagram.data), cmd::SendMsg | cmd::Utf8Option);
+        const QString extra = splitPacket(QString::fromUtf8(datagram.data))->extra;
+        EXPECT_LE(extra.size(), MaxPiece);
+        joined += extra;
+    }
+    EXPECT_EQ(joined, lineBreaksForWire(text));
+    EXPECT_TRUE(boxes.questions.isEmpty());
+}
+
+// A peer that reads only Shift_JIS: the characters it lacks are named, and nothing goes
+// until the user agrees to 〓 for them.
+TEST_F(Sending, AShiftJisPeerGetsNothingChangedWithoutTheUsersWord)
+{
+    choose(0);
+    const QString text = QStringLiteral("10時〜12時 𠮷 é");
+    qsizetype sentWhileAsked = -1;
+    for (const bool agree : {false, true}) {
+        boxes.boxes.clear();
+        boxes.onAsk = [&] {
+            sentWhileAsked = endpoint.sent.size();
+            return agree;
+        };
+        sendText(text);
+        ASSERT_EQ(boxes.boxes.size(), 1) << agree;
+        EXPECT_EQ(boxes.boxes[0].title, u"確認");
+        EXPECT_TRUE(boxes.boxes[0].text.contains(u"宛先: a")) << boxes.boxes[0].text.toStdString();
+        EXPECT_TRUE(boxes.boxes[0].text.contains(u"𠮷 (U+20BB7)、é (U+00E9)"));
+        EXPECT_FALSE(boxes.boxes[0].text.contains(u"〜")) << "the code page holds the wave dash";
+        EXPECT_EQ(sentWhileAsked, 0);
+        if (!agree) {
+            EXPECT_TRUE(endpoint.sent.isEmpty());
+            EXPECT_TRUE(messenger->state().formEnabled());
+            EXPECT_EQ(messenger->state().destinations().size(), 1);
+        }
+    }
+    ASSERT_EQ(endpoint.sent.size(), 1);
+    EXPECT_TRUE(endpoint.sent[0].data.endsWith(":288:10\x8E\x9E\x81\x60"
+                                               "12\x8E\x9E \x81\xAC \x81\xAC"));
+}
+
+// The absence reply: UTF-8 to a peer that reads it; to a Shift_JIS peer only with the
+// user's word about 〓, asked once for each absence text.
+TEST_F(Sending, TheAbsenceReplyFollowsTheSameRule)
+{
+    set(keys::Retry, "1");
+    endpoint.inject(QByteArray("1:1:u:h:16777219:c\0g", 20), QStringLiteral("10.77.0.4"), 2425);
+    messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("外出中です😀"));
+    endpoint.sent.clear();
+    receive("1:50:u:h:288:hi", "10.77.0.4", 2425);
+    const auto replies = [&] {
+        QList<QByteArray> out;
+        for (const auto& s : endpoint.sent) {
+            if ((rawCommandWord(s.data) & 0xFFFF) == cmd::AbsenceReply)
+                out << s.data;
+        }
+        return out;
+    };
+    ASSERT_EQ(replies().size(), 1);
+    EXPECT_EQ(rawCommandWord(replies()[0]), cmd::AbsenceReply | cmd::Utf8Option);
+    EXPECT_TRUE(replies()[0].endsWith(QStringLiteral("外出中です😀").toUtf8()));
+    EXPECT_TRUE(boxes.questions.isEmpty());
+
+    endpoint.sent.clear();
+    boxes.answer = false;
+    receive("1:51:u:h:288:hi", "10.77.0.2", 2425);
+    receive("1:52:u:h:288:hi", "10.77.0.2", 2425);
+    EXPECT_TRUE(replies().isEmpty());
+    EXPECT_EQ(boxes.questions.size(), 1) << "asked once for the absence text";
+
+    messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("外出中😀"));
+    boxes.answer = true;
+    receive("1:53:u:h:288:hi", "10.77.0.2", 2425);
+    ASSERT_EQ(replies().size(), 1);
+    EXPECT_TRUE(replies()[0].endsWith(QByteArray(sjis("外出中") + "\x81\xAC")));
+    EXPECT_EQ(boxes.questions.size(), 2);
 }
 
 TEST_F(Sending, CommandWordFollowsSealedAndLocked)

@@ -92,6 +92,7 @@ TEST_F(Trust, PiecesForOtherClientsFitEightKilobytesAndReassemble)
         int row;
         WireEncoding encoding;
     } cases[] = {{0, WireEncoding::ShiftJis}, {1, WireEncoding::Utf8}};
+    boxes.answer = true; // 〓 for what Shift_JIS lacks
     for (const auto& c : cases) {
         endpoint.sent.clear();
         messenger->state().clearDestinations();
@@ -104,7 +105,7 @@ TEST_F(Trust, PiecesForOtherClientsFitEightKilobytesAndReassemble)
         }
         QString expected = lineBreaksForWire(text);
         if (c.encoding == WireEncoding::ShiftJis)
-            expected.replace(QStringLiteral("😀"), QStringLiteral("?"));
+            expected.replace(QStringLiteral("😀"), QStringLiteral("〓"));
         EXPECT_EQ(joined, expected) << static_cast<int>(c.encoding);
         messenger->sendJob().stop();
     }

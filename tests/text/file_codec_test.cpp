@@ -1,8 +1,10 @@
 #include "common/text_bytes.h"
+#include "support/japanese_corpus.h"
 #include "text/bytes.h"
 #include "text/file_codec.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
@@ -59,6 +61,8 @@ TEST(FileCodecTest, DecodesByContent)
         {"shift_jis LF", sjis("あ\nい～"), true, QString::fromUtf8("あ\r\nい～"),
          TextEncoding::ShiftJis},
         {"one ASCII byte", QByteArray("A"), true, QStringLiteral("A"), TextEncoding::Utf8},
+        {"shift_jis with an end-of-file mark", sjis("あ") + '\x1A', true,
+         QString::fromUtf8("あ\x1A"), TextEncoding::ShiftJis},
         {"short EUC-JP, not half-width kana", bytesOf({0xA4, 0xA2, 0xA4, 0xA4}), true, ai,
          TextEncoding::EucJp},
         {"EUC-JP LF", QByteArray("\xB4\xC1\xBB\xFA\na\n"), true, QString::fromUtf8("漢字\r\na\r\n"),
@@ -108,6 +112,72 @@ TEST(FileCodecTest, DecodesByContent)
             EXPECT_EQ(decoded.encoding, c.encoding);
         }
     }
+}
+
+// Everyday Japanese lines in the four 8-bit encodings: EUC-JP is also valid Shift_JIS
+// for many of them ("こんにちは"), so detection must weigh the evidence.
+TEST(FileCodecTest, TellsJapaneseEncodingsApartOnRealText)
+{
+    const QStringList lines = velmar::testing::japaneseCorpus(600);
+    struct Form {
+        const char* name;
+        TextEncoding encoding;
+    };
+    const Form forms[] = {{"UTF-8", TextEncoding::Utf8},
+                          {"windows-31j", TextEncoding::ShiftJis},
+                          {"EUC-JP", TextEncoding::EucJp},
+                          {"ISO-2022-JP", TextEncoding::Iso2022Jp}};
+    int long_ = 0;
+    int longRight = 0;
+    QStringList wrong;
+    for (const Form& form : forms) {
+        for (const QString& line : lines) {
+            QStringEncoder encoder(form.name, QStringEncoder::Flag::Stateless);
+            const QByteArray bytes = encoder.encode(line);
+            ASSERT_FALSE(encoder.hasError()) << line.toStdString();
+            bool ascii = true;
+            for (const char b : bytes)
+                ascii &= quint8(b) < 0x80 && b != 0x1B;
+            if (ascii || bytes.size() < 20)
+                continue;
+            ++long_;
+            const DecodedFile decoded = decodeFileBytes(bytes);
+            if (decoded.isText && decoded.encoding == form.encoding && decoded.text == line)
+                ++longRight;
+            else
+                wrong << QString::fromLatin1(form.name) + u' ' + line;
+        }
+    }
+    EXPECT_GE(long_, 4 * 500);
+    EXPECT_GE(longRight * 1000, long_ * 995) << wrong.join(u'\n').toStdString();
+    std::printf("detection: %d of %d texts of 20 bytes or more right\n", longRight, long_);
+}
+
+// A short text valid in several encodings opens as the likely one and names the others,
+// so the window can offer them; each reads back exactly.
+TEST(FileCodecTest, AmbiguousShortTextOffersItsOtherReadings)
+{
+    const QByteArray euc("\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF"); // こんにちは
+    const DecodedFile decoded = decodeFileBytes(euc);
+    ASSERT_TRUE(decoded.isText);
+    EXPECT_EQ(decoded.encoding, TextEncoding::EucJp);
+    EXPECT_EQ(decoded.text, QString::fromUtf8("こんにちは"));
+    EXPECT_TRUE(decoded.readings.contains(TextEncoding::ShiftJis));
+    EXPECT_TRUE(decoded.readings.contains(TextEncoding::EucJp));
+    const std::optional<QString> asShiftJis = decodeFileBytesAs(euc, TextEncoding::ShiftJis);
+    ASSERT_TRUE(asShiftJis);
+    EXPECT_TRUE(asShiftJis->startsWith(QString::fromUtf8("､ｳ")));
+    EXPECT_EQ(decodeFileBytesAs(euc, TextEncoding::Utf8), std::nullopt);
+    EXPECT_EQ(decodeFileBytesAs("a\nb", TextEncoding::Utf8), QStringLiteral("a\r\nb"));
+    EXPECT_TRUE(decodeFileBytes("plain ascii").readings.isEmpty());
+
+    // Appending to an EUC-JP file of such phrases writes EUC-JP.
+    const std::optional<FileFormat> format =
+        sniffFileFormat(QByteArray("\xA4\xA2\xA4\xEA\xA4\xAC\xA4\xC8\xA4\xA6\r\n"), true);
+    ASSERT_TRUE(format);
+    EXPECT_EQ(format->encoding, TextEncoding::EucJp);
+    EXPECT_EQ(bytesToAppend(QString::fromUtf8("こんにちは"), *format).bytes,
+              euc + QByteArray("\r\n"));
 }
 
 TEST(FileCodecTest, EmptyFileIsAnEmptyText)

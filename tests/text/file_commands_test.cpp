@@ -3,8 +3,10 @@
 #include "text/fake_host.h"
 #include "text/file_commands.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -225,6 +227,41 @@ TEST_F(FileCommandsTest, JapaneseMailEncodingsOpenAndTakeAppendsInTheirOwnEncodi
         commands.appendSave();
         EXPECT_EQ(read(file).toHex(' '), QByteArray(c.before + c.appended).toHex(' '));
     }
+}
+
+// Bytes that read in more than one encoding open in the likely one; the status bar's
+// 文字コード choice reads them again in another, and appending then follows that choice.
+TEST_F(FileCommandsTest, AmbiguousFileCanBeReadAgainInAnotherEncoding)
+{
+    const QByteArray before("\xA4\xA2\xA4\xA4\r\n"); // あい in EUC-JP, or ､｢､､ in Shift_JIS
+    const QString file = write(QStringLiteral("short.txt"), before);
+    commands.openFile(file);
+    TextWindow* window = host.activeWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->text(), QString::fromUtf8("あい\r\n"));
+    QComboBox* choice = window->encodingChoice;
+    ASSERT_FALSE(choice->isHidden());
+    EXPECT_EQ(choice->currentText(), QString::fromUtf8("文字コード: EUC-JP"));
+    const int shiftJis = choice->findText(QString::fromUtf8("文字コード: Shift_JIS"));
+    ASSERT_GE(shiftJis, 0);
+
+    // As the user does it: the keyboard on the choice.
+    choice->setFocus();
+    while (choice->currentIndex() != shiftJis) {
+        const int was = choice->currentIndex();
+        QTest::keyClick(choice, was < shiftJis ? Qt::Key_Down : Qt::Key_Up);
+        ASSERT_NE(choice->currentIndex(), was);
+    }
+    EXPECT_EQ(window->text(), QString::fromUtf8("､｢､､\r\n"));
+    EXPECT_TRUE(host.boxes.boxes.isEmpty());
+
+    window->setText(QString::fromUtf8("ｱ"));
+    commands.appendSave();
+    EXPECT_EQ(read(file).toHex(' '), QByteArray(before + "\xB1\r\n").toHex(' '));
+
+    // A file with one reading offers no choice.
+    commands.openFile(write(QStringLiteral("plain.txt"), "plain\r\n"));
+    EXPECT_TRUE(host.activeWindow()->encodingChoice->isHidden());
 }
 
 TEST_F(FileCommandsTest, NewFileInUtf8SaysSo)

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -58,6 +59,38 @@ TEST_F(TextWindowTest, ModeIsDecidedByARoundTripThroughTheArea)
         EXPECT_TRUE(window->textArea()->isEnabled()) << "raw mode is read-only, not disabled";
         EXPECT_EQ(window->text(), c.text);
     }
+}
+
+// A window that cannot be edited says so, and why, in its status bar: a minified JSON
+// line on the clipboard must not leave the user typing into nothing.
+TEST_F(TextWindowTest, ReadOnlySaysWhyInTheStatusBar)
+{
+    struct Case {
+        QString text;
+        QString note; // empty: editable, no note
+    };
+    const Case cases[] = {
+        {u"{\"a\":1}"_s + QString(70000, u'x') + u"\r\nshort"_s,
+         u"読み取り専用: 65,536 文字を超える行があるため、編集できません"
+         u"（テキストはそのまま保っています）"_s},
+        {u"a\nb"_s, u"読み取り専用: 編集欄では保てない改行や文字を含むため、編集できません"
+                    u"（テキストはそのまま保っています）"_s},
+        {u"一行目\r\n"_s + QString(65536, u'x'), {}},
+    };
+    for (const Case& c : cases) {
+        window->setText(c.text);
+        EXPECT_EQ(window->isRawMode(), !c.note.isEmpty());
+        EXPECT_EQ(window->readOnlyNote->isHidden(), c.note.isEmpty());
+        if (!c.note.isEmpty()) {
+            EXPECT_EQ(window->readOnlyNote->text(), c.note);
+        }
+    }
+    window->setRawBytes(QByteArray("\x01\x02\x03", 3));
+    EXPECT_FALSE(window->readOnlyNote->isHidden());
+    EXPECT_EQ(window->readOnlyNote->text(),
+              u"読み取り専用: テキストとして読めないバイト列のため、編集できません"
+              u"（バイト列はそのまま保存します）"_s);
+    EXPECT_EQ(window->statusText(), host.applicationName()) << "the simple text stays";
 }
 
 TEST_F(TextWindowTest, OddBytesAreKeptExactlyInRawMode)
