@@ -59,6 +59,7 @@ enum class Command {
     UrlDecode,
     HexEncode,
     HexDecode,
+    History,
 };
 
 } // namespace velmar::app

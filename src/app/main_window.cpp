@@ -9,6 +9,8 @@
 #include "app/window_arrangement.h"
 #include "components/registry.h"
 #include "convert/conversion_commands.h"
+#include "history/history_recorder.h"
+#include "history/ui/history_window.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/choosers.h"
@@ -154,6 +156,7 @@ bool MainWindow::load()
 
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
                                                      *m_textgauge, m_services.boxes, *this);
+    startHistory();
 
     // 3. Names and caption.
     m_applicationName = QStringLiteral("Velmar") + QString::number(VersionMajor);

@@ -48,6 +48,12 @@ class ActiveText;
 class ConversionCommands;
 } // namespace velmar::convert
 
+namespace velmar::history {
+class HistoryRecorder;
+class HistoryWindow;
+struct HistoryMessage;
+} // namespace velmar::history
+
 namespace velmar::app {
 
 class SettingsHost;
@@ -80,6 +86,8 @@ struct Services {
     platform::InputMethod* inputMethod = nullptr;
     // Pop-up notifications; the desktop's notification service when none is given.
     platform::DesktopNotifications* notifications = nullptr;
+    // The folder of the message history; empty: no history (tests that leave it out).
+    QString historyFolder = {};
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -120,6 +128,16 @@ public:
     // True once fin() or closing has ended the program.
     bool hasEnded() const { return m_unloaded; }
     void showVersion();
+    // The 履歴 window, made at first use.
+    history::HistoryWindow& historyWindow();
+    void showHistory();
+    history::HistoryRecorder* historyRecorder() const { return m_history.get(); }
+    // Asks before emptying the history; tests answer instead of the user.
+    void clearHistory();
+    void setConfirm(std::function<bool(const QString&, const QString&)> confirm)
+    {
+        m_confirm = std::move(confirm);
+    }
     // "Velmar6 Ver7.3.0.2" for version 7.3, revision 2.
     static QString versionString();
     void sendActiveText();
@@ -204,6 +222,9 @@ private:
     void disableMissingComponents();
     void unload();
     void savePlacement();
+    void startHistory();
+    void openHistoryMessage(const history::HistoryMessage& message);
+    void trackSeal(text::TextWindow* form, const ipmsg::IncomingMessage& message);
     void openCommandLineFiles();
     void watchActivation();
     platform::Choosers& choosers();
@@ -251,6 +272,9 @@ private:
     std::unique_ptr<platform::Choosers> m_ownChoosers;
     QPointer<settings::SettingsDialog> m_settingsDialog;
     bool m_firstStartPending = false;
+    std::unique_ptr<history::HistoryRecorder> m_history;
+    QPointer<history::HistoryWindow> m_historyWindow;
+    std::function<bool(const QString&, const QString&)> m_confirm;
 };
 
 } // namespace velmar::app

@@ -107,6 +107,9 @@ void MainWindow::runCommand(Command command)
     case Command::Version:
         showVersion();
         break;
+    case Command::History:
+        showHistory();
+        break;
     case Command::PgpEncrypt:
         m_pgpCommands.encrypt();
         break;

@@ -183,14 +183,16 @@ bool HistoryDatabase::applyOne(const HistoryEvent& event)
 
 std::optional<qint64> HistoryDatabase::peerId(const PeerIdentity& peer)
 {
+    // A missing part is stored as empty text, never as NULL.
+    const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("INSERT INTO peers(name, user, host, address, port) "
                                  "VALUES(?, ?, ?, ?, ?) ON CONFLICT DO UPDATE SET name = "
                                  "excluded.name RETURNING id"));
-    query.addBindValue(peer.name);
-    query.addBindValue(peer.user);
-    query.addBindValue(peer.host);
-    query.addBindValue(peer.address);
+    query.addBindValue(text(peer.name));
+    query.addBindValue(text(peer.user));
+    query.addBindValue(text(peer.host));
+    query.addBindValue(text(peer.address));
     query.addBindValue(peer.port);
     if (!query.exec() || !query.next()) {
         fail(query);
@@ -271,7 +273,7 @@ bool HistoryDatabase::received(const HistoryEvent& event)
     query.addBindValue(event.at);
     query.addBindValue(static_cast<int>(Direction::Received));
     query.addBindValue(*peer);
-    query.addBindValue(event.packetNo);
+    query.addBindValue(event.packetNo.isNull() ? QStringLiteral("") : event.packetNo);
     // A sealed message's text is kept only once it is opened.
     query.addBindValue(event.sealed ? QVariant() : QVariant(event.text));
     query.addBindValue(event.sealed);
@@ -306,7 +308,7 @@ bool HistoryDatabase::sent(const HistoryEvent& event)
     query.addBindValue(event.at);
     query.addBindValue(static_cast<int>(Direction::Sent));
     query.addBindValue(peers.first());
-    query.addBindValue(event.recipients.first().packets.value(0));
+    query.addBindValue(event.recipients.first().packets.value(0, QStringLiteral("")));
     query.addBindValue(event.text);
     query.addBindValue(event.sealed);
     query.addBindValue(static_cast<int>(event.state));

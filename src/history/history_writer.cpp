@@ -15,6 +15,16 @@ namespace {
 constexpr qsizetype BatchSize = 2000;
 constexpr qint64 DayMs = 24LL * 60 * 60 * 1000;
 
+// Worth trying again later: the disk fills up, another program holds a lock.
+bool isPassing(const QString& error)
+{
+    for (const char* word : {"full", "locked", "busy", "disk I/O"}) {
+        if (error.contains(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 bool looksCorrupt(const QString& error)
 {
     return error.contains(QStringLiteral("malformed"), Qt::CaseInsensitive) ||
@@ -63,7 +73,7 @@ bool HistoryWriter::start()
     ::chmod(QFile::encodeName(m_folder).constData(), 0700);
     bool journal = m_journal.open(journalPath());
     if (!journal)
-        report(QStringLiteral("journal"), QStringLiteral("履歴"),
+        report(QStringLiteral("unusable"), QStringLiteral("履歴"),
                QStringLiteral(
                    "履歴を保存できません (%1: %2)。\r\nメッセージの送受信はこのまま続けられます。")
                    .arg(journalPath(), m_journal.errorText()));
@@ -84,7 +94,7 @@ void HistoryWriter::record(const HistoryEvent& event)
     }
     m_wake.notify_one();
     if (!written)
-        report(QStringLiteral("journal-write"), QStringLiteral("履歴"),
+        report(QStringLiteral("write"), QStringLiteral("履歴"),
                QStringLiteral(
                    "履歴の書き込みに失敗しました (%1)。ディスクの空きを確認してください。\r\n"
                    "メッセージの送受信はこのまま続けられます。")
@@ -167,7 +177,8 @@ bool HistoryWriter::openDatabase(HistoryDatabase& db)
                    .arg(reason, aside));
         return true;
     }
-    report(QStringLiteral("open"), QStringLiteral("履歴"),
+    // The same cause as a journal that could not be made: one box for both.
+    report(QStringLiteral("unusable"), QStringLiteral("履歴"),
            QStringLiteral("履歴ファイル %1 を開けません (%2)。\r\nこの間の履歴は保存されませんが、"
                           "メッセージの送受信はこのまま続けられます。")
                .arg(path, moved ? db.lastError() : reason));
@@ -236,7 +247,18 @@ void HistoryWriter::run()
             usable = openDatabase(db);
             stored = usable && replay();
         }
-        const QString error = db.lastError();
+        QString error = db.lastError();
+        if (usable && !stored && !isPassing(error)) {
+            // An event the database refuses must not hold back the others: they are
+            // stored one by one, and what is refused is told once and left out.
+            for (const HistoryEvent& event : std::as_const(batch)) {
+                if (!db.apply({event}) && !isPassing(db.lastError()))
+                    report(QStringLiteral("refused"), QStringLiteral("履歴"),
+                           QStringLiteral("履歴に保存できない記録がありました (%1)。")
+                               .arg(db.lastError()));
+            }
+            stored = true;
+        }
         lock.lock();
         if (stored || !usable) {
             m_failed = !usable;

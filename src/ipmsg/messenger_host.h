@@ -24,6 +24,8 @@ struct IncomingMessage {
     // IPMBGCOLOR as a colour number (see settings/colour_value.h); nullopt keeps the normal
     // background.
     std::optional<quint32> background;
+    // The message's id in the history; empty when no history is kept.
+    QString historyId;
 };
 
 class MessengerHost {

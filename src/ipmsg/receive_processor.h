@@ -26,6 +26,7 @@ class SettingsStore;
 
 namespace velmar::ipmsg {
 
+class MessageLog;
 class MessengerHost;
 class PacketSender;
 class SendJob;
@@ -71,6 +72,7 @@ public:
     // Read and discard notices wait here until the box before them is closed.
     qsizetype queuedNotices() const { return m_notices.size(); }
     void showNextNotice();
+    void setMessageLog(MessageLog* log) { m_log = log; }
 
 private:
     struct Notice {
@@ -124,6 +126,7 @@ private:
     // What the datagram being handled says about its sender's UTF-8.
     bool m_presenceUtf8 = false;
     std::optional<Utf8Names> m_presenceNames;
+    MessageLog* m_log = nullptr;
     bool m_holdArrivals = false;
     QList<platform::Datagram> m_heldArrivals;
 };

@@ -15,6 +15,7 @@ class MessageBoxes;
 
 namespace velmar::ipmsg {
 
+class MessageLog;
 class MessengerHost;
 class PacketSender;
 class UserListState;
@@ -43,6 +44,7 @@ public:
     void tick();
     // Ends a send in progress without completing it.
     void stop();
+    void setMessageLog(MessageLog* log) { m_log = log; }
 
     QTimer& retryTimer() { return m_retryTimer; }
     const QString& packetText() const { return m_packetText; }
@@ -61,6 +63,7 @@ private:
     static constexpr int KindOurs = 1;
     static constexpr int KindUtf8 = 2;
     int peerKind(const QString& address, quint16 port) const;
+    void logStart();
     QList<Piece> buildPieces(int kind);
     void sendPending(const QString& entry);
     void resendAll();
@@ -77,6 +80,8 @@ private:
     // Ticks of the retry timer since the last piece went out.
     int m_ticks = 0;
     bool m_inTick = false;
+    MessageLog* m_log = nullptr;
+    QString m_logId; // the send's id in the history
 };
 
 } // namespace velmar::ipmsg

@@ -1,3 +1,4 @@
+#include "settings/history_settings_box.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_dialog_widgets.h"
 
@@ -267,6 +268,11 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
         checkBox(f, "Check4", QStringLiteral("ウィンドウ状態を記録する"),
                  QStringLiteral("終了時のウィンドウ状態を記録し、次回起動時に反映するかどうか"));
     grid->addWidget(m_saveWindowState, 8, 2, 1, 2);
+
+    // The message history.
+    m_historyBox = new HistorySettingsBox(m_services.store, f);
+    grid->addWidget(m_historyBox, 9, 0, 1, 4);
+
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);

@@ -28,6 +28,8 @@ struct MainWindowFixture {
     QStringList commandLine;
     bool firstStart = false;
     QString accountName;
+    // The message history's folder; empty keeps no history.
+    QString historyFolder;
     int exitCode = -1;
     std::unique_ptr<app::MainWindow> window;
 
@@ -35,10 +37,13 @@ struct MainWindowFixture {
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(
-            app::Services{store(), registry, endpoint, boxes, clipboard, fileDialogs, printing,
-                          commandLine, [this](int code) { exitCode = code; }, &choosers, firstStart,
-                          accountName, &trayIcon, &inputMethod, &notifications});
+        app::Services services{store(),   registry,     endpoint,
+                               boxes,     clipboard,    fileDialogs,
+                               printing,  commandLine,  [this](int code) { exitCode = code; },
+                               &choosers, firstStart,   accountName,
+                               &trayIcon, &inputMethod, &notifications};
+        services.historyFolder = historyFolder;
+        window = std::make_unique<app::MainWindow>(std::move(services));
         return *window;
     }
 
