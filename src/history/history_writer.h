@@ -74,6 +74,7 @@ private:
     bool m_stop = false;
     bool m_clear = false;
     bool m_paused = false;
+    int m_flushing = 0; // callers waiting in flush()
     bool m_failed = false;
     std::atomic<int> m_keepDays{0};
     std::atomic<bool> m_keepDaysChanged{false};

@@ -55,12 +55,14 @@ TEST_F(HistoryKill, EveryAcknowledgedMessageSurvivesSigkillAtAnyMoment)
         ASSERT_TRUE(waitUntil([&] { return peer.count(EntryCommand) > entries; }, 10s))
             << "round " << round << ": " << run.err().toStdString();
         // Messages every few milliseconds, and the kill somewhere in the middle.
-        const int killAfter = 40 + QRandomGenerator::global()->bounded(200);
+        const int killAfter = 300 + QRandomGenerator::global()->bounded(500);
         QElapsedTimer sending;
         sending.start();
         while (sending.elapsed() < killAfter) {
-            const QByteArray datagram = "1:" + QByteArray::number(++packet) + ":bee:hostb:288:" +
-                                        sjis.encode(QStringLiteral("会議 %1 の件").arg(packet));
+            ++packet;
+            const QByteArray text = sjis.encode(QStringLiteral("会議 %1 の件").arg(packet));
+            const QByteArray datagram =
+                "1:" + QByteArray::number(packet) + ":bee:hostb:288:" + text;
             peer.endpoint.send(pair().ipA(), 2425, datagram);
             processEventsFor(3ms);
         }
