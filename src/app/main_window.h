@@ -134,6 +134,9 @@ public:
     history::HistoryRecorder* historyRecorder() const { return m_history.get(); }
     // Asks before emptying the history; tests answer instead of the user.
     void clearHistory();
+    // 終了 with unopened sealed messages and no history to keep them: asks once, and
+    // on yes sends their discard notices. False when the user wants to stay.
+    bool mayEndWithSealedMessages();
     void setConfirm(std::function<bool(const QString&, const QString&)> confirm)
     {
         m_confirm = std::move(confirm);
@@ -275,6 +278,7 @@ private:
     std::unique_ptr<history::HistoryRecorder> m_history;
     QPointer<history::HistoryWindow> m_historyWindow;
     std::function<bool(const QString&, const QString&)> m_confirm;
+    bool confirm(const QString& title, const QString& text);
 };
 
 } // namespace velmar::app

@@ -38,7 +38,8 @@ void MainWindow::runCommand(Command command)
         files.setUpPrinter();
         break;
     case Command::End:
-        fin();
+        if (mayEndWithSealedMessages())
+            fin();
         break;
     case Command::View:
         clip.viewClipboard();

@@ -83,15 +83,44 @@ void MainWindow::openHistoryMessage(const history::HistoryMessage& message)
     comeToFront();
 }
 
+bool MainWindow::confirm(const QString& title, const QString& text)
+{
+    return m_confirm ? m_confirm(title, text)
+                     : QMessageBox::question(this, title, text) == QMessageBox::Yes;
+}
+
+bool MainWindow::mayEndWithSealedMessages()
+{
+    // With the history on, they stay in it as unopened; otherwise ending discards them.
+    // (Without a history folder at all, as in tests, 終了 ends as it always did.)
+    if (!m_history || m_history->enabled())
+        return true;
+    QList<TextWindow*> sealed;
+    for (TextWindow* form : windows()) {
+        if (form->isSealed())
+            sealed << form;
+    }
+    if (sealed.isEmpty())
+        return true;
+    if (!confirm(QStringLiteral("確認"), QStringLiteral("開封していない封書が %1 通あります。\r\n"
+                                                        "見ずに破棄して終了しますか?")
+                                             .arg(sealed.size())))
+        return false;
+    // Closing each sends its discard notice, as closing it by hand would.
+    for (TextWindow* form : std::as_const(sealed)) {
+        if (QWidget* frame = form->parentWidget())
+            frame->close();
+        else
+            form->close();
+    }
+    return true;
+}
+
 void MainWindow::clearHistory()
 {
     if (!m_history)
         return;
-    const QString title = QStringLiteral("確認");
-    const QString text = QStringLiteral("履歴をすべて消去します。よろしいですか?");
-    const bool yes = m_confirm ? m_confirm(title, text)
-                               : QMessageBox::question(this, title, text) == QMessageBox::Yes;
-    if (!yes)
+    if (!confirm(QStringLiteral("確認"), QStringLiteral("履歴をすべて消去します。よろしいですか?")))
         return;
     m_history->clear();
     if (m_historyWindow)

@@ -259,3 +259,35 @@ TEST(HistoryWindowFlow, UnusableHistoryGivesOneBoxAndMessagingGoesOn)
         }
     }
 }
+
+TEST(HistoryWindowFlow, EndingWithUnopenedSealedMessagesAndNoHistoryAsksOnce)
+{
+    for (const bool keep : {false, true}) {
+        HistoryFixture f;
+        f.store().write(keys::KeepHistory, keep ? u"1"_s : u"0"_s);
+        auto& w = f.start();
+        f.arrive(u"10.77.0.2"_s, 300, SealedMsg, u"封書一"_s);
+        f.arrive(u"10.77.0.2"_s, 301, SealedMsg, u"封書二"_s);
+        QStringList asked;
+        bool answer = false;
+        w.setConfirm([&](const QString&, const QString& text) {
+            asked << text;
+            return answer;
+        });
+        w.runCommand(velmar::app::Command::End);
+        if (keep) {
+            EXPECT_TRUE(asked.isEmpty());
+            EXPECT_EQ(f.exitCode, 0);
+            continue;
+        }
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_TRUE(asked[0].contains(u"2 通"_s)) << asked[0].toStdString();
+        EXPECT_EQ(f.exitCode, -1) << "no: the program stays";
+        EXPECT_EQ(f.sentWithCommand("49"), 0);
+        answer = true;
+        w.runCommand(velmar::app::Command::End);
+        EXPECT_EQ(asked.size(), 2);
+        EXPECT_EQ(f.sentWithCommand("49"), 2) << "one discard notice each";
+        EXPECT_EQ(f.exitCode, 0);
+    }
+}
