@@ -121,8 +121,21 @@ bool HistoryDatabase::open(const QString& path, bool readOnly)
     return true;
 }
 
+QSqlQuery& HistoryDatabase::statement(const QString& sql)
+{
+    // Prepared once per connection: preparing costs more than running these.
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        it = m_statements.insert(sql, QSqlQuery(m_db));
+        it->prepare(sql);
+    }
+    return *it;
+}
+
 void HistoryDatabase::close()
 {
+    m_statements.clear();
+    m_peerIds.clear();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -152,12 +165,14 @@ bool HistoryDatabase::apply(const QList<HistoryEvent>& events)
     for (const HistoryEvent& event : events) {
         if (!applyOne(event)) {
             m_db.rollback();
+            m_peerIds.clear(); // may name rows that were rolled back
             return false;
         }
     }
     if (!m_db.commit()) {
         m_error = m_db.lastError().text();
         m_db.rollback();
+        m_peerIds.clear();
         return false;
     }
     return true;
@@ -183,12 +198,15 @@ bool HistoryDatabase::applyOne(const HistoryEvent& event)
 
 std::optional<qint64> HistoryDatabase::peerId(const PeerIdentity& peer)
 {
+    const QString key = peer.name + u'\x1f' + peer.user + u'\x1f' + peer.host + u'\x1f' +
+                        peer.address + u'\x1f' + QString::number(peer.port);
+    if (const auto it = m_peerIds.constFind(key); it != m_peerIds.constEnd())
+        return *it;
     // A missing part is stored as empty text, never as NULL.
     const auto text = [](const QString& s) { return s.isNull() ? QStringLiteral("") : s; };
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT INTO peers(name, user, host, address, port) "
-                                 "VALUES(?, ?, ?, ?, ?) ON CONFLICT DO UPDATE SET name = "
-                                 "excluded.name RETURNING id"));
+    QSqlQuery& query = statement(QStringLiteral(
+        "INSERT INTO peers(name, user, host, address, port) VALUES(?, ?, ?, ?, ?) ON CONFLICT "
+        "DO UPDATE SET name = excluded.name RETURNING id"));
     query.addBindValue(text(peer.name));
     query.addBindValue(text(peer.user));
     query.addBindValue(text(peer.host));
@@ -198,21 +216,26 @@ std::optional<qint64> HistoryDatabase::peerId(const PeerIdentity& peer)
         fail(query);
         return std::nullopt;
     }
-    return query.value(0).toLongLong();
+    const qint64 id = query.value(0).toLongLong();
+    query.finish();
+    if (m_peerIds.size() > 10000)
+        m_peerIds.clear();
+    m_peerIds.insert(key, id);
+    return id;
 }
 
 bool HistoryDatabase::index(qint64 id, const QString& doc)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT INTO text_index(rowid, doc) VALUES(?, ?)"));
-    query.addBindValue(id);
-    query.addBindValue(doc);
-    if (!query.exec())
-        return fail(query);
-    query.prepare(QStringLiteral("INSERT INTO gram_index(rowid, grams) VALUES(?, ?)"));
-    query.addBindValue(id);
-    query.addBindValue(gramsOf(doc));
-    return query.exec() || fail(query);
+    QSqlQuery& text = statement(QStringLiteral("INSERT INTO text_index(rowid, doc) VALUES(?, ?)"));
+    text.addBindValue(id);
+    text.addBindValue(doc);
+    if (!text.exec())
+        return fail(text);
+    QSqlQuery& grams =
+        statement(QStringLiteral("INSERT INTO gram_index(rowid, grams) VALUES(?, ?)"));
+    grams.addBindValue(id);
+    grams.addBindValue(gramsOf(doc));
+    return grams.exec() || fail(grams);
 }
 
 bool HistoryDatabase::unindex(qint64 id, const QString& doc)
@@ -265,8 +288,7 @@ bool HistoryDatabase::received(const HistoryEvent& event)
     const auto peer = peerId(event.peer);
     if (!peer)
         return false;
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral(
+    QSqlQuery& query = statement(QStringLiteral(
         "INSERT INTO messages(uid, at, direction, peer_id, packet_no, text, sealed, state, kind) "
         "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(uid) DO NOTHING"));
     query.addBindValue(event.uid);
@@ -300,8 +322,7 @@ bool HistoryDatabase::sent(const HistoryEvent& event)
         peers << *peer;
         names << recipient.peer.name;
     }
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral(
+    QSqlQuery& query = statement(QStringLiteral(
         "INSERT INTO messages(uid, at, direction, peer_id, packet_no, text, sealed, state, kind) "
         "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(uid) DO NOTHING"));
     query.addBindValue(event.uid);
@@ -582,6 +603,8 @@ bool HistoryDatabase::removeBefore(qint64 before)
 
 bool HistoryDatabase::clear()
 {
+    m_statements.clear(); // none may be open during VACUUM
+    m_peerIds.clear();
     QSqlQuery query(m_db);
     const QStringList statements = {
         QStringLiteral("BEGIN"),

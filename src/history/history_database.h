@@ -3,8 +3,10 @@
 #include "history/history_event.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <optional>
 
@@ -86,11 +88,14 @@ private:
     bool index(qint64 id, const QString& doc);
     bool unindex(qint64 id, const QString& doc);
     QString documentOf(qint64 id);
-    bool fail(const class QSqlQuery& query);
+    bool fail(const QSqlQuery& query);
+    QSqlQuery& statement(const QString& sql);
 
     QString m_connectionName;
     QSqlDatabase m_db;
     QString m_error;
+    QHash<QString, QSqlQuery> m_statements;
+    QHash<QString, qint64> m_peerIds;
 };
 
 } // namespace velmar::history
