@@ -204,6 +204,9 @@ void HistoryWriter::run()
     }
     qint64 lastExpiry = 0;
     std::unique_lock lock(m_mutex);
+    // Replayed and nothing new yet: the journal has done its work.
+    if (usable && m_recorded == 0)
+        m_journal.truncate();
     for (;;) {
         m_wake.wait_for(lock, std::chrono::milliseconds(500), [&] {
             return m_stop || m_clear || m_keepDaysChanged || (!m_queue.empty() && !m_paused);
