@@ -8,6 +8,8 @@ packages=(
     # build
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev
     libgl-dev libgpgmepp-dev libgpg-error-dev libuchardet-dev pkg-config
+    # the message history: Qt SQL and its SQLite driver
+    libqt6sql6-sqlite
     # tests, benchmarks, fuzzing
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev git nkf
     # running: Qt's platform plugins and translations, Japanese fonts

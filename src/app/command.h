@@ -62,6 +62,7 @@ enum class Command {
     UrlDecode,
     HexEncode,
     HexDecode,
+    History,
 };
 
 } // namespace velmar::app

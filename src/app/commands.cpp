@@ -46,6 +46,7 @@ using C = Command;
 constexpr std::array menuTree{
     MenuEntry{0, u"m_file", u"ﾌｧｲﾙ(&F)", Submenu},
     MenuEntry{1, u"m_send", u"送信(&S)", Item, C::Send},
+    MenuEntry{1, u"m_history", u"履歴(&H)", Item, C::History, 'H'},
     MenuEntry{1, u"m_new", u"新規作成(&N)", Item, C::New},
     MenuEntry{1, u"m_open", u"開く(&O)", Item, C::Open},
     MenuEntry{1, u"m_update", u"追加保存(&S)", Item, C::Update},

@@ -5,6 +5,7 @@
 #include "components/pgp/gpg_cipher_gate.h"
 #include "components/pgp/ui/key_dialogs.h"
 #include "components/registry.h"
+#include "history/history_recorder.h"
 #include "platform/account.h"
 #include "platform/choosers.h"
 #include "platform/clipboard.h"
@@ -176,10 +177,14 @@ int main(int argc, char** argv)
             QStringLiteral("%1\r\n設定を保存できませんでした。\r\n（%2）").arg(file, reason));
     });
 
-    velmar::app::MainWindow window(velmar::app::Services{
-        store, registry, endpoint, boxes, clipboard, fileDialogs, printing, files,
-        [](int code) { QCoreApplication::exit(code); }, &choosers, firstStart,
-        velmar::platform::accountName(), nullptr, nullptr, nullptr, std::nullopt, &pgpCheck});
+    velmar::app::Services services{
+        store,     registry,   endpoint,
+        boxes,     clipboard,  fileDialogs,
+        printing,  files,      [](int code) { QCoreApplication::exit(code); },
+        &choosers, firstStart, velmar::platform::accountName()};
+    services.historyFolder = velmar::history::HistoryRecorder::defaultFolder();
+    services.pgpCheck = &pgpCheck;
+    velmar::app::MainWindow window(std::move(services));
     boxes.setParent(&window);
     keyChooser.setParent(&window);
     fileDialogs.setParent(&window);

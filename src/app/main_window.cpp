@@ -11,6 +11,8 @@
 #include "app/window_arrangement.h"
 #include "components/registry.h"
 #include "convert/conversion_commands.h"
+#include "history/history_recorder.h"
+#include "history/ui/history_window.h"
 #include "ipmsg/messenger.h"
 #include "ipmsg/ui/user_list_dialog.h"
 #include "platform/choosers.h"
@@ -172,6 +174,7 @@ bool MainWindow::load()
     m_messenger = std::make_unique<ipmsg::Messenger>(m_services.endpoint, m_services.store,
                                                      *m_textgauge, m_services.boxes, *this);
     connect(m_messenger.get(), &ipmsg::Messenger::absenceChanged, this, &MainWindow::showAbsence);
+    startHistory();
 
     // 3. Names and caption.
     m_applicationName = QStringLiteral("Velmar") + QString::number(VersionMajor);

@@ -49,6 +49,12 @@ class ActiveText;
 class ConversionCommands;
 } // namespace velmar::convert
 
+namespace velmar::history {
+class HistoryRecorder;
+class HistoryWindow;
+struct HistoryMessage;
+} // namespace velmar::history
+
 namespace velmar::app {
 
 class SettingsHost;
@@ -90,6 +96,8 @@ struct Services {
     // Tells whether the PGP component exists, off the start-up path. Without one the
     // registry is asked during load().
     AvailabilityCheck* pgpCheck = nullptr;
+    // The folder of the message history; empty: no history (tests that leave it out).
+    QString historyFolder = {};
 };
 
 // The main window: owner of the program's public state, the text windows, the
@@ -135,6 +143,19 @@ public:
     // True once fin() or closing has ended the program.
     bool hasEnded() const { return m_unloaded; }
     void showVersion();
+    // The 履歴 window, made at first use.
+    history::HistoryWindow& historyWindow();
+    void showHistory();
+    history::HistoryRecorder* historyRecorder() const { return m_history.get(); }
+    // Asks before emptying the history; tests answer instead of the user.
+    void clearHistory();
+    // 終了 with unopened sealed messages and no history to keep them: asks once, and
+    // on yes sends their discard notices. False when the user wants to stay.
+    bool mayEndWithSealedMessages();
+    void setConfirm(std::function<bool(const QString&, const QString&)> confirm)
+    {
+        m_confirm = std::move(confirm);
+    }
     // "Velmar6 Ver7.3.0.2" for version 7.3, revision 2.
     static QString versionString();
     void sendActiveText();
@@ -228,6 +249,9 @@ private:
     void disableMissingComponents();
     void unload();
     void savePlacement();
+    void startHistory();
+    void openHistoryMessage(const history::HistoryMessage& message);
+    void trackSeal(text::TextWindow* form, const ipmsg::IncomingMessage& message);
     void openCommandLineFiles();
     void watchActivation();
     platform::Choosers& choosers();
@@ -279,6 +303,10 @@ private:
     std::unique_ptr<platform::Choosers> m_ownChoosers;
     QPointer<settings::SettingsDialog> m_settingsDialog;
     bool m_firstStartPending = false;
+    std::unique_ptr<history::HistoryRecorder> m_history;
+    QPointer<history::HistoryWindow> m_historyWindow;
+    std::function<bool(const QString&, const QString&)> m_confirm;
+    bool confirm(const QString& title, const QString& text);
 };
 
 } // namespace velmar::app

@@ -39,7 +39,8 @@ void MainWindow::runCommand(Command command)
         files.setUpPrinter();
         break;
     case Command::End:
-        fin();
+        if (mayEndWithSealedMessages())
+            fin();
         break;
     case Command::View:
         clip.viewClipboard();
@@ -113,6 +114,9 @@ void MainWindow::runCommand(Command command)
         break;
     case Command::Version:
         showVersion();
+        break;
+    case Command::History:
+        showHistory();
         break;
     case Command::PgpEncrypt:
         m_pgpCommands.encrypt();

@@ -77,6 +77,7 @@ TextWindow* MainWindow::showMessage(const ipmsg::IncomingMessage& message)
         form->packetNumber = message.packetNumber;
         form->noticeOwed = message.noticeOwed;
         form->showSeal(message.passwordBox);
+        trackSeal(form, message);
     }
     m_newestMessage = form;
     return form;
@@ -174,6 +175,8 @@ void MainWindow::collectMessage(const ipmsg::IncomingMessage& message)
                 {message.replyAddress, message.replyPort, message.packetNumber});
         if (message.passwordBox && collecting->passwordEdit->isHidden())
             collecting->showSeal(true);
+        if (collecting->isSealed())
+            trackSeal(collecting, message);
     }
     m_newestMessage = collecting;
     announceMessage(message, collecting, false);

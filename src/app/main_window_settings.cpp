@@ -3,8 +3,10 @@
 
 #include "app/main_window.h"
 #include "app/settings_host.h"
+#include "history/history_recorder.h"
 #include "ipmsg/messenger.h"
 #include "platform/choosers.h"
+#include "settings/history_settings_box.h"
 #include "settings/keys.h"
 #include "settings/settings_dialog.h"
 
@@ -20,7 +22,13 @@ settings::SettingsDialog& MainWindow::showSettings()
                                           m_services.boxes, m_services.fileDialogs, choosers()},
                                          this);
         // However a first start's dialog closes, the program then goes online.
-        connect(m_settingsDialog, &QObject::destroyed, this, [this] { finishFirstStart(); });
+        connect(m_settingsDialog, &QObject::destroyed, this, [this] {
+            finishFirstStart();
+            if (m_history)
+                m_history->settingsChanged();
+        });
+        connect(m_settingsDialog->historyBox(), &settings::HistorySettingsBox::clearRequested, this,
+                &MainWindow::clearHistory);
     }
     m_settingsDialog->show();
     m_settingsDialog->raise();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ipmsg/message_log.h"
 #include "ipmsg/messenger_host.h"
 #include "ipmsg/packet.h"
 #include "ipmsg/packet_sender.h"
@@ -51,6 +52,12 @@ public:
     platform::DeferredMessageBoxes& deferredBoxes() { return m_deferredBoxes; }
     // While held, arriving datagrams wait unanswered until released.
     void holdArrivals(bool hold) { m_receiver.holdArrivals(hold); }
+    // Tells `log` (or nobody, with nullptr) of every message in and out.
+    void setMessageLog(MessageLog* log)
+    {
+        m_receiver.setMessageLog(log);
+        m_sendJob.setMessageLog(log);
+    }
 
     // Reads Port (section "IPM", NumChk, 2425 on "error") and binds to it. A failed
     // bind is kept by the endpoint: direct sends then show the send-error box once,

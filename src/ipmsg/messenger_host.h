@@ -28,6 +28,8 @@ struct IncomingMessage {
     // Past the limit of new windows from all senders together: the message goes to the
     // one collecting window shared by every sender.
     bool storm = false;
+    // The message's id in the history; empty when no history is kept.
+    QString historyId;
 };
 
 class MessengerHost {

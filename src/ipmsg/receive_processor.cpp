@@ -1,6 +1,7 @@
 #include "ipmsg/receive_processor.h"
 
 #include "components/components.h"
+#include "ipmsg/message_log.h"
 #include "ipmsg/messenger_host.h"
 #include "ipmsg/packet_sender.h"
 #include "ipmsg/send_job.h"
@@ -268,6 +269,9 @@ void ReceiveProcessor::readNotice(const Fields& fields, const Command& command, 
     if (m_noticesSeen.size() > MaxPeers)
         m_noticesSeen.clear();
     m_noticesSeen.insert(key);
+    if (m_log)
+        m_log->noticeArrived(ip, port, QString(fields.extra).remove(QChar(0)).trimmed(),
+                             command.command == u"30");
     // Gathered: one box at a time lists what arrived while the one before was open.
     if (m_notices.size() < MaxNoticeLines)
         m_notices.append({ip, peers.cell(row, PeerColumn::Name), command.command == u"30",
@@ -352,20 +356,32 @@ void ReceiveProcessor::message(const Fields& fields, const Command& command, con
             incoming.passwordBox =
                 command.has(opt::Password) && !m_store.read(keys::Password).isEmpty();
         }
+        if (m_log)
+            incoming.historyId = m_log->newId();
+        const LoggedPeer sender{displayName, fields.user, fields.host, ip, port};
         // Past the flood limit the message is still shown whole, in the sender's
         // collecting window, and still answered with a receipt; the arrival sound and
         // the absence reply (Retry packets per message) went out for the messages that
         // began the flood and are not repeated for each of the rest.
         const Route where = route(ip);
-        if (where != Route::OwnWindow) {
+        const bool collected = where != Route::OwnWindow;
+        if (collected) {
             incoming.storm = where == Route::StormWindow;
             m_host.collectMessage(incoming);
         } else {
             m_host.openMessageWindow(incoming);
+        }
+        // Kept before the receipt goes out: what the sender sees acknowledged is kept.
+        if (m_log)
+            m_log->messageArrived(incoming, sender, fields.packetNo, collected,
+                                  command.has(opt::AutoRet));
+        if (!collected) {
             m_host.playArrivalSound();
             if (!m_sender.absenceTitle().isEmpty() && !command.has(opt::AutoRet)) {
                 const Peer* peer = m_state.peers()->findPeer(ip, portText);
                 m_sender.sendAbsenceReply(ip, port, peer && peer->readsUtf8);
+                if (m_log)
+                    m_log->absenceReplySent(sender, m_sender.absenceText());
             }
         }
     }

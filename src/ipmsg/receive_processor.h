@@ -27,6 +27,7 @@ class SettingsStore;
 
 namespace velmar::ipmsg {
 
+class MessageLog;
 class MessengerHost;
 class PacketSender;
 class SendJob;
@@ -87,6 +88,7 @@ public:
     {
         m_sealedSentTime = std::move(sentTime);
     }
+    void setMessageLog(MessageLog* log) { m_log = log; }
 
 private:
     struct Notice {
@@ -153,6 +155,7 @@ private:
     bool m_noticeBoxPosted = false;
     QSet<QString> m_noticesSeen; // sender and packet number of every notice shown
     std::function<QString(const QString&)> m_sealedSentTime;
+    MessageLog* m_log = nullptr;
     bool m_holdArrivals = false;
     QList<platform::Datagram> m_heldArrivals;
 };

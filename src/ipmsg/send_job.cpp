@@ -2,6 +2,7 @@
 
 #include "common/code_page.h"
 #include "common/text_bytes.h"
+#include "ipmsg/message_log.h"
 #include "ipmsg/messenger_host.h"
 #include "ipmsg/packet.h"
 #include "ipmsg/packet_sender.h"
@@ -74,7 +75,35 @@ void SendJob::start(SendButton button)
             }
         }
     }
+    logStart();
     resendAll();
+}
+
+void SendJob::logStart()
+{
+    m_logId.clear();
+    if (!m_log || m_pending.isEmpty())
+        return;
+    QList<LoggedRecipient> recipients;
+    const PeerListModel& peers = *m_state.peers();
+    const QList<Destination> destinations = m_state.destinations();
+    for (const Destination& destination : destinations) {
+        const auto it = m_pending.constFind(destination.entry);
+        if (it == m_pending.constEnd())
+            continue;
+        LoggedRecipient recipient;
+        const int row = peers.findRow(it->address, QString::number(it->port));
+        recipient.peer.name =
+            row >= 0 ? peers.cell(row, PeerColumn::Name) + u'/' + peers.cell(row, PeerColumn::Group)
+                     : destination.name;
+        recipient.peer.address = it->address;
+        recipient.peer.port = it->port;
+        for (const Piece& piece : it->pieces)
+            recipient.packets << QString::number(piece.number);
+        recipients << recipient;
+    }
+    m_logId = m_log->sendStarted(m_state.textToSend(), m_state.sealedState() == SealedState::Sealed,
+                                 recipients);
 }
 
 int SendJob::peerKind(const QString& address, quint16 port) const
@@ -207,6 +236,8 @@ void SendJob::acknowledge(const QString& entry, const QString& extra)
         it->pieces.removeIf([number](const Piece& piece) { return piece.number == number; });
     if (removed == 0 || !it->pieces.isEmpty())
         return; // a receipt of another send, or pieces still missing
+    if (m_log && !m_logId.isEmpty())
+        m_log->recipientDone(m_logId, it->address, it->port, true);
     m_pending.erase(it);
     const int index = m_state.findDestination(entry);
     if (index >= 0)
@@ -229,6 +260,10 @@ void SendJob::tick()
             resendAll();
         } else {
             m_retryTimer.stop();
+            if (m_log && !m_logId.isEmpty()) {
+                for (const Pending& pending : std::as_const(m_pending))
+                    m_log->recipientDone(m_logId, pending.address, pending.port, false);
+            }
             m_boxes.post(QStringLiteral("送信失敗"),
                          QStringLiteral("未だ選択されているリストの方へ送信できませんでした"));
             m_state.setFormEnabled(true);

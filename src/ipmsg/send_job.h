@@ -15,6 +15,7 @@ class DeferredMessageBoxes;
 
 namespace velmar::ipmsg {
 
+class MessageLog;
 class MessengerHost;
 class PacketSender;
 class UserListState;
@@ -43,6 +44,7 @@ public:
     void tick();
     // Ends a send in progress without completing it.
     void stop();
+    void setMessageLog(MessageLog* log) { m_log = log; }
 
     // "HH:mm" when our sealed message with this packet number went out, "" when it is
     // not among the last MaxSealedRecords.
@@ -69,6 +71,7 @@ private:
     // When the text holds characters Shift_JIS lacks and a destination reads only
     // Shift_JIS, a box names them and asks; true when the text may go (with 〓).
     bool shiftJisPeersAccept();
+    void logStart();
     QList<Piece> buildPieces(int kind);
     void sendPending(const QString& entry);
     void resendAll();
@@ -87,6 +90,8 @@ private:
     bool m_inTick = false;
     QHash<qint64, QString> m_sealedSent; // packet number -> "HH:mm"
     QList<qint64> m_sealedOrder;         // oldest first
+    MessageLog* m_log = nullptr;
+    QString m_logId; // the send's id in the history
 };
 
 } // namespace velmar::ipmsg

@@ -47,6 +47,10 @@ inline constexpr Setting Notify{General, u"Notify", u"1"};
 // The folder the open and save dialogs last worked in; empty: the home folder.
 inline constexpr Setting LastFolder{General, u"LastFolder", u""};
 
+// The message history: whether it is kept ("1"/"0") and for how many days ("0": always).
+inline constexpr Setting KeepHistory{General, u"History", u"1"};
+inline constexpr Setting HistoryDays{General, u"HistoryDays", u"0"};
+
 // Section "IPM".
 inline constexpr Setting Port{Ipm, u"Port", u"2425"};
 inline constexpr quint16 DefaultPort = 2425;

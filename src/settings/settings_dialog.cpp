@@ -6,6 +6,7 @@
 #include "platform/message_boxes.h"
 #include "settings/colour_value.h"
 #include "settings/dialog_host.h"
+#include "settings/history_settings_box.h"
 #include "settings/keys.h"
 #include "settings/settings_dialog_widgets.h"
 #include "settings/settings_store.h"
@@ -267,6 +268,7 @@ void SettingsDialog::commit()
         m_port->selectAll();
         return;
     }
+    m_historyBox->commit();
     close();
 }
 

@@ -31,6 +31,8 @@ class ColourSwatch;
 class SettingsDialogHost;
 class SettingsStore;
 
+class HistorySettingsBox;
+
 struct SettingsDialogServices {
     SettingsStore& store;
     components::Textgauge& textgauge;
@@ -57,6 +59,8 @@ public:
     // First start: the user name field shows `name` and has the focus, on tab 1.
     void proposeUserName(const QString& name);
     void showTab(int index);
+    // The block of the message history's settings.
+    HistorySettingsBox* historyBox() const { return m_historyBox; }
     // What the fields hold now.
     SettingsValues values() const;
 
@@ -139,6 +143,8 @@ private:
 
     QPushButton* m_cancel = nullptr;
     QPushButton* m_set = nullptr;
+
+    HistorySettingsBox* m_historyBox = nullptr;
 };
 
 } // namespace velmar::settings

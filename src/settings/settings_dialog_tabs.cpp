@@ -1,3 +1,4 @@
+#include "settings/history_settings_box.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_dialog_widgets.h"
 
@@ -270,6 +271,11 @@ void SettingsDialog::buildGeneralTab(QWidget* page)
     m_notify = checkBox(f, "Check5", QStringLiteral("メッセージの到着を通知する"),
                         QStringLiteral("メッセージが届いたとき、デスクトップに通知を表示します"));
     grid->addWidget(m_notify, 9, 2, 1, 2);
+
+    // The message history.
+    m_historyBox = new HistorySettingsBox(m_services.store, f);
+    grid->addWidget(m_historyBox, 10, 0, 1, 4);
+
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);

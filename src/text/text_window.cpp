@@ -367,6 +367,7 @@ void TextWindow::openSeal()
     passwordEdit->hide();
     if (noticeOwed || !collectedNotices.isEmpty())
         sendNotice(IPMSG_READMSG);
+    Q_EMIT sealOpened();
 }
 
 void TextWindow::sealButtonClicked()
@@ -471,6 +472,8 @@ void TextWindow::closeEvent(QCloseEvent* e)
     // An unopened sealed message owes its sender a discard notice instead of a read one.
     if (m_sealed && (noticeOwed || !collectedNotices.isEmpty()))
         sendNotice(IPMSG_DELMSG);
+    if (m_sealed)
+        Q_EMIT sealDiscarded();
     e->accept();
 }
 

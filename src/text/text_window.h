@@ -118,6 +118,13 @@ public:
     void activate();
 
     TextArea* textArea() const { return m_area; }
+
+Q_SIGNALS:
+    // The sealed message was opened, or its window closed with the seal on.
+    void sealOpened();
+    void sealDiscarded();
+
+public:
     QStatusBar* statusBar = nullptr;
     QPushButton* sealButton = nullptr;
     QLineEdit* passwordEdit = nullptr;

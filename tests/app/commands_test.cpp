@@ -105,6 +105,7 @@ TEST_F(CommandsTest, MenuTreeHasEveryItemWithCaptionNestingAndShortcut)
     const QStringList expected = {
         u"m_file ﾌｧｲﾙ(&F) "_qs,
         u"  m_send 送信(&S) "_qs,
+        u"  m_history 履歴(&H) Ctrl+H"_qs,
         u"  m_new 新規作成(&N) "_qs,
         u"  m_open 開く(&O) "_qs,
         u"  m_update 追加保存(&S) "_qs,
@@ -272,6 +273,7 @@ TEST_F(CommandsTest, ItemsAndButtonsRouteTheirCommand)
 {
     const std::vector<std::pair<const char*, Command>> items = {
         {"m_send", Command::Send},
+        {"m_history", Command::History},
         {"m_end", Command::End},
         {"m_resset", Command::ResCopy},
         {"m_pgpSignExec", Command::PgpSign},

@@ -30,6 +30,8 @@ struct MainWindowFixture {
     QString accountName;
     // The PGP availability check; null asks the registry during load().
     app::AvailabilityCheck* pgpCheck = nullptr;
+    // The message history's folder; empty keeps no history.
+    QString historyFolder;
     int exitCode = -1;
     // Nothing: ask the platform (offscreen reports positions).
     std::optional<bool> windowPositionsKnown;
@@ -39,10 +41,15 @@ struct MainWindowFixture {
 
     app::MainWindow& create()
     {
-        window = std::make_unique<app::MainWindow>(app::Services{
-            store(), registry, endpoint, boxes, clipboard, fileDialogs, printing, commandLine,
-            [this](int code) { exitCode = code; }, &choosers, firstStart, accountName, &trayIcon,
-            &inputMethod, &notifications, windowPositionsKnown, pgpCheck});
+        app::Services services{store(),   registry,     endpoint,
+                               boxes,     clipboard,    fileDialogs,
+                               printing,  commandLine,  [this](int code) { exitCode = code; },
+                               &choosers, firstStart,   accountName,
+                               &trayIcon, &inputMethod, &notifications};
+        services.historyFolder = historyFolder;
+        services.windowPositionsKnown = windowPositionsKnown;
+        services.pgpCheck = pgpCheck;
+        window = std::make_unique<app::MainWindow>(std::move(services));
         return *window;
     }
 
