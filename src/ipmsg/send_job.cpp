@@ -133,7 +133,7 @@ bool SendJob::shiftJisPeersAccept()
     QStringList described;
     for (const QString& character : unfit)
         described << describeCharacter(character);
-    return m_boxes.ask(
+    return m_boxes.boxes().ask(
         QStringLiteral("確認"),
         QStringLiteral("次の宛先は Shift_JIS しか読めないため、送れない文字があります。\r\n"
                        "宛先: %1\r\n送れない文字: %2\r\n\r\n"
