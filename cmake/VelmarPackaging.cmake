@@ -29,10 +29,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries are found by dpkg-shlibdeps; what the program loads or runs at
 # run time without linking it is named here: Qt's platform plugins and translations,
-# Japanese fonts, GnuPG and its pinentry for the PGP commands.
+# Japanese fonts, GnuPG and its pinentry for the PGP commands, and the SQLite driver of
+# Qt SQL for the message history.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, gnupg, pinentry-qt")
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, gnupg, pinentry-qt, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
 # Debian's documentation files: the machine-readable copyright and the changelog,
