@@ -17,8 +17,8 @@ QStringList modulePaths()
         QString prefix = QCoreApplication::applicationDirPath();
         for (qsizetype i = 0, n = QString::fromLatin1(InstallBinDir).count(u'/') + 1; i < n; ++i)
             prefix += QStringLiteral("/..");
-        paths << prefix + u'/' + QString::fromLatin1(InstallLibDir) +
-                     QStringLiteral("/velmar/libvelmar_sound.so");
+        paths << prefix + u'/' + QString::fromLatin1(InstallModuleDir) +
+                     QStringLiteral("/libvelmar_sound.so");
     }
     paths << QString::fromLocal8Bit(VELMAR_SOUND_MODULE_BUILD_PATH);
     return paths;

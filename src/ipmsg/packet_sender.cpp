@@ -86,7 +86,9 @@ void PacketSender::sendRepeated(quint32 command, const QString& destination, qin
     if (times <= 0)
         return;
     const QString text = packetHeader(newEntryNumber()) + QString::number(command) + u':' + extra;
-    const QByteArray packet = (command & cmd::Utf8Option) != 0 ? text.toUtf8() : toWire(text);
+    // Shift_JIS text reaches this point only once it may lose characters: they go as 〓.
+    const QByteArray packet =
+        (command & cmd::Utf8Option) != 0 ? text.toUtf8() : codePage932WithGeta(text);
     for (qint64 i = 0; i < times; ++i)
         sendBytes(destination, port, packet, SendMode::Direct);
 }

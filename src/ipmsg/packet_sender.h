@@ -41,7 +41,8 @@ public:
     void sendCommand(quint32 command, const QString& destination, qint32 port, const QString& extra,
                      const QByteArray& tail = {});
     // The same packet, under one new number, `times` times to `destination` (a direct
-    // destination): a repeated answer that the peer can recognise as one.
+    // destination): a repeated answer that the peer can recognise as one. In UTF-8 when
+    // `command` carries the UTF-8 option, else in Shift_JIS with 〓 for what it lacks.
     void sendRepeated(quint32 command, const QString& destination, qint32 port,
                       const QString& extra, qint64 times);
     // The absence reply to `destination`, Retry times under one number: in UTF-8 to a

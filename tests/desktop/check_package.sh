@@ -46,7 +46,7 @@ dups=$(tr ',' '\n' <<<"$depends" | sed 's/ *(.*//; s/^ *//' | sort | uniq -d)
 # sound module it loads when a sound first plays.
 expected=$(printf '%s\n' \
     ./usr/bin/velmar \
-    ./usr/lib/velmar/libvelmar_sound.so \
+    "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/velmar/libvelmar_sound.so" \
     ./usr/share/applications/org.velmar.Velmar.desktop \
     ./usr/share/doc/velmar/README.md \
     ./usr/share/doc/velmar/changelog.gz \

@@ -185,12 +185,15 @@ TEST_F(Sending, TheAbsenceReplyFollowsTheSameRule)
     boxes.answer = false;
     receive("1:51:u:h:288:hi", "10.77.0.2", 2425);
     receive("1:52:u:h:288:hi", "10.77.0.2", 2425);
+    EXPECT_TRUE(boxes.questions.isEmpty()) << "no box inside the datagram's handler";
+    QCoreApplication::processEvents();
     EXPECT_TRUE(replies().isEmpty());
     EXPECT_EQ(boxes.questions.size(), 1) << "asked once for the absence text";
 
     messenger->setAbsence(QStringLiteral("外出"), QStringLiteral("外出中😀"));
     boxes.answer = true;
     receive("1:53:u:h:288:hi", "10.77.0.2", 2425);
+    QCoreApplication::processEvents();
     ASSERT_EQ(replies().size(), 1);
     EXPECT_TRUE(replies()[0].endsWith(QByteArray(sjis("外出中") + "\x81\xAC")));
     EXPECT_EQ(boxes.questions.size(), 2);
