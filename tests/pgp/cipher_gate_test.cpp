@@ -152,6 +152,16 @@ TEST_F(CipherGateTest, SignaturesAreJudged)
                      QStringLiteral("--local-user"), s_alice, QStringLiteral("--clearsign")},
                     toShiftJis(QStringLiteral("振込先は 1234 です。\nよろしく\n")));
     ASSERT_EQ(shiftJisRun.exitCode, 0) << shiftJisRun.err.toStdString();
+    // The same with a wave dash, which Linux input methods type as U+301C where the code
+    // page holds U+FF5E.
+    const velmar::testing::GpgRun waveDashRun =
+        s_home->gpg({QStringLiteral("--pinentry-mode"), QStringLiteral("loopback"),
+                     QStringLiteral("--passphrase"), QString::fromLatin1(Passphrase),
+                     QStringLiteral("--local-user"), s_alice, QStringLiteral("--clearsign")},
+                    toShiftJis(QStringLiteral("振込先は 10時\uFF5E12時 です。\nよろしく\n")));
+    ASSERT_EQ(waveDashRun.exitCode, 0) << waveDashRun.err.toStdString();
+    QString typedWaveDash = fromShiftJis(waveDashRun.out);
+    typedWaveDash.replace(QChar(0xFF5E), QChar(0x301C));
 
     const struct {
         const char* name;
@@ -165,6 +175,8 @@ TEST_F(CipherGateTest, SignaturesAreJudged)
         {"key not in the ring", QString::fromUtf8(strangerRun.out), SignatureStatus::Questionable,
          QStringLiteral("公開鍵がない"), QStringLiteral("(鍵束にない鍵)")},
         {"signed as Shift_JIS", fromShiftJis(shiftJisRun.out), SignatureStatus::Good,
+         QStringLiteral("正しい署名です"), QStringLiteral("山田 花子")},
+        {"signed as Shift_JIS, wave dash typed as U+301C", typedWaveDash, SignatureStatus::Good,
          QStringLiteral("正しい署名です"), QStringLiteral("山田 花子")},
         {"tampered text", tampered, SignatureStatus::Questionable, QStringLiteral("不正な署名"),
          QStringLiteral("山田 花子")},

@@ -1,5 +1,6 @@
 #include "components/pgp/gpg_cipher_gate.h"
 
+#include "common/code_page.h"
 #include "components/pgp/verify_report.h"
 #include "components/registry.h"
 #include "platform/line_breaks.h"
@@ -104,9 +105,11 @@ QString fromGnupg(const std::string& bytes)
     QStringDecoder utf8(QStringConverter::Utf8);
     QString text = utf8(view);
     if (utf8.hasError()) {
-        QStringDecoder shiftJis("windows-31j");
-        if (shiftJis.isValid())
+        QStringDecoder shiftJis(CodePage932);
+        if (shiftJis.isValid()) {
             text = shiftJis(view);
+            restoreControlCharacters(text);
+        }
     }
     return platform::toCrlf(text);
 }
@@ -515,13 +518,12 @@ std::optional<GpgCipherGate::Verified> GpgCipherGate::verify(const QString& text
     // signature over a non-ASCII text gets a second chance with them.
     const bool ascii =
         std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    QStringEncoder shiftJis("windows-31j");
-    if (ascii || !shiftJis.isValid())
+    if (ascii)
         return verified;
-    const QByteArray bytes = shiftJis(platform::crlfToLf(text));
-    if (shiftJis.hasError())
+    const CodePage932Bytes shiftJis = encodeCodePage932(platform::crlfToLf(text));
+    if (!shiftJis.ok())
         return verified;
-    std::optional<Verified> second = verifyBytes(bytes);
+    std::optional<Verified> second = verifyBytes(shiftJis.bytes);
     if (second && second->facts.first().verdict != SignatureVerdict::Bad)
         return second;
     return verified;
