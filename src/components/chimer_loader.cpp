@@ -29,16 +29,18 @@ QStringList modulePaths()
 std::unique_ptr<Chimer> loadChimer()
 {
     using Create = Chimer* (*)();
-    // Loaded once and kept: the component's code lives in it.
-    static Create create = [] {
+    // Loaded once and kept for the program's life: the component's code lives in it.
+    static QLibrary* const module = [] {
         for (const QString& path : modulePaths()) {
             auto* library = new QLibrary(path);
-            if (auto found = reinterpret_cast<Create>(library->resolve("velmar_create_chimer")))
-                return found;
+            if (library->resolve("velmar_create_chimer"))
+                return library;
             delete library;
         }
-        return Create(nullptr);
+        return static_cast<QLibrary*>(nullptr);
     }();
+    static const Create create =
+        module ? reinterpret_cast<Create>(module->resolve("velmar_create_chimer")) : nullptr;
     return std::unique_ptr<Chimer>(create ? create() : nullptr);
 }
 

@@ -28,6 +28,14 @@ using velmar::e2e::waitUntil;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+// Freed memory waits in the address sanitizer's quarantine (256 MB by default) before
+// it is reused, so the resident size grows by that much with any churn.
+constexpr qint64 ResidentBoundKb = (300 + 256) * 1024;
+#else
+constexpr qint64 ResidentBoundKb = 300 * 1024;
+#endif
+
 // VmRSS of this process in kilobytes, -1 when it cannot be read.
 qint64 residentKilobytes()
 {
@@ -114,7 +122,7 @@ TEST_F(Flood, AThousandMessagesInASecondOpenAtMostElevenWindowsAndLoseNothing)
     EXPECT_EQ(lines.size(), 2 * Messages) << "every text arrived";
     EXPECT_EQ(floodLines, 2 * Messages) << "and each once";
     EXPECT_LE(worstGap, 150) << "the 50 ms tick was late by more than 100 ms";
-    EXPECT_LT(rssPeak, 300 * 1024) << "kB resident";
+    EXPECT_LT(rssPeak, ResidentBoundKb) << "kB resident";
     std::printf("flood: %d messages answered in %lld ms, %lld windows, worst tick gap %lld ms, "
                 "VmRSS %lld kB before, %lld kB at most\n",
                 Messages, static_cast<long long>(floodMs), static_cast<long long>(windows),
