@@ -179,6 +179,11 @@ TEST_F(HistoryStore, SearchFindsOneTwoAndLongerSubstringsInTextAndPeerName)
     HistoryQuery byPeer;
     byPeer.address = u"10.0.0.3"_s;
     EXPECT_EQ(lines(db.search(byPeer)), QStringList{u"鈴木さんへの連絡"_s});
+    // A peer and words together: the peer's messages that hold every word.
+    byPeer.search = u"連絡"_s;
+    EXPECT_EQ(lines(db.search(byPeer)), QStringList{u"鈴木さんへの連絡"_s});
+    byPeer.search = u"会議"_s;
+    EXPECT_TRUE(db.search(byPeer).isEmpty());
 }
 
 TEST_F(HistoryStore, SealedMessageKeepsItsTextOnlyOnceOpened)
