@@ -8,6 +8,8 @@ packages=(
     # build
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev
     libgl-dev libgpgmepp-dev libgpg-error-dev libuchardet-dev pkg-config
+    # the Wayland clipboard-control protocol: the client library and its code generator
+    libwayland-dev libwayland-bin
     # the message history: Qt SQL and its SQLite driver
     libqt6sql6-sqlite
     # tests, benchmarks, fuzzing

@@ -1,5 +1,7 @@
 #include "platform/clipboard.h"
 
+#include "platform/wayland_clipboard.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -7,8 +9,12 @@
 #include <QTimer>
 #include <QWindow>
 #include <memory>
+#include <utility>
 
 namespace velmar::platform {
+
+QtClipboard::QtClipboard() = default;
+QtClipboard::~QtClipboard() = default;
 
 void QtClipboard::whenReadable(QObject* context, std::function<void()> step)
 {
@@ -49,14 +55,39 @@ QString QtClipboard::text() const
 
 void QtClipboard::clear()
 {
+    if (writeThroughWayland(nullptr))
+        return;
     QGuiApplication::clipboard()->clear();
 }
 
 void QtClipboard::setText(const QString& crlfText)
 {
+    const QString text = crlfToLf(crlfText);
+    const QByteArray utf8 = text.toUtf8();
+    if (writeThroughWayland(&utf8))
+        return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(crlfToLf(crlfText));
+    clipboard->setText(text);
+}
+
+WaylandClipboardWriter* QtClipboard::waylandWriter()
+{
+    if (!std::exchange(m_waylandTried, true))
+        m_wayland = WaylandClipboardWriter::connect();
+    return m_wayland.get();
+}
+
+bool QtClipboard::writeThroughWayland(const QByteArray* utf8)
+{
+    WaylandClipboardWriter* writer = waylandWriter();
+    if (!writer)
+        return false;
+    if (utf8 ? writer->setText(*utf8) : writer->clear())
+        return true;
+    // The compositor has closed the connection: Qt writes from now on.
+    m_wayland.reset();
+    return false;
 }
 
 } // namespace velmar::platform
