@@ -32,11 +32,13 @@ if ((EUID != 0)); then
     exec sudo -- "$0" "$@"
 fi
 
+me=sandbox
+# shellcheck source=lib/netns-display.sh
+source "$root/scripts/lib/netns-display.sh"
 ns_a=vsbx-a
 ns_b=vsbx-b
 ip_a=10.77.9.1
 ip_b=10.77.9.2
-dev=veth0
 
 binary="$root/build/src/app/velmar"
 ini=""
@@ -52,7 +54,6 @@ tray_host=0
 prog_args=()
 
 usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "${BASH_SOURCE[0]}"; }
-die() { echo "sandbox: $*" >&2; exit 1; }
 
 while (($#)); do
     case "$1" in
@@ -86,9 +87,6 @@ for tool in ip Xvfb import xclip xdotool; do
 done
 
 # --- cleanup, armed before anything is created ---------------------------------------
-tmp=""
-pids=()
-created_ns=()
 sleep_pid=""
 
 # pause N: sleeps in a way that a trapped signal interrupts at once.
@@ -102,116 +100,26 @@ pause() {
 cleanup() {
     local status=$?
     trap - EXIT INT TERM HUP
-    set +e
-    local ns pid left
     [[ -n "$sleep_pid" ]] && kill "$sleep_pid" 2>/dev/null
-    # Everything inside our namespaces was started by this script: the program,
-    # Xvfb, xclip and the peer command. Ask them to end, then insist.
-    for ns in "${created_ns[@]}"; do
-        for pid in $(ip netns pids "$ns" 2>/dev/null); do
-            kill "$pid" 2>/dev/null || true
-        done
-    done
-    for _ in $(seq 20); do
-        left=""
-        for ns in "${created_ns[@]}"; do
-            left+=$(ip netns pids "$ns" 2>/dev/null || true)
-        done
-        [[ -z "$left" ]] && break
-        sleep 0.1
-    done
-    for ns in "${created_ns[@]}"; do
-        for pid in $(ip netns pids "$ns" 2>/dev/null); do
-            kill -KILL "$pid" 2>/dev/null || true
-        done
-    done
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    for ns in "${created_ns[@]}"; do
-        ip netns delete "$ns" 2>/dev/null || true
-    done
-    [[ -n "$tmp" ]] && rm -rf "$tmp"
+    netns_cleanup
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# --- namespaces ------------------------------------------------------------------------
-for ns in "$ns_a" "$ns_b"; do
-    if [[ -e "/run/netns/$ns" ]]; then
-        [[ -z "$(ip netns pids "$ns")" ]] || die "$ns is in use: is another sandbox running?"
-        ip netns delete "$ns"   # left over from a run that was killed outright
-    fi
-done
-ip netns add "$ns_a"; created_ns+=("$ns_a")
-ip netns add "$ns_b"; created_ns+=("$ns_b")
-# The veth ends are created directly inside the namespaces: they never exist outside.
-ip link add "$dev" netns "$ns_a" type veth peer name "$dev" netns "$ns_b"
-for side in a b; do
-    ns_var=ns_$side ip_var=ip_$side
-    ns=${!ns_var}
-    ip -n "$ns" address add "${!ip_var}/24" dev "$dev"
-    ip -n "$ns" link set lo up
-    ip -n "$ns" link set "$dev" up
-    ip -n "$ns" route add default dev "$dev"
-done
-
-# in_a CMD...: runs CMD inside vsbx-a, and refuses to if the namespace switch did
-# not happen or the namespace holds anything but the loopback and the veth.
-in_a() {
-    ip netns exec "$ns_a" /bin/sh -c '
-        [ "$(ip netns identify)" = "$1" ] || { echo "sandbox: not inside $1, refusing" >&2; exit 97; }
-        links=$(ip -o link show | awk -F": " "{ sub(/@.*/, \"\", \$2); print \$2 }" | sort | tr "\n" " ")
-        [ "$links" = "lo $2 " ] || { echo "sandbox: unexpected links in $1: $links" >&2; exit 97; }
-        shift 2
-        exec "$@"
-    ' sandbox "$ns_a" "$dev" "$@"
-}
-
-# --- private home and virtual display ----------------------------------------------------
-tmp=$(mktemp -d /tmp/velmar-sandbox.XXXXXX)
-mkdir -p "$tmp/home" "$tmp/config/Velmar" "$tmp/cache" "$tmp/data" "$tmp/runtime"
-chmod 700 "$tmp/runtime"
+# --- namespaces, private home, virtual display ------------------------------------------
+netns_pair "$ns_a" "$ip_a" "$ns_b" "$ip_b"
+in_a() { in_ns "$ns_a" "$@"; }
+private_home velmar-sandbox
 if [[ -n "$ini" ]]; then
     cp -- "$ini" "$tmp/config/Velmar/Velmar5.ini"
     chmod 600 "$tmp/config/Velmar/Velmar5.ini"
 fi
-
-# Xvfb runs inside vsbx-a as well and picks a free display itself (-displayfd).
-in_a Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
-    -noreset 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    [[ -s "$tmp/display" ]] && break
-    kill -0 "${pids[0]}" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; die "Xvfb did not start"; }
-    sleep 0.1
-done
-[[ -s "$tmp/display" ]] || die "Xvfb did not report its display within 10 s"
-display=":$(tr -d '[:space:]' <"$tmp/display")"
+start_xvfb "$ns_a"
 echo "sandbox: display $display, program in $ns_a ($ip_a), peer side $ns_b ($ip_b)"
-
-run_env=(env -i
-    PATH="/usr/local/bin:/usr/bin:/bin"
-    HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache"
-    XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
-    DISPLAY="$display" QT_QPA_PLATFORM=xcb LANG="${LANG:-C.UTF-8}" USER=velmar)
-
-if ((have_clipboard)); then
-    # xclip stays in the background to serve the selection until the end.
-    printf '%s' "$clipboard" >"$tmp/clipboard.txt"
-    in_a "${run_env[@]}" xclip -quiet -selection clipboard -in "$tmp/clipboard.txt" \
-        >"$tmp/xclip.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 50); do
-        got=$(in_a "${run_env[@]}" xclip -selection clipboard -out 2>/dev/null || true)
-        [[ "$got" == "$clipboard" ]] && break
-        sleep 0.1
-    done
-    [[ "$got" == "$clipboard" ]] || die "the clipboard text did not arrive on $display"
-fi
+private_env
+if ((have_clipboard)); then clipboard_text "$ns_a" "$clipboard"; fi
 
 if ((tray_host)); then
     command -v trayer >/dev/null || die "--tray-host needs trayer"

@@ -25,11 +25,13 @@ if ((EUID != 0)); then
     exec sudo -- "$0" "$@"
 fi
 
+me=startup-bench
+# shellcheck source=lib/netns-display.sh
+source "$root/scripts/lib/netns-display.sh"
 ns_a=vbench-a
 ns_b=vbench-b
 ip_a=10.77.8.1
 ip_b=10.77.8.2
-dev=veth0
 
 binaries=()
 others=()
@@ -37,7 +39,6 @@ runs=10
 clipboard="クリップボードの文章 12:00"
 
 usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "${BASH_SOURCE[0]}"; }
-die() { echo "startup-bench: $*" >&2; exit 1; }
 
 while (($#)); do
     case "$1" in
@@ -58,91 +59,23 @@ for tool in ip Xvfb xclip xev; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps.sh"
 done
 
-tmp=""
-pids=()
-created_ns=()
-
 cleanup() {
     local status=$?
     trap - EXIT INT TERM HUP
-    set +e
-    local ns pid
-    for ns in "${created_ns[@]}"; do
-        for pid in $(ip netns pids "$ns" 2>/dev/null); do
-            kill -KILL "$pid" 2>/dev/null
-        done
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
-    for ns in "${created_ns[@]}"; do
-        ip netns delete "$ns" 2>/dev/null
-    done
-    [[ -n "$tmp" ]] && rm -rf "$tmp"
+    netns_cleanup
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# Two namespaces joined by a veth pair with a default route over it: the entry and
-# exit broadcasts reach the other namespace and nothing else.
-for ns in "$ns_a" "$ns_b"; do
-    if [[ -e "/run/netns/$ns" ]]; then
-        [[ -z "$(ip netns pids "$ns")" ]] || die "$ns is in use: is another run going on?"
-        ip netns delete "$ns"
-    fi
-    ip netns add "$ns"
-    created_ns+=("$ns")
-done
-ip link add "$dev" netns "$ns_a" type veth peer name "$dev" netns "$ns_b"
-for side in a b; do
-    ns_var=ns_$side ip_var=ip_$side
-    ns=${!ns_var}
-    ip -n "$ns" address add "${!ip_var}/24" dev "$dev"
-    ip -n "$ns" link set lo up
-    ip -n "$ns" link set "$dev" up
-    ip -n "$ns" route add default dev "$dev"
-done
-
-in_a() {
-    ip netns exec "$ns_a" /bin/sh -c '
-        [ "$(ip netns identify)" = "$1" ] || { echo "startup-bench: not inside $1" >&2; exit 97; }
-        shift
-        exec "$@"
-    ' bench "$ns_a" "$@"
-}
-
-tmp=$(mktemp -d /tmp/velmar-bench.XXXXXX)
-mkdir -p "$tmp/home" "$tmp/config/Velmar" "$tmp/cache" "$tmp/data" "$tmp/runtime"
-chmod 700 "$tmp/runtime"
-
-in_a Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset \
-    3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    [[ -s "$tmp/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$tmp/display" ]] || die "Xvfb did not report its display within 10 s"
-display=":$(tr -d '[:space:]' <"$tmp/display")"
-
-run_env=(env -i
-    PATH="/usr/local/bin:/usr/bin:/bin"
-    HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache"
-    XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
-    DISPLAY="$display" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 USER=velmar)
-
-printf '%s' "$clipboard" >"$tmp/clipboard.txt"
-in_a "${run_env[@]}" xclip -quiet -selection clipboard -in "$tmp/clipboard.txt" \
-    >"$tmp/xclip.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-    got=$(in_a "${run_env[@]}" xclip -selection clipboard -out 2>/dev/null || true)
-    [[ "$got" == "$clipboard" ]] && break
-    sleep 0.1
-done
-[[ "$got" == "$clipboard" ]] || die "the clipboard text did not arrive on $display"
+# The entry and exit broadcasts reach the other namespace and nothing else.
+netns_pair "$ns_a" "$ip_a" "$ns_b" "$ip_b"
+in_a() { in_ns "$ns_a" "$@"; }
+private_home velmar-bench
+start_xvfb "$ns_a"
+private_env
+clipboard_text "$ns_a" "$clipboard"
 
 # Every map of a top-level window, as the X server reports it.
 mkfifo "$tmp/maps"
