@@ -5,10 +5,15 @@
 #include "history/schema.h"
 
 #include <QFile>
+#include <QMutex>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmar::history;
 using namespace Qt::Literals::StringLiterals;
@@ -361,4 +366,54 @@ TEST(HistoryWriterTest, UnwritableFolderGivesOneReportAndRecordingGoesOn)
     EXPECT_FALSE(writer.flush(5000));
     writer.stop();
     EXPECT_EQ(reports.size(), 1) << reports.join(u"|"_s).toStdString();
+}
+
+TEST(HistoryWriterTest, FullDiskLosesNothingAndStoresEverythingOnceThereIsSpaceAgain)
+{
+    // A small file system of the test's own: a tmpfs in a mount namespace that only
+    // this thread (and the writer's thread it starts) sees.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a file system of its own";
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    ASSERT_EQ(::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=4m"), 0);
+    const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+
+    HistoryWriter writer(dir.path());
+    QMutex reportsLock;
+    QStringList reports;
+    QObject::connect(&writer, &HistoryWriter::problem, [&](const QString&, const QString& text) {
+        const QMutexLocker locker(&reportsLock);
+        reports << text;
+    });
+    ASSERT_TRUE(writer.start());
+    writer.record(receivedEvent(u"before"_s, u"空きのあるうち"_s, peer(u"p"_s, u"10.0.0.2"_s)));
+    ASSERT_TRUE(writer.flush());
+
+    QFile filler(dir.filePath(u"filler"_s));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(64 * 1024, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    const QString text = QString(u"満杯のディスク、"_s).repeated(60);
+    constexpr int Messages = 300;
+    for (int i = 0; i < Messages; ++i)
+        writer.record(receivedEvent(u"full-%1"_s.arg(i), text, peer(u"p"_s, u"10.0.0.2"_s)));
+    EXPECT_FALSE(writer.flush(1000)) << "nothing fits on the full disk";
+    {
+        const QMutexLocker locker(&reportsLock);
+        EXPECT_EQ(reports.size(), 1) << reports.join(u"|"_s).toStdString();
+    }
+
+    ASSERT_TRUE(filler.remove());
+    ASSERT_TRUE(writer.flush(10000)) << "stored at the next try once there is space";
+    writer.stop();
+    HistoryDatabase db(u"full-disk"_s);
+    ASSERT_TRUE(db.open(dir.filePath(u"history.sqlite"_s)));
+    EXPECT_EQ(db.count(), Messages + 1);
+    EXPECT_EQ(db.search({u"満杯"_s}).size(), Messages);
 }
