@@ -3,7 +3,6 @@
 #include "history/history_database.h"
 #include "history/history_writer.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -184,12 +183,3 @@ BENCHMARK(BM_SearchPeer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchPeerAndWord)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -10,7 +10,6 @@
 #include "support/fake_messenger_host.h"
 #include "support/temp_settings.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <benchmark/benchmark.h>
 #include <random>
@@ -162,12 +161,3 @@ BENCHMARK(BM_MessageFloodMemory)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

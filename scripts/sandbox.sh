@@ -97,16 +97,8 @@ pause() {
     sleep_pid=""
 }
 
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM HUP
-    [[ -n "$sleep_pid" ]] && kill "$sleep_pid" 2>/dev/null
-    netns_cleanup
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
+before_cleanup() { [[ -z "$sleep_pid" ]] || kill "$sleep_pid" 2>/dev/null; }
+arm_cleanup
 
 # --- namespaces, private home, virtual display ------------------------------------------
 netns_pair "$ns_a" "$ip_a" "$ns_b" "$ip_b"

@@ -59,15 +59,7 @@ for tool in ip Xvfb xclip xev; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps.sh"
 done
 
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM HUP
-    netns_cleanup
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
+arm_cleanup
 
 # The entry and exit broadcasts reach the other namespace and nothing else.
 netns_pair "$ns_a" "$ip_a" "$ns_b" "$ip_b"

@@ -13,9 +13,10 @@
 #   start_xvfb NS                    starts Xvfb inside NS and sets `display`
 #   private_env                      sets the array `run_env`: env -i with the private
 #                                    home and the display
-#   netns_cleanup                    ends every process inside the namespaces and those
-#                                    in `pids`, deletes the namespaces and $tmp; call it
-#                                    from the EXIT trap, which it does not leave
+#   arm_cleanup                      on exit, also by a signal: runs the function
+#                                    `before_cleanup` when the script has one, ends every
+#                                    process inside the namespaces and those in `pids`,
+#                                    deletes the namespaces and $tmp
 # Processes started in the background go into `pids`.
 
 tmp=""
@@ -104,8 +105,17 @@ clipboard_text() {
     die "the clipboard text did not arrive on $display"
 }
 
+arm_cleanup() {
+    trap netns_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM HUP
+}
+
 netns_cleanup() {
+    local status=$?
+    trap - EXIT INT TERM HUP
     set +e
+    declare -F before_cleanup >/dev/null && before_cleanup
     local ns pid left
     # Everything inside the namespaces was started by the script: ask it to end, then
     # insist.
@@ -127,4 +137,5 @@ netns_cleanup() {
     done
     for ns in "${created_ns[@]}"; do ip netns delete "$ns" 2>/dev/null; done
     [[ -n "$tmp" ]] && rm -rf "$tmp"
+    exit "$status"
 }
