@@ -27,41 +27,51 @@ constexpr const char* TextTypes[] = {"text/plain;charset=utf-8", "text/plain", "
 // A program that asked for the text and then stops reading is given up after this.
 constexpr int TransferTimeoutMs = 30'000;
 
-// One paste by another program: the text written into the pipe it handed over,
-// as fast as it reads.
-class Transfer {
+// One paste by another program: the text written into the pipe it handed over, as
+// fast as it reads. Deletes itself once all is written, the reader has gone, or it
+// has stopped reading for too long.
+class Transfer final : public QObject {
 public:
-    Transfer(int fd, QByteArray text) : m_fd(fd), m_text(std::move(text))
+    Transfer(int fd, QByteArray text, QObject* parent)
+        : QObject(parent), m_fd(fd), m_text(std::move(text)),
+          m_writable(fd, QSocketNotifier::Write, this)
     {
         ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+        connect(&m_writable, &QSocketNotifier::activated, this, &Transfer::writeMore);
+        QTimer::singleShot(TransferTimeoutMs, this, &Transfer::finish);
+        writeMore();
     }
-    ~Transfer() { ::close(m_fd); }
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer() override
+    {
+        m_writable.setEnabled(false);
+        ::close(m_fd);
+    }
 
-    // Writes what the pipe takes now. True once nothing is left to do: all written,
-    // or the reader has gone.
-    bool writeMore()
+private:
+    void writeMore()
     {
         while (m_written < m_text.size()) {
             const ssize_t n =
                 ::write(m_fd, m_text.constData() + m_written, size_t(m_text.size() - m_written));
-            if (n > 0) {
+            if (n > 0)
                 m_written += n;
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                return !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
-            }
+            else if (n < 0 && errno == EAGAIN)
+                return; // the pipe is full: on when the reader has taken some
+            else if (!(n < 0 && errno == EINTR))
+                break; // the reader has gone
         }
-        return true;
+        finish();
     }
-    int fd() const { return m_fd; }
+    void finish()
+    {
+        m_writable.setEnabled(false);
+        deleteLater();
+    }
 
-private:
     int m_fd;
     QByteArray m_text;
     qsizetype m_written = 0;
+    QSocketNotifier m_writable;
 };
 
 } // namespace
@@ -82,11 +92,6 @@ private:
         zwlr_data_control_source_v1* proxy;
         QByteArray text;
     };
-    struct Paste {
-        std::unique_ptr<Transfer> transfer;
-        std::unique_ptr<QSocketNotifier> writable;
-        std::unique_ptr<QTimer> deadline;
-    };
 
     static const wl_registry_listener RegistryListener;
     static const zwlr_data_control_device_v1_listener DeviceListener;
@@ -95,11 +100,7 @@ private:
     void global(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     void offerArrived(zwlr_data_control_offer_v1* offer);
     void selectionChanged(zwlr_data_control_offer_v1* offer);
-    void send(Source* source, int fd);
-    void cancelled(Source* source);
-    void finishPaste(Transfer* transfer);
     void dispatch();
-    bool flush();
     void fail();
     void destroySource(Source* source);
 
@@ -112,7 +113,6 @@ private:
     // This connection never reads them.
     zwlr_data_control_offer_v1* m_offer = nullptr;
     std::vector<std::unique_ptr<Source>> m_sources;
-    std::vector<Paste> m_pastes;
     std::unique_ptr<QSocketNotifier> m_events;
     bool m_failed = false;
 };
@@ -150,20 +150,21 @@ const zwlr_data_control_device_v1_listener WaylandClipboardConnection::DeviceLis
 const zwlr_data_control_source_v1_listener WaylandClipboardConnection::SourceListener = {
     .send =
         [](void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+            // The transfer belongs to the connection and ends on its own.
             auto* source = static_cast<Source*>(data);
-            source->connection->send(source, fd);
+            new Transfer(fd, source->text, source->connection);
         },
     .cancelled =
         [](void* data, zwlr_data_control_source_v1*) {
+            // Another program has set the clipboard (or this one has set it again).
             auto* source = static_cast<Source*>(data);
-            source->connection->cancelled(source);
+            source->connection->destroySource(source);
         },
 };
 
 WaylandClipboardConnection::~WaylandClipboardConnection()
 {
     m_events.reset();
-    m_pastes.clear();
     if (!m_display)
         return;
     for (const std::unique_ptr<Source>& source : m_sources)
@@ -234,8 +235,8 @@ bool WaylandClipboardConnection::setSelection(const QByteArray* utf8)
             zwlr_data_control_source_v1_offer(proxy, type);
         m_sources.push_back(std::move(source));
     }
-    // The compositor cancels the source this one replaces (cancelled() lets it go); a
-    // paste of it that is under way finishes on its own.
+    // The compositor cancels the source this one replaces; a paste of it that is under
+    // way finishes on its own.
     zwlr_data_control_device_v1_set_selection(m_device, proxy);
     // Once the round trip is back, the compositor has taken the new clipboard: a
     // program that asks for it now gets this text.
@@ -261,47 +262,6 @@ void WaylandClipboardConnection::selectionChanged(zwlr_data_control_offer_v1* of
         zwlr_data_control_offer_v1_destroy(offer);
 }
 
-void WaylandClipboardConnection::send(Source* source, int fd)
-{
-    auto transfer = std::make_unique<Transfer>(fd, source->text);
-    if (transfer->writeMore())
-        return;
-    Transfer* raw = transfer.get();
-    Paste paste{std::move(transfer),
-                std::make_unique<QSocketNotifier>(raw->fd(), QSocketNotifier::Write),
-                std::make_unique<QTimer>()};
-    QObject::connect(paste.writable.get(), &QSocketNotifier::activated, this, [this, raw] {
-        if (raw->writeMore())
-            finishPaste(raw);
-    });
-    paste.deadline->setSingleShot(true);
-    QObject::connect(paste.deadline.get(), &QTimer::timeout, this,
-                     [this, raw] { finishPaste(raw); });
-    paste.deadline->start(TransferTimeoutMs);
-    m_pastes.push_back(std::move(paste));
-}
-
-void WaylandClipboardConnection::finishPaste(Transfer* transfer)
-{
-    // Called from the paste's own notifier or timer: those go once this call returns.
-    for (auto it = m_pastes.begin(); it != m_pastes.end(); ++it) {
-        if (it->transfer.get() != transfer)
-            continue;
-        it->writable->setEnabled(false);
-        it->deadline->stop();
-        it->writable.release()->deleteLater();
-        it->deadline.release()->deleteLater();
-        m_pastes.erase(it);
-        return;
-    }
-}
-
-void WaylandClipboardConnection::cancelled(Source* source)
-{
-    // Another program has set the clipboard (or this one has set it again).
-    destroySource(source);
-}
-
 void WaylandClipboardConnection::destroySource(Source* source)
 {
     for (auto it = m_sources.begin(); it != m_sources.end(); ++it) {
@@ -318,13 +278,8 @@ void WaylandClipboardConnection::dispatch()
     if (m_failed)
         return;
     // The socket is readable: reading does not block.
-    if (wl_display_dispatch(m_display) < 0 || !flush())
+    if (wl_display_dispatch(m_display) < 0 || (wl_display_flush(m_display) < 0 && errno != EAGAIN))
         fail();
-}
-
-bool WaylandClipboardConnection::flush()
-{
-    return wl_display_flush(m_display) >= 0 || errno == EAGAIN;
 }
 
 void WaylandClipboardConnection::fail()
